@@ -1,0 +1,30 @@
+# Sourced by scripts/run and scripts/test: installs the Debian packages the
+# build needs, only those that are missing, through apt-get (sudo when not root).
+
+QUILLON_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
+    libgtest-dev libgmock-dev libbenchmark-dev
+    fonts-dejavu-core
+)
+
+quillon_install_deps() {
+    local missing=()
+    local pkg
+    for pkg in "${QUILLON_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update -qq
+    "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
