@@ -1,0 +1,64 @@
+#include "prio32.h"
+
+#include "platform_priority.h"
+#include "priority_tables.h"
+
+#include <optional>
+
+namespace {
+
+using namespace quillon::prio32;
+
+// Nothing may escape through a C export.
+template <typename Operation>
+std::int32_t guarded(Operation operation) noexcept {
+    try {
+        return operation();
+    } catch (...) {
+        return 0;
+    }
+}
+
+std::int32_t storeIndex(const std::optional<std::uint32_t> &index, std::uint32_t *out) {
+    if (!index || out == nullptr) {
+        return 0;
+    }
+    *out = *index;
+    return 1;
+}
+
+} // namespace
+
+extern "C" {
+
+PRIO32_API std::int32_t PRIO32_CALL Prio32AllowIO(void) {
+    return 1;
+}
+
+PRIO32_API std::int32_t PRIO32_CALL Prio32SetPriorityClass(std::uint32_t processIndex) {
+    if (processIndex >= kProcessClassValues.size()) {
+        return 0;
+    }
+    return guarded([&] { return applyProcessClass(processIndex) ? 1 : 0; });
+}
+
+PRIO32_API std::int32_t PRIO32_CALL Prio32GetPriorityClass(std::uint32_t *processIndex) {
+    return guarded([&] { return storeIndex(currentProcessClass(), processIndex); });
+}
+
+PRIO32_API std::int32_t PRIO32_CALL Prio32SetThreadPriority(std::uint32_t threadIndex) {
+    if (threadIndex >= kThreadPriorityValues.size()) {
+        return 0;
+    }
+    return guarded([&] { return applyThreadPriority(threadIndex) ? 1 : 0; });
+}
+
+PRIO32_API std::int32_t PRIO32_CALL Prio32GetThreadPriority(std::uint32_t *threadIndex) {
+    return guarded([&] { return storeIndex(currentThreadPriority(), threadIndex); });
+}
+
+PRIO32_API std::uint16_t PRIO32_CALL Prio32GetVersion(void) {
+    return PRIO32_VERSION;
+}
+
+} // extern "C"
