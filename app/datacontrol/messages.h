@@ -1,0 +1,73 @@
+// The fixed texts DataControl shows while starting and closing channels.
+#ifndef QUILLON_APP_DATACONTROL_MESSAGES_H
+#define QUILLON_APP_DATACONTROL_MESSAGES_H
+
+namespace quillon::messages {
+
+inline constexpr const char *kNoDevice =
+    "There is an error on testing the USB connections. There is no device connected."
+    "\n\rIf you'd like to test the interface again, please click [Retry]."
+    "\n\rIf you'd like to open the saved data file without using the device, please click "
+    "[Ignore].";
+inline constexpr const char *kSetupPort =
+    "There is an error on testing the interface via the USB port #%d.";
+inline constexpr const char *kReadChannelId =
+    "There is an error on reading the channel ID of the USB port #%d.";
+inline constexpr const char *kWriteChannelId =
+    "There is an error on writing the channel ID of the USB port #%d.";
+inline constexpr const char *kReadEeprom =
+    "There is an error on reading the EEPROM data from the USB port #%d.";
+inline constexpr const char *kEmptyEeprom =
+    "Error! The EEPROM of the USB port #%d doesn't have a proper data or is empty. Please "
+    "contact OV for how to set the EEPROM properly."
+    "\nWould you like to use the temporary data file [Serial.ini] for this unit? If NO, it will "
+    "close the program.";
+inline constexpr const char *kSaveEeprom = "Error in opening the file to save the EEPROM data.";
+inline constexpr const char *kDuplicateSerial =
+    "Error! At least two units with the same serial number were connected at the same time.\n"
+    "Please plug the units with the same S/N one by one and correct the S/N properly.\n"
+    "The program will be closed now.";
+inline constexpr const char *kUnknownBoard = "Can not find the board type";
+inline constexpr const char *kOpenIniInSetVariablesFromIni =
+    "Failed to open the initial setup file in SetVariablesFromIni() in DataControl class...";
+inline constexpr const char *kOpenIniInSetVariablesFromEEPROMData =
+    "Failed to open the initial setup file in SetVariablesFromEEPROMData() in DataControl "
+    "class...";
+inline constexpr const char *kOpenIniInIsOldBoard =
+    "Failed to open the initial setup file in IsOldBoard() in DataControl class...";
+inline constexpr const char *kOpenIniInGetSNFromOldIni =
+    "Failed to open the initial setup file in GetSNFromOldIni() in DataControl class...";
+inline constexpr const char *kNoSerialInOldIni =
+    "Error in the Quillon.ini. There is no serial number information.";
+inline constexpr const char *kIntegrationTooHigh =
+    "The CCD of the current channel is not Toshiba TCD 1304 but the integration time set in the "
+    "ini file seems too high [%dmsec]. Do you still keep the current integration time? If you "
+    "click 'NO', then it will be converted to the default integration time [35msec].";
+inline constexpr const char *kIntegrationTooLow =
+    "The CCD of the current channel is Toshiba TCD 1304 but the integration time set in the ini "
+    "file seems too low [%dmsec]. Do you still keep the current integration time? If you click "
+    "'NO', then it will be converted to the default integration time [35msec].";
+inline constexpr const char *kInitializePort =
+    "There is an error in initializing the USB Port #%d.";
+inline constexpr const char *kSoftwareTrigger =
+    "Error in setting the software trigger mode onto the USB port #%d.";
+inline constexpr const char *kIntegrationTime =
+    "Error in setting the integration time onto the USB port #%d.";
+inline constexpr const char *kTeCooling = "There is an error in TE Cooling on the USB Port #%d.";
+inline constexpr const char *kSelectCf =
+    "There is an error in Selecting CF value on the USB Port #%d.";
+inline constexpr const char *kOddEvenPrompt =
+    "To adjust the difference between odd number pixels and even number pixels automatically, "
+    "please block the input light and click OK when ready.";
+inline constexpr const char *kDisconnected =
+    "Unit is disconnected unexpectedly during acquiring data.\r\nPlease check the Unit and click "
+    "OK.";
+inline constexpr const char *kInternalTriggerOnClose =
+    "Error on Setting Internal Trigger mode when closing the program for Toshiba #%d.";
+inline constexpr const char *kWriteEeprom =
+    "Error on writing the EEPROM data via the USB port #%d.";
+inline constexpr const char *kPixelMemory = "Error in allocation Pixel memory space!";
+
+} // namespace quillon::messages
+
+#endif

@@ -1,0 +1,49 @@
+// A fresh folder per test, removed afterwards.
+#ifndef QUILLON_TESTS_DATACONTROL_TEMP_FOLDER_H
+#define QUILLON_TESTS_DATACONTROL_TEMP_FOLDER_H
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace quillon::test {
+
+class TempFolder {
+public:
+    TempFolder() {
+        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
+        path = std::filesystem::temp_directory_path() /
+               (std::string("quillon_") + info->test_suite_name() + "_" + info->name());
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+
+    std::filesystem::path operator/(const std::string &name) const { return path / name; }
+
+    std::filesystem::path path;
+};
+
+inline void writeBytes(const std::filesystem::path &file, const std::string &bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string readBytes(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+} // namespace quillon::test
+
+#endif
