@@ -3,6 +3,7 @@
 #include "platform_priority.h"
 #include "priority_tables.h"
 
+#include <cstddef>
 #include <optional>
 
 namespace {
@@ -17,6 +18,15 @@ std::int32_t guarded(Operation operation) noexcept {
     } catch (...) {
         return 0;
     }
+}
+
+// An index beyond its table is refused before anything is touched.
+template <typename Apply>
+std::int32_t applyIndex(std::uint32_t index, std::size_t tableSize, Apply apply) {
+    if (index >= tableSize) {
+        return 0;
+    }
+    return guarded([&] { return apply(index) ? 1 : 0; });
 }
 
 std::int32_t storeIndex(const std::optional<std::uint32_t> &index, std::uint32_t *out) {
@@ -36,10 +46,7 @@ PRIO32_API std::int32_t PRIO32_CALL Prio32AllowIO(void) {
 }
 
 PRIO32_API std::int32_t PRIO32_CALL Prio32SetPriorityClass(std::uint32_t processIndex) {
-    if (processIndex >= kProcessClassValues.size()) {
-        return 0;
-    }
-    return guarded([&] { return applyProcessClass(processIndex) ? 1 : 0; });
+    return applyIndex(processIndex, kProcessClassValues.size(), applyProcessClass);
 }
 
 PRIO32_API std::int32_t PRIO32_CALL Prio32GetPriorityClass(std::uint32_t *processIndex) {
@@ -47,10 +54,7 @@ PRIO32_API std::int32_t PRIO32_CALL Prio32GetPriorityClass(std::uint32_t *proces
 }
 
 PRIO32_API std::int32_t PRIO32_CALL Prio32SetThreadPriority(std::uint32_t threadIndex) {
-    if (threadIndex >= kThreadPriorityValues.size()) {
-        return 0;
-    }
-    return guarded([&] { return applyThreadPriority(threadIndex) ? 1 : 0; });
+    return applyIndex(threadIndex, kThreadPriorityValues.size(), applyThreadPriority);
 }
 
 PRIO32_API std::int32_t PRIO32_CALL Prio32GetThreadPriority(std::uint32_t *threadIndex) {
