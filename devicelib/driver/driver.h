@@ -48,6 +48,8 @@ public:
     virtual ~SimulatorControl() = default;
     // Runs one text command; returns 1 or a negative code, with a reply text.
     virtual int command(std::string_view line, std::string &reply) = 0;
+    // Why the simulated bench has no units (a bad bench file); empty when all is well.
+    virtual std::string statusMessage() const { return {}; }
 };
 
 class Driver {

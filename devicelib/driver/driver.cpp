@@ -1,0 +1,118 @@
+// Backend selection: OV_DRIVER chooses the backend once, on first use.
+#include "driver.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <vector>
+
+#include "sim/sim_driver.h"
+
+namespace ov::driver {
+namespace {
+
+// The backend of a platform without a built driver: it finds no unit.
+class NullDriver final : public Driver {
+public:
+    DeviceHandle open(int) override { return kInvalidHandle; }
+    void close(DeviceHandle) override {}
+    bool control(DeviceHandle, std::uint32_t, std::span<const std::uint8_t>,
+                 std::span<std::uint8_t>, std::uint32_t &bytesReturned) override {
+        bytesReturned = 0;
+        return false;
+    }
+    WaitStatus bulkReadWait(DeviceHandle, std::uint32_t, std::span<std::uint8_t>, int,
+                            std::uint32_t &bytesReturned) override {
+        bytesReturned = 0;
+        return WaitStatus::Failed;
+    }
+};
+
+struct Selection {
+    std::unique_ptr<Driver> driver;
+    std::string message;
+};
+
+Selection simulatedBackend() {
+    const char *benchPath = std::getenv("OV_SIM_BENCH");
+    const auto bench =
+        benchPath && *benchPath ? ov::sim::loadBenchFile(benchPath) : ov::sim::defaultBench();
+    return {std::make_unique<ov::sim::SimDriver>(bench), {}};
+}
+
+Selection backendFromEnvironment() {
+    const char *value = std::getenv("OV_DRIVER");
+    const std::string name = value ? value : "";
+    if (name == "sim") {
+        return simulatedBackend();
+    }
+    if (name.empty()) {
+        return {std::make_unique<NullDriver>(),
+                "No USB driver backend is built for this platform; set OV_DRIVER=sim for "
+                "simulated units."};
+    }
+    if (name == "libusb" || name == "win32") {
+        return {std::make_unique<NullDriver>(),
+                "OV_DRIVER=" + name + ": this driver backend is not built yet (no units)."};
+    }
+    return {std::make_unique<NullDriver>(),
+            "OV_DRIVER=" + name + " is not a known driver backend (use sim); no units."};
+}
+
+// The one registry of backends. A replaced driver is kept alive to the end of
+// the process, because a thread may still be inside one of its requests.
+struct Registry {
+    std::mutex mutex;
+    std::atomic<Driver *> active{nullptr};
+    std::vector<std::unique_ptr<Driver>> drivers;
+    std::string message;
+};
+
+Registry &registry() {
+    static Registry r;
+    return r;
+}
+
+} // namespace
+
+Driver &activeDriver() {
+    Registry &r = registry();
+    if (Driver *d = r.active.load(std::memory_order_acquire)) {
+        return *d;
+    }
+    std::lock_guard lock(r.mutex);
+    if (Driver *d = r.active.load(std::memory_order_relaxed)) {
+        return *d;
+    }
+    auto selection = backendFromEnvironment();
+    r.message = std::move(selection.message);
+    r.drivers.push_back(std::move(selection.driver));
+    r.active.store(r.drivers.back().get(), std::memory_order_release);
+    return *r.drivers.back();
+}
+
+void installDriver(std::unique_ptr<Driver> driver) {
+    if (!driver) {
+        return;
+    }
+    Registry &r = registry();
+    std::lock_guard lock(r.mutex);
+    r.message.clear();
+    r.drivers.push_back(std::move(driver));
+    r.active.store(r.drivers.back().get(), std::memory_order_release);
+}
+
+std::string driverStatusMessage() {
+    Driver &driver = activeDriver();
+    {
+        Registry &r = registry();
+        std::lock_guard lock(r.mutex);
+        if (!r.message.empty()) {
+            return r.message;
+        }
+    }
+    const SimulatorControl *simulator = driver.simulator();
+    return simulator ? simulator->statusMessage() : std::string{};
+}
+
+} // namespace ov::driver
