@@ -625,9 +625,9 @@ bool VirtualUnit::stringDescriptor(std::span<const std::uint8_t> in, std::span<s
         descriptor[3] = 0x04;
         length = 4;
     } else if (index == 1 || index == 2) {
-        const std::string &maker = index == 1 ? config_.manufacturer : config_.product;
-        const std::string_view text =
-            foreignStrings_ ? (index == 1 ? kForeignManufacturer : kForeignProduct) : maker;
+        const std::string_view maker = index == 1 ? config_.manufacturer : config_.product;
+        const std::string_view foreign = index == 1 ? kForeignManufacturer : kForeignProduct;
+        const std::string_view text = foreignStrings_ ? foreign : maker;
         const auto chars = std::min<std::size_t>(text.size(), 126);
         for (std::size_t i = 0; i < chars; ++i) {
             descriptor[2 + 2 * i] = static_cast<std::uint8_t>(text[i]);
