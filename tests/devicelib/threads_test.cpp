@@ -1,0 +1,74 @@
+// Concurrent use of the library, run under ThreadSanitizer too.
+#include "sim_bench.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace ov::test {
+namespace {
+
+class Threads : public SimBench {};
+
+TEST_F(Threads, TwoThreadsReadTwoUnitsAtOnce) {
+    start({unitAt(1).packet(1024), unitAt(4).packet(64)});
+    std::atomic<int> failures{0};
+    auto reader = [&](int channel) {
+        std::vector<int> frame(2080);
+        for (int i = 0; i < 40; ++i) {
+            if (ovReadDataEx(frame.data(), channel) != OV_OK) {
+                ++failures;
+            }
+        }
+    };
+    std::thread first(reader, 0);
+    std::thread second(reader, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_NE(sim("show 1").find("frames 41"), std::string::npos) << sim("show 1");
+    EXPECT_NE(sim("show 4").find("frames 41"), std::string::npos) << sim("show 4");
+}
+
+TEST_F(Threads, CommandWaitsForTheFrameReadOnTheSameUnit) {
+    start({unitAt(0).clock("realtime")});
+    ASSERT_EQ(ovSetIntEx(600, 0), OV_OK); // a frame takes 600 ms
+    std::atomic<bool> readDone{false};
+    std::atomic<bool> commandSawReadDone{false};
+    std::thread reader([&] {
+        std::vector<int> frame(2080);
+        EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+        readDone = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(ovSetTEC(3, 0), OV_OK);
+    commandSawReadDone = readDone.load();
+    reader.join();
+    EXPECT_TRUE(commandSawReadDone);
+    EXPECT_NE(sim("show 0").find("tec 3"), std::string::npos);
+}
+
+TEST_F(Threads, AveragingReadsLetCommandsInBetweenFrames) {
+    start({unitAt(0), unitAt(1)});
+    ASSERT_EQ(ovDupdate(3, 2, 0), OV_OK);
+    std::atomic<bool> stop{false};
+    std::thread commands([&] {
+        int value = 0;
+        while (!stop) {
+            EXPECT_EQ(ovSetSkip(value++ & 1, 0), OV_OK);
+            EXPECT_EQ(ovSetTEC(1, 1), OV_OK);
+        }
+    });
+    std::vector<int> frame(2080);
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(ovReadDataExT(frame.data(), 0), OV_OK);
+        ASSERT_EQ(ovReadDataAdvEx(frame.data(), 2, 10, 0, nullptr, 1), OV_OK);
+    }
+    stop = true;
+    commands.join();
+}
+
+} // namespace
+} // namespace ov::test
