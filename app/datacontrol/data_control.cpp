@@ -493,11 +493,12 @@ int DataControl::SetVariablesFromIni(const fs::path &path, int ask) {
 
 void DataControl::readExtendOptions(ProfileFile &file, int ask) {
     const char *s = sections::kExtendOptions;
-    acquisition.timeAverage =
-        static_cast<std::uint16_t>(readInt(file, s, "TimeAV", defaults::kTimeAV));
-    acquisition.binningAverage =
-        static_cast<std::uint16_t>(readInt(file, s, "BinningAV", defaults::kBinningAV));
-    const int fft = readInt(file, s, "FFT", defaults::kFFT);
+    // Kept within the setup panel's ranges: a count of 0 would divide by zero.
+    acquisition.timeAverage = static_cast<std::uint16_t>(
+        std::clamp(readInt(file, s, "TimeAV", defaults::kTimeAV), 1, 1000));
+    acquisition.binningAverage = static_cast<std::uint16_t>(
+        std::clamp(readInt(file, s, "BinningAV", defaults::kBinningAV), 0, 10));
+    const int fft = std::clamp(readInt(file, s, "FFT", defaults::kFFT), 0, 100);
     acquisition.smoothingPercent = static_cast<std::uint16_t>(fft);
     flags.status.assign(status_bits::kSmoothingOn, fft >= 1);
     settings.colorTemp = readInt(file, s, "ColorTemp", defaults::kColorTemp);

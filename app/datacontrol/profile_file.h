@@ -58,6 +58,9 @@ public:
     std::size_t SectionCount() const { return sections.size(); }
     const std::string &SectionName(std::size_t index) const { return sections[index].name; }
     std::size_t EntryCount(std::size_t index) const { return sections[index].keys.size(); }
+    const std::string &KeyName(std::size_t index, std::size_t entry) const {
+        return sections[index].keys[entry];
+    }
 
     // The whole content as it would be saved, with '\n' line ends.
     std::string ToText() const;

@@ -1,0 +1,220 @@
+#include "datacontrol/profile_file.h"
+#include "sim_bench.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+using CloseDown = StartUpFixture;
+
+std::vector<std::string> keysOf(ProfileFile &file, const std::string &section) {
+    std::vector<std::string> keys;
+    const int index = file.FindSection(section);
+    for (std::size_t i = 0; index >= 0 && i < file.EntryCount(static_cast<std::size_t>(index));
+         ++i) {
+        keys.push_back(file.KeyName(static_cast<std::size_t>(index), i));
+    }
+    return keys;
+}
+
+const std::vector<std::string> kWrittenKeys{
+    "IntTime",     "TimeAV",       "BinningAV", "FFT",        "StartWL",    "EndWL",
+    "IntervalWL",  "ColorTemp",    "Title",     "SubTitle",   "NoiseRatio", "NoiseLine",
+    "NoiseCutoff", "NoiseHighLow", "InitSet",   "InitOption", "InitColor",  "RefWhite",
+    "RefMax",      "MaxT",         "MinT",      "MaxA",       "MinA",       "MaxI",
+    "MinI",        "CalNo",        "FilterOn",  "FilterWin",  "BackColor",  "PixelColor",
+    "TransColor",  "AbsorbColor",  "IrradColor"};
+
+TEST_F(CloseDown, WritesExactlyTheWrittenKeysInOrder) {
+    ASSERT_EQ(startUp(), 1);
+    control->CloseDown();
+    ProfileFile saved;
+    saved.SetPath(folder / "QuillonX.ini");
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ(keysOf(saved, "Extend Options"), kWrittenKeys);
+    const char *s = "Extend Options";
+    EXPECT_EQ(saved.GetText(s, "IntTime"), "35");
+    EXPECT_EQ(saved.GetText(s, "StartWL"), "100000000.00");
+    EXPECT_EQ(saved.GetText(s, "ColorTemp"), "3000.00");
+    EXPECT_EQ(saved.GetText(s, "MinT"), "-10.00 ");
+    EXPECT_EQ(saved.GetText(s, "RefWhite"), "98.50  ");
+    EXPECT_EQ(saved.GetText(s, "Title"), "Project Name");
+    EXPECT_EQ(saved.GetText(s, "InitOption"), "3");
+    EXPECT_EQ(saved.GetText(s, "InitColor"), "34");
+    EXPECT_EQ(saved.GetText(s, "BackColor"), "16777215");
+    EXPECT_EQ(saved.GetLong(s, "InitSet"), control->flags.packed());
+}
+
+TEST_F(CloseDown, SettingsSurviveARunAndUnknownEntriesAreKept) {
+    writeMainSettings("OVEdit=1\nTimeAV=8\nMaxA=2.5\nTitle=Lamp test\nInitSet=65536\n"
+                      "[Print Page]\nOperator=Kim\n");
+    ASSERT_EQ(startUp(), 1);
+    EXPECT_EQ(control->flags.xUnit(), XUnit::Wavelength);
+    control->CloseDown();
+    ProfileFile saved;
+    saved.SetPath(folder / "QuillonX.ini");
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ(saved.GetText("Extend Options", "OVEdit"), "1");
+    EXPECT_EQ(saved.GetText("Print Page", "Operator"), "Kim");
+    EXPECT_EQ(saved.GetInt("Extend Options", "TimeAV"), 8);
+    EXPECT_EQ(saved.GetText("Extend Options", "MaxA"), "2.50   ");
+    EXPECT_EQ(saved.GetText("Extend Options", "Title"), "Lamp test");
+    const std::uint32_t option = saved.GetLong("Extend Options", "InitSet") >> 16;
+    EXPECT_EQ(option & option_bits::kXUnitMask, 1u);
+    EXPECT_EQ(option & option_bits::kWavelengthBase, 0u);
+
+    // A second run reads back what the first wrote.
+    control.reset();
+    ASSERT_EQ(startUp(), 1);
+    EXPECT_EQ(control->acquisition.timeAverage, 8);
+    EXPECT_FLOAT_EQ(control->display.absMax, 2.5f);
+}
+
+TEST_F(CloseDown, CooledBoardWritesTecAndCapAfterCalNo) {
+    ASSERT_EQ(startUp(), 1);
+    ASSERT_EQ(control->ConfigureChannel(2, 1), 1); // the G9212 unit of the default bench
+    EXPECT_TRUE(control->HasCoolerRecord());
+    EXPECT_EQ(control->oddEven.firstStep, 12);
+    EXPECT_EQ(control->oddEven.secondStep, -9);
+    EXPECT_EQ(control->badPixels, std::vector<int>{86});
+    control->CloseDown();
+    ProfileFile saved;
+    saved.SetPath(folder / "QuillonX.ini");
+    ASSERT_TRUE(saved.Load());
+    std::vector<std::string> expected = kWrittenKeys;
+    const auto calNo = std::find(expected.begin(), expected.end(), "CalNo");
+    expected.insert(calNo + 1, {"TEC", "CAP"});
+    EXPECT_EQ(keysOf(saved, "Extend Options"), expected);
+    EXPECT_EQ(saved.GetText("Extend Options", "TEC"), "1");
+}
+
+TEST_F(CloseDown, BothSensorFamiliesWriteTheTimeInMilliseconds) {
+    ASSERT_EQ(startUp(), 1);
+    ASSERT_EQ(control->ConfigureChannel(1, 0), 1); // the TCD1304 unit, 3500 x 10 us
+    EXPECT_TRUE(control->ilxSeen && control->tcdSeen);
+    EXPECT_EQ(control->limits.current, 3500);
+    control->CloseDown();
+    ProfileFile saved;
+    saved.SetPath(folder / "QuillonX.ini");
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ(saved.GetText("Extend Options", "IntTime"), "35");
+}
+
+TEST_F(CloseDown, IrradianceDistanceWrittenOnlyWithIrradianceCalibration) {
+    writeBytes(folder / "OVIrrad.cal", "x");
+    writeMainSettings("IrradLux=1\n");
+    ASSERT_EQ(startUp(), 1);
+    EXPECT_EQ(control->settings.initPane, 12u);
+    EXPECT_EQ(control->settings.irradDist, 50); // from the unit file
+    EXPECT_EQ(control->settings.irradLux, 1);
+    control->settings.irradDist = 30;
+    control->CloseDown();
+    ProfileFile saved;
+    saved.SetPath(folder / "QuillonX.ini");
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ(keysOf(saved, "Extend Options").back(), "IrradDist");
+    EXPECT_EQ(saved.GetText("Extend Options", "IrradDist"), "30");
+}
+
+TEST_F(CloseDown, AnUnreadableSettingsFileIsNotOverwritten) {
+    ASSERT_EQ(startUp(), 1);
+    std::filesystem::remove(folder / "QuillonX.ini");
+    std::filesystem::create_directories(folder / "QuillonX.ini" / "in the way");
+    control->CloseDown();
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "QuillonX.ini" / "in the way"));
+}
+
+TEST_F(CloseDown, UnreadableSettingsFileEndsStartUpWithItsMessage) {
+    std::filesystem::create_directories(folder / "QuillonX.ini");
+    EXPECT_EQ(startUp(), -1);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message),
+              std::vector<std::string>{
+                  "Failed to open the initial setup file in IsOldBoard() in DataControl class..."});
+}
+
+TEST(OddEvenSteps, EvenAverage1000AndOddAverage993) {
+    // After inversion (65535 - v) the even pixels average 1000, the odd 993.
+    std::vector<std::int32_t> raw(2048);
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        raw[i] = 65535 - (i % 2 == 0 ? 1000 : 993);
+    }
+    const OddEvenAdjustment steps = oddEvenStepsFromDarkFrame(raw, 2048);
+    EXPECT_EQ(steps.firstStep, 3);
+    EXPECT_EQ(steps.secondStep, -4);
+
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        raw[i] = 65535 - (i % 2 == 0 ? 993 : 1000);
+    }
+    const OddEvenAdjustment reversed = oddEvenStepsFromDarkFrame(raw, 2048);
+    EXPECT_EQ(reversed.firstStep, -3); // truncated toward zero
+    EXPECT_EQ(reversed.secondStep, 4);
+}
+
+TEST(OddEvenSteps, OnlyTheFirstNValuesCountAndMeansAreIntegers) {
+    std::vector<std::int32_t> raw{65535 - 10, 65535 - 1, 65535 - 11, 65535 - 2, 0, 0};
+    // E = 21 / 2 = 10, O = 3 / 2 = 1, D = 9.
+    const OddEvenAdjustment steps = oddEvenStepsFromDarkFrame(raw, 4);
+    EXPECT_EQ(steps.firstStep, 4);
+    EXPECT_EQ(steps.secondStep, -5);
+}
+
+TEST_F(CloseDown, AutomaticOddEvenAdjustmentAsksAndReplacesTheSteps) {
+    loadBench({{0,
+                factoryEeprom("G2", "G9212", 10,
+                              {"[QX30]", "AutoAdjStep=1", "FirstStep=12", "SecondStep=-9"}),
+                {"Source=dark", "ReadNoise=0", "DarkCurrent=0"}}});
+    ASSERT_EQ(startUp(), 1);
+    ASSERT_EQ(control->FinishStartUp(), 1);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message),
+              std::vector<std::string>{
+                  "To adjust the difference between odd number pixels and even number pixels "
+                  "automatically, please block the input light and click OK when ready."});
+    std::vector<int> frame(512);
+    ASSERT_EQ(ovReadDataEx(frame.data(), 0), 1);
+    const OddEvenAdjustment expected = oddEvenStepsFromDarkFrame(frame, 512);
+    EXPECT_EQ(control->oddEven.firstStep, expected.firstStep);
+    EXPECT_EQ(control->oddEven.secondStep, expected.secondStep);
+    EXPECT_NE(control->oddEven.firstStep - control->oddEven.secondStep, 0);
+}
+
+TEST_F(CloseDown, UnitFileGoesBackToTheEepromTrimmed) {
+    ASSERT_EQ(startUp(), 1);
+    writeBytes(iniFile("QX10-S10417.ini"),
+               "  [Factory Default]  \r\nName=QX10-S10417\t \nCCD=ILX511\n");
+    ASSERT_EQ(control->WriteUnitFileToEeprom(), 1);
+    EXPECT_EQ(control->channels[0].onSerialIni, 0);
+    ASSERT_EQ(ovReadEEPROM(nullptr, 0), 1);
+    // The unit keeps lines; how many line ends follow the last is its own affair.
+    std::string stored = ovGetEEPROMData();
+    stored.erase(stored.find_last_not_of('\n') + 1);
+    EXPECT_EQ(stored, "[Factory Default]\nName=QX10-S10417\nCCD=ILX511");
+}
+
+TEST_F(CloseDown, AMissingUnitFileNeverWipesTheEeprom) {
+    ASSERT_EQ(startUp(), 1);
+    ASSERT_EQ(ovReadEEPROM(nullptr, 0), 1);
+    const std::string before = ovGetEEPROMData();
+    std::filesystem::remove(iniFile("QX10-S10417.ini"));
+    EXPECT_EQ(control->WriteUnitFileToEeprom(), -1);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message),
+              std::vector<std::string>{"Error on writing the EEPROM data via the USB port #0."});
+    EXPECT_EQ(control->channels[0].onSerialIni, 1);
+    ASSERT_EQ(ovReadEEPROM(nullptr, 0), 1);
+    EXPECT_EQ(std::string(ovGetEEPROMData()), before);
+}
+
+TEST_F(CloseDown, ChannelIdIsWrittenToTheUnit) {
+    ASSERT_EQ(startUp(), 1);
+    ASSERT_EQ(control->WriteChannelId(7), 1);
+    EXPECT_EQ(control->channelId, 7);
+    short id = -1;
+    ASSERT_EQ(ovReadChannelID(&id, 0), 1);
+    EXPECT_EQ(id, 7);
+}
+
+} // namespace
