@@ -102,30 +102,30 @@ void correctForSensor(std::span<int> frame, int ccdType, bool autoDark) {
 
 } // namespace
 
-int setIntegrationInt(int slot, int value) {
+// Sends the integration time `convert` makes of the slot's CCD type, and
+// keeps `timeMs` as the slot's time once the unit has it.
+template <typename Convert>
+int sendIntegration(int slot, double timeMs, Convert convert) {
     if (!isValidSlot(slot)) {
         return kErrRequest;
     }
     Slot &unit = slotAt(slot);
     std::lock_guard guard(unit.lock);
-    if (!send(slot, integrationTimeCommand(integrationFromInt(unit.ccdType, value)))) {
-        return kErrRequest;
-    }
-    unit.integrationTime = value;
-    return kOk;
-}
-
-int setIntegrationDouble(int slot, double timeMs) {
-    if (!isValidSlot(slot)) {
-        return kErrRequest;
-    }
-    Slot &unit = slotAt(slot);
-    std::lock_guard guard(unit.lock);
-    if (!send(slot, integrationTimeCommand(integrationFromDouble(unit.ccdType, timeMs)))) {
+    if (!send(slot, integrationTimeCommand(convert(unit.ccdType)))) {
         return kErrRequest;
     }
     unit.integrationTime = timeMs;
     return kOk;
+}
+
+int setIntegrationInt(int slot, int value) {
+    return sendIntegration(slot, value,
+                           [value](int ccdType) { return integrationFromInt(ccdType, value); });
+}
+
+int setIntegrationDouble(int slot, double timeMs) {
+    return sendIntegration(
+        slot, timeMs, [timeMs](int ccdType) { return integrationFromDouble(ccdType, timeMs); });
 }
 
 int setTriggerMode(int slot, int mode) {

@@ -58,6 +58,20 @@ int fetchFactText(int slot, std::string &text) {
     return text.empty() ? kErrFile : kOk;
 }
 
+// The value of one key of the unit's text: 1, or the fetch's code, or -4.
+int fetchFact(int slot, std::string_view key, std::string &text, std::string_view &value) {
+    const int result = fetchFactText(slot, text);
+    if (result != kOk) {
+        return result;
+    }
+    const auto found = findKeyValue(text, key);
+    if (!found) {
+        return kErrNoData;
+    }
+    value = *found;
+    return kOk;
+}
+
 int writeLines(int slot, std::span<const std::string> lines) {
     const auto sendPacket = [slot](const CommandPacket &packet) {
         return sendCommand(slot, packet);
@@ -159,44 +173,38 @@ int writeEepromFromFile(int slot, const char *path) {
 
 int deviceInfo(int slot, std::span<char> model, std::span<char> serial) {
     std::string text;
-    const int result = fetchFactText(slot, text);
+    std::string_view name;
+    const int result = fetchFact(slot, "Name=", text, name);
     if (result != kOk) {
         return result;
     }
-    const auto name = findKeyValue(text, "Name=");
-    const std::size_t dash = name ? name->find('-') : std::string_view::npos;
+    const std::size_t dash = name.find('-');
     if (dash == std::string_view::npos) {
         return kErrNoData;
     }
-    copyCut(name->substr(0, dash), model);
-    copyCut(name->substr(dash + 1), serial);
+    copyCut(name.substr(0, dash), model);
+    copyCut(name.substr(dash + 1), serial);
     return kOk;
 }
 
 int modelOf(int slot) {
     std::string text;
-    const int result = fetchFactText(slot, text);
-    if (result != kOk) {
-        return result;
-    }
-    const auto sensor = findKeyValue(text, "CCD=");
-    return sensor ? ccdTypeOfSensorName(*sensor) : kErrNoData;
+    std::string_view sensor;
+    const int result = fetchFact(slot, "CCD=", text, sensor);
+    return result == kOk ? ccdTypeOfSensorName(sensor) : result;
 }
 
 int hasShutter(int slot) {
     std::string text;
-    const int result = fetchFactText(slot, text);
+    std::string_view value;
+    const int result = fetchFact(slot, "BuiltInShutter=", text, value);
     if (result != kOk) {
         return result;
     }
-    const auto value = findKeyValue(text, "BuiltInShutter=");
-    if (!value) {
-        return kErrNoData;
+    if (value == "1" || value == "0") {
+        return value == "1" ? 1 : 0;
     }
-    if (*value == "1") {
-        return 1;
-    }
-    return *value == "0" ? 0 : kErrRequest;
+    return kErrRequest;
 }
 
 int wavelengthTable(int slot, double *table) {
