@@ -328,3 +328,33 @@ TEST_F(StartUp, GarbageSettingsFileStartsWithDefaults) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(StartUp, PortErrorsAskForAnotherAttempt) {
+    simCommand("fail 1 0x0A 1"); // one EEPROM read packet of the unit in slot 1
+    DataControl &dc = make();
+    EXPECT_EQ(dc.StartUp(), 0);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message),
+              std::vector<std::string>{
+                  "There is an error on reading the EEPROM data from the USB port #1."});
+    EXPECT_FALSE(dc.abort);
+    EXPECT_EQ(dc.StartUp(), 1);
+    EXPECT_EQ(dc.channelCount, 3);
+}
+
+TEST_F(StartUp, TheLiveObjectIsTheProcessWideInstance) {
+    EXPECT_EQ(DataControl::Instance(), nullptr);
+    DataControl &dc = make();
+    EXPECT_EQ(DataControl::Instance(), &dc);
+    {
+        ScriptedPrompter other;
+        DataControl second(other);
+        EXPECT_EQ(DataControl::Instance(), &dc);
+    }
+    EXPECT_EQ(DataControl::Instance(), &dc);
+    control.reset();
+    EXPECT_EQ(DataControl::Instance(), nullptr);
+}
+
+} // namespace
