@@ -32,21 +32,26 @@ TEST_F(Threads, TwoThreadsReadTwoUnitsAtOnce) {
     EXPECT_NE(sim("show 4").find("frames 41"), std::string::npos) << sim("show 4");
 }
 
+int framesDelivered(const std::string &show) {
+    const auto at = show.find("frames ");
+    return at == std::string::npos ? -1 : std::stoi(show.substr(at + 7));
+}
+
 TEST_F(Threads, CommandWaitsForTheFrameReadOnTheSameUnit) {
     start({unitAt(0).clock("realtime")});
     ASSERT_EQ(ovSetIntEx(600, 0), OV_OK); // a frame takes 600 ms
-    std::atomic<bool> readDone{false};
-    std::atomic<bool> commandSawReadDone{false};
-    std::thread reader([&] {
+    const int before = framesDelivered(sim("show 0"));
+    std::thread reader([] {
         std::vector<int> frame(2080);
         EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
-        readDone = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    // The read holds the unit until its frame is complete, so the command
+    // returns only after the frame was delivered.
     EXPECT_EQ(ovSetTEC(3, 0), OV_OK);
-    commandSawReadDone = readDone.load();
+    const int after = framesDelivered(sim("show 0"));
     reader.join();
-    EXPECT_TRUE(commandSawReadDone);
+    EXPECT_EQ(after, before + 1);
     EXPECT_NE(sim("show 0").find("tec 3"), std::string::npos);
 }
 
