@@ -247,22 +247,6 @@ struct UnitSection {
     int eepromFileLine = 0;
 };
 
-std::string eepromValue(std::string_view text, std::string_view key) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        auto end = text.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const auto line = trim(text.substr(pos, end - pos));
-        if (line.starts_with(key)) {
-            return std::string(trim(line.substr(key.size())));
-        }
-        pos = end + 1;
-    }
-    return {};
-}
-
 std::optional<ParseError> finishUnit(UnitSection &section, const std::filesystem::path &baseDir,
                                      BenchConfig &bench) {
     UnitConfig &u = section.unit;
@@ -297,13 +281,13 @@ std::optional<ParseError> finishUnit(UnitSection &section, const std::filesystem
                                                   std::to_string(u.eepromCapacity)};
     }
     if (!section.sensorGiven) {
-        const auto ccd = eepromValue(u.eepromText, "CCD=");
+        const auto ccd = std::string(lineValue(u.eepromText, "CCD="));
         if (sensorByName(ccd)) {
             u.sensor = ccd;
         }
     }
     if (!u.shutter) {
-        u.shutter = eepromValue(u.eepromText, "BuiltInShutter=") == "1";
+        u.shutter = lineValue(u.eepromText, "BuiltInShutter=") == "1";
     }
     bench.units.push_back(std::move(u));
     return std::nullopt;

@@ -74,6 +74,24 @@ inline std::optional<long long> parseSigned(std::string_view text) {
     return value;
 }
 
+// Value after "Key=" on the first line of `text` that starts with it (blanks
+// trimmed), or empty: how the firmware reads its own EEPROM text.
+inline std::string_view lineValue(std::string_view text, std::string_view key) {
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        auto end = text.find('\n', pos);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const auto line = trim(text.substr(pos, end - pos));
+        if (line.starts_with(key)) {
+            return trim(line.substr(key.size()));
+        }
+        pos = end + 1;
+    }
+    return {};
+}
+
 } // namespace ov::sim
 
 #endif

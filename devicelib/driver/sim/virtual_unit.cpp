@@ -23,25 +23,8 @@ SensorInfo sensorOf(const UnitConfig &config) {
     return sensorByName(config.sensor).value_or(*sensorByName("ILX511"));
 }
 
-// Value of "Key=" at the start of a line of the EEPROM text, or empty.
-std::string_view textValue(std::string_view text, std::string_view key) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        auto end = text.find('\n', pos);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const auto line = trim(text.substr(pos, end - pos));
-        if (line.starts_with(key)) {
-            return trim(line.substr(key.size()));
-        }
-        pos = end + 1;
-    }
-    return {};
-}
-
 int textInt(std::string_view text, std::string_view key, int fallback) {
-    const auto v = parseSigned(textValue(text, key));
+    const auto v = parseSigned(lineValue(text, key));
     return v ? static_cast<int>(*v) : fallback;
 }
 
@@ -51,7 +34,7 @@ Cubic calibrationFromText(std::string_view text, const SensorInfo &sensor) {
     std::vector<double> pixels;
     std::vector<double> nm;
     for (int k = 1; k <= count && k <= 64; ++k) {
-        const auto value = textValue(text, "Data " + std::to_string(k) + "=");
+        const auto value = lineValue(text, "Data " + std::to_string(k) + "=");
         const auto semicolon = value.find(';');
         if (semicolon == std::string_view::npos) {
             continue;
@@ -137,7 +120,7 @@ VirtualUnit::VirtualUnit(const UnitConfig &config, std::uint64_t generation, boo
     packetBytes_ = highSpeed ? 512 : 64;
     transferBytes_ = highSpeed ? config_.maxPacket : 64;
 
-    const auto hot = config_.hotPixels.value_or(parsePixelList(textValue(text, "BadPixels=")));
+    const auto hot = config_.hotPixels.value_or(parsePixelList(lineValue(text, "BadPixels=")));
     for (const int pixel : hot) {
         if (pixel >= 1 && pixel <= sensor_.activeCount) {
             hotRawIndexes_.push_back(rawIndexOfPixel(pixel));
