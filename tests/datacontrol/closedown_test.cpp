@@ -10,7 +10,15 @@ using namespace quillon::test;
 
 namespace {
 
-using CloseDown = StartUpFixture;
+class CloseDown : public StartUpFixture {
+protected:
+    ProfileFile savedSettings() {
+        ProfileFile saved;
+        saved.SetPath(folder / "QuillonX.ini");
+        EXPECT_TRUE(saved.Load());
+        return saved;
+    }
+};
 
 std::vector<std::string> keysOf(ProfileFile &file, const std::string &section) {
     std::vector<std::string> keys;
@@ -33,9 +41,7 @@ const std::vector<std::string> kWrittenKeys{
 TEST_F(CloseDown, WritesExactlyTheWrittenKeysInOrder) {
     ASSERT_EQ(startUp(), 1);
     control->CloseDown();
-    ProfileFile saved;
-    saved.SetPath(folder / "QuillonX.ini");
-    ASSERT_TRUE(saved.Load());
+    ProfileFile saved = savedSettings();
     EXPECT_EQ(keysOf(saved, "Extend Options"), kWrittenKeys);
     const char *s = "Extend Options";
     EXPECT_EQ(saved.GetText(s, "IntTime"), "35");
@@ -56,9 +62,7 @@ TEST_F(CloseDown, SettingsSurviveARunAndUnknownEntriesAreKept) {
     ASSERT_EQ(startUp(), 1);
     EXPECT_EQ(control->flags.xUnit(), XUnit::Wavelength);
     control->CloseDown();
-    ProfileFile saved;
-    saved.SetPath(folder / "QuillonX.ini");
-    ASSERT_TRUE(saved.Load());
+    ProfileFile saved = savedSettings();
     EXPECT_EQ(saved.GetText("Extend Options", "OVEdit"), "1");
     EXPECT_EQ(saved.GetText("Print Page", "Operator"), "Kim");
     EXPECT_EQ(saved.GetInt("Extend Options", "TimeAV"), 8);
@@ -83,9 +87,7 @@ TEST_F(CloseDown, CooledBoardWritesTecAndCapAfterCalNo) {
     EXPECT_EQ(control->oddEven.secondStep, -9);
     EXPECT_EQ(control->badPixels, std::vector<int>{86});
     control->CloseDown();
-    ProfileFile saved;
-    saved.SetPath(folder / "QuillonX.ini");
-    ASSERT_TRUE(saved.Load());
+    ProfileFile saved = savedSettings();
     std::vector<std::string> expected = kWrittenKeys;
     const auto calNo = std::find(expected.begin(), expected.end(), "CalNo");
     expected.insert(calNo + 1, {"TEC", "CAP"});
@@ -99,9 +101,7 @@ TEST_F(CloseDown, BothSensorFamiliesWriteTheTimeInMilliseconds) {
     EXPECT_TRUE(control->ilxSeen && control->tcdSeen);
     EXPECT_EQ(control->limits.current, 3500);
     control->CloseDown();
-    ProfileFile saved;
-    saved.SetPath(folder / "QuillonX.ini");
-    ASSERT_TRUE(saved.Load());
+    ProfileFile saved = savedSettings();
     EXPECT_EQ(saved.GetText("Extend Options", "IntTime"), "35");
 }
 
@@ -114,9 +114,7 @@ TEST_F(CloseDown, IrradianceDistanceWrittenOnlyWithIrradianceCalibration) {
     EXPECT_EQ(control->settings.irradLux, 1);
     control->settings.irradDist = 30;
     control->CloseDown();
-    ProfileFile saved;
-    saved.SetPath(folder / "QuillonX.ini");
-    ASSERT_TRUE(saved.Load());
+    ProfileFile saved = savedSettings();
     EXPECT_EQ(keysOf(saved, "Extend Options").back(), "IrradDist");
     EXPECT_EQ(saved.GetText("Extend Options", "IrradDist"), "30");
 }
@@ -206,6 +204,16 @@ TEST_F(CloseDown, AMissingUnitFileNeverWipesTheEeprom) {
     EXPECT_EQ(control->channels[0].onSerialIni, 1);
     ASSERT_EQ(ovReadEEPROM(nullptr, 0), 1);
     EXPECT_EQ(std::string(ovGetEEPROMData()), before);
+}
+
+TEST_F(CloseDown, SerialFromTheOldSettingsFile) {
+    writeBytes(folder / "Quillon.ini", "[Factory Default]\nName= ab12 \n");
+    EXPECT_EQ(make().GetSNFromOldIni(folder / "Quillon.ini"), "AB12");
+    writeBytes(folder / "Quillon.ini", "[Factory Default]\nName=  \n");
+    EXPECT_EQ(control->GetSNFromOldIni(folder / "Quillon.ini"), "");
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message),
+              std::vector<std::string>{
+                  "Error in the Quillon.ini. There is no serial number information."});
 }
 
 TEST_F(CloseDown, ChannelIdIsWrittenToTheUnit) {
