@@ -6,7 +6,10 @@
  * where it is a byte only its low byte is sent. A "channel" is the 0-based
  * channel number, mapped by the library to a device slot 0..9.
  *
- * Buffers are owned and sized by the caller. Usable from C, C++ and ctypes.
+ * Buffers are owned and sized by the caller. A null pointer where a buffer
+ * is needed gives OV_ERR_REQUEST. A channel that maps to no unit gives
+ * OV_ERR_NO_DEVICE, or OV_ERR_REQUEST from the commands that send at once.
+ * Usable from C, C++ and ctypes.
  */
 #ifndef QUILLON_DEVICELIB_INCLUDE_OVDBUSBM_H
 #define QUILLON_DEVICELIB_INCLUDE_OVDBUSBM_H
@@ -87,6 +90,8 @@ OV_API short OV_CALL ovSetIntMode(int mode, double timeMs, int channel);
 OV_API short OV_CALL ovSetExtEdgeMode(int edge, int channel);
 OV_API short OV_CALL ovSelTrigMode(int mode, int channel);
 OV_API short OV_CALL ovReadDataEx(int *frame, int channel);
+/* frames below 1 give OV_ERR_AVERAGE. Under external trigger the averaging
+ * reads wait up to 2 s for each frame, then give OV_ERR_NO_TRIGGER. */
 OV_API short OV_CALL ovReadDataAdvEx(int *frame, int frames, int strength, int badCount,
                                      const short *badList, int channel);
 OV_API short OV_CALL ovReadDataExT(int *frame, int channel);
@@ -111,12 +116,16 @@ OV_API short OV_CALL ovSetEEPROMData(const char *text);
 OV_API short OV_CALL ovDevInfo(char *model, char *serial, int channel);
 OV_API short OV_CALL ovGetModel(int channel);
 OV_API short OV_CALL ovInsShutter(int channel);
-/* table: room for the active pixel count of the CCD type (2048, 3648, 1024, 512, 2048). */
+/* table: room for the active pixel count of the CCD type (2048, 3648, 1024, 512, 2048, 256).
+ * The table functions give OV_ERR_CCD_TYPE when the points admit no cubic
+ * (fewer than four, or all on one pixel). */
 OV_API short OV_CALL ovGetWLTable(double *table, int channel);
 /* pixels, wavelengths: room for the unit's PointCount entries, at most OV_MAX_CAL_POINTS. */
 OV_API short OV_CALL ovGetWLTableADV(double *table, int pixelCount, int *pointCount, double *pixels,
                                      double *wavelengths, int channel);
-/* coefficients: order + 1 entries, c[0] the constant term. */
+/* coefficients: order + 1 entries, c[0] the constant term. OV_ERR_CCD_TYPE when
+ * the system cannot be solved: fewer points than order + 1, a zero pivot, or
+ * an order outside 0..20. */
 OV_API short OV_CALL ovPolyFit(const double *x, const double *y, int count, double *coefficients,
                                int order);
 OV_API short OV_CALL ovPolyCalc(const double *coefficients, int order, double x, double *result);

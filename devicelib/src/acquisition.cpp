@@ -22,7 +22,7 @@ constexpr int kShutterSettleMs = 1300;
 constexpr int kFilterSettleMs = 100;
 // The averaging reads wait this long for an external trigger before giving
 // up with "no trigger", so a missing trigger never hangs the caller.
-constexpr auto kTriggerPatience = std::chrono::milliseconds(5000);
+constexpr auto kTriggerPatience = std::chrono::milliseconds(2000);
 
 Slot &slotAt(int slot) {
     return state().slots[static_cast<std::size_t>(slot)];

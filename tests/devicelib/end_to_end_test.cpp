@@ -105,6 +105,14 @@ TEST_F(EndToEnd, ExternalTriggerThenFrame) {
     EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
 }
 
+TEST_F(EndToEnd, AveragingReadGivesUpWhenNoTriggerComes) {
+    start({unitAt(2)});
+    ASSERT_EQ(ovSelTrigMode(3, 0), OV_OK);
+    std::vector<int> frame(2080);
+    EXPECT_EQ(ovReadDataExT(frame.data(), 0), OV_ERR_NO_TRIGGER);
+    ASSERT_EQ(ovSelTrigMode(2, 0), OV_OK);
+}
+
 TEST_F(EndToEnd, TimeOutThenRecovery) {
     start({unitAt(0)});
     sim("timeout 0 1");
