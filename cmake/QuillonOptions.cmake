@@ -33,10 +33,14 @@ function(quillon_add_gtest)
     quillon_target_defaults(${ARG_NAME})
     target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
     include(GoogleTest)
+    # The discovered tests' properties pass through a generated script that
+    # loses all but the first element of a list, so several labels become one
+    # joined label; ctest -L takes a regular expression and still finds each.
+    list(JOIN ARG_LABELS "-" _labels)
     gtest_discover_tests(${ARG_NAME}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+        PROPERTIES LABELS "${_labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
     if("threads" IN_LIST ARG_LABELS)
         add_dependencies(quillon_thread_tests ${ARG_NAME})
     endif()
