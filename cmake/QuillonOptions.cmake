@@ -45,3 +45,14 @@ function(quillon_add_gtest)
         add_dependencies(quillon_thread_tests ${ARG_NAME})
     endif()
 endfunction()
+
+# Adds every direct subfolder that has a CMakeLists.txt, so a folder joins the
+# build by existing.
+function(quillon_add_subfolders)
+    file(GLOB _entries LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    foreach(entry IN LISTS _entries)
+        if(IS_DIRECTORY ${entry} AND EXISTS ${entry}/CMakeLists.txt)
+            add_subdirectory(${entry})
+        endif()
+    endforeach()
+endfunction()
