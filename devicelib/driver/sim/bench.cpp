@@ -104,14 +104,23 @@ std::string readPolynomial(std::string_view value, Cubic &out) {
 
 std::string readFailure(std::string_view value, std::vector<FailureRule> &out) {
     const auto colon = value.find(':');
-    const auto code = parseUnsigned(value.substr(0, colon));
-    const auto count =
-        colon == std::string_view::npos ? std::nullopt : parseUnsigned(value.substr(colon + 1));
-    if (!code || *code > 0xFFFFFFFFu || !count || *count > 1000000) {
-        return "expected CODE:COUNT (CODE a control code or a command byte), got '" +
-               std::string(value) + "'";
+    const std::string expected =
+        "expected CODE:COUNT (CODE a control code or a command byte), got '" + std::string(value) +
+        "'";
+    if (colon == std::string_view::npos) {
+        return expected;
     }
-    out.push_back({static_cast<std::uint32_t>(*code), static_cast<int>(*count)});
+    const auto code = parseUnsigned(value.substr(0, colon));
+    const auto count = parseUnsigned(value.substr(colon + 1));
+    if (!code.has_value() || !count.has_value()) {
+        return expected;
+    }
+    const auto codeValue = code.value();
+    const auto countValue = count.value();
+    if (codeValue > 0xFFFFFFFFu || countValue > 1000000) {
+        return expected;
+    }
+    out.push_back({static_cast<std::uint32_t>(codeValue), static_cast<int>(countValue)});
     return {};
 }
 
