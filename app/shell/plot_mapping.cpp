@@ -1,0 +1,119 @@
+#include "shell/plot_mapping.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillon {
+
+namespace {
+
+constexpr double kWavenumberFactor = 1.0e7;
+constexpr double kOffPlot = 2000.0; // how far beyond the plot a clipped point may lie
+
+} // namespace
+
+PlotMapping::PlotMapping(ViewRange range, const PixelRect &plot, bool calibratedAxis,
+                         GraphXUnit xUnit)
+    : range_(range), plot_(plot), calibrated_(calibratedAxis), unit_(xUnit) {
+    updateDerivedRange(range_, plot_);
+}
+
+bool PlotMapping::wavenumberAxis() const {
+    return calibrated_ && unit_ == GraphXUnit::Wavenumber;
+}
+
+double PlotMapping::xOf(double position) const {
+    double x = 0.0;
+    if (wavenumberAxis()) {
+        const double wavenumber = position > 0.0 ? kWavenumberFactor / position : 0.0;
+        x = plot_.left + (wavenumber - range_.wavenumberStart) * range_.wavenumberScale;
+    } else {
+        x = plot_.left + (position - range_.xStart) * range_.xScale;
+    }
+    if (!std::isfinite(x)) {
+        return plot_.left - kOffPlot;
+    }
+    return std::clamp(x, plot_.left - kOffPlot, plot_.right + kOffPlot);
+}
+
+double PlotMapping::yOf(double value) const {
+    const double y = plot_.bottom - (value - range_.yStart) * range_.yScale;
+    if (std::isnan(y)) {
+        return plot_.bottom + kOffPlot;
+    }
+    return std::trunc(std::clamp(y, plot_.top - kOffPlot, plot_.bottom + kOffPlot));
+}
+
+AxisRequest PlotMapping::xAxis(const TickSettings &settings,
+                               std::span<const double> polynomial) const {
+    AxisRequest request;
+    request.axis = Axis::X;
+    request.origin = plot_.left;
+    request.settings = settings;
+    request.wavelengthPolynomial = polynomial;
+    if (wavenumberAxis()) {
+        request.start = range_.wavenumberStart;
+        request.end = range_.wavenumberEnd;
+        request.scale = range_.wavenumberScale;
+        return request;
+    }
+    request.start = range_.xStart;
+    request.end = range_.xEnd;
+    request.scale = range_.xScale;
+    if (!calibrated_ && unit_ == GraphXUnit::Wavenumber) {
+        request.conversion = LabelConversion::PixelAsWavenumber;
+    } else if (!calibrated_ && unit_ != GraphXUnit::Pixel) {
+        request.conversion = LabelConversion::PixelAsWavelength;
+    }
+    return request;
+}
+
+AxisRequest PlotMapping::yAxis(const TickSettings &settings) const {
+    AxisRequest request;
+    request.axis = Axis::Y;
+    request.start = range_.yStart;
+    request.end = range_.yEnd;
+    request.origin = plot_.bottom;
+    request.scale = range_.yScale;
+    request.settings = settings;
+    return request;
+}
+
+double PlotMapping::xReadout(int x, std::span<const double> polynomial) const {
+    const AxisRequest axis = xAxis(TickSettings{}, polynomial);
+    const double value = axis.scale > 0.0 ? axis.start + (x - plot_.left) / axis.scale : axis.start;
+    return convertTickValue(value, axis.conversion, polynomial);
+}
+
+void reduceToColumns(std::span<const TracePoint> points, std::vector<TracePoint> &out) {
+    std::size_t i = 0;
+    while (i < points.size()) {
+        const double column = std::floor(points[i].x);
+        std::size_t end = i + 1;
+        std::size_t lowest = i;
+        std::size_t highest = i;
+        while (end < points.size() && std::floor(points[end].x) == column) {
+            if (points[end].y < points[lowest].y) {
+                lowest = end;
+            }
+            if (points[end].y > points[highest].y) {
+                highest = end;
+            }
+            ++end;
+        }
+        out.push_back(points[i]);
+        if (end - i > 2) {
+            // Extremes in the order they occur keep the path's direction.
+            const std::size_t first = std::min(lowest, highest);
+            const std::size_t second = std::max(lowest, highest);
+            out.push_back({column, points[first].y});
+            out.push_back({column, points[second].y});
+        }
+        if (end - i > 1) {
+            out.push_back(points[end - 1]);
+        }
+        i = end;
+    }
+}
+
+} // namespace quillon

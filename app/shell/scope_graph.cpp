@@ -1,0 +1,442 @@
+#include "shell/scope_graph.h"
+
+#include "shell/axis_ticks.h"
+#include "shell/graph_snapshot.h"
+#include "shell/plot_mapping.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillon {
+
+namespace {
+
+constexpr int kTipReachX = 3;
+constexpr int kTipReachY = 4;
+constexpr int kCursorGrab = 3;
+constexpr int kYReadoutGap = 12; // readout right edge, left of the plot
+constexpr int kXReadoutGap = 14; // readout top, below the x axis
+
+void styleReadout(QLabel &label) {
+    label.setStyleSheet("QLabel { background: rgb(255, 255, 225); color: black;"
+                        " border: 1px solid rgb(120, 120, 120); padding: 1px 3px; }");
+    label.setAttribute(Qt::WA_TransparentForMouseEvents);
+    label.hide();
+}
+
+QString readoutText(double value) {
+    return std::isfinite(value) ? QString::number(value, 'f', 2) : QString();
+}
+
+} // namespace
+
+CScopeGraph::CScopeGraph(QWidget *parent)
+    : QWidget(parent), titleEditor_(this), xReadout_(this), yReadout_(this), tip_(this) {
+    setObjectName("Data Analysis Graph");
+    setWindowTitle("Data Analysis Graph");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    setCursor(Qt::ArrowCursor);
+    titleEditor_.setObjectName(QString::number(kTitleEditId));
+    titleEditor_.hide();
+    connect(&titleEditor_, &QLineEdit::editingFinished, this, &CScopeGraph::commitTitleEdit);
+    styleReadout(xReadout_);
+    styleReadout(yReadout_);
+    styleReadout(tip_);
+    rangeContext_ = RangeContext{};
+    state_.range = resetViewRange(rangeContext_);
+}
+
+GraphViewState CScopeGraph::viewState() const {
+    const std::lock_guard lock(mutex_);
+    return state_;
+}
+
+GraphLayout CScopeGraph::layout() const {
+    const std::lock_guard lock(mutex_);
+    return computeGraphLayout(width(), height(), state_.verticalAxisTitle);
+}
+
+template <typename Change>
+void CScopeGraph::changeRange(Change change) {
+    {
+        const std::lock_guard lock(mutex_);
+        const PixelRect plot = computeGraphLayout(width(), height(), state_.verticalAxisTitle).plot;
+        change(state_.range, plot);
+        updateDerivedRange(state_.range, plot);
+    }
+    emit viewRangeChanged();
+    update();
+}
+
+void CScopeGraph::setRangeContext(const RangeContext &context) {
+    rangeContext_ = context;
+}
+
+void CScopeGraph::setAxisContext(GraphAxisContext context) {
+    axisContext_ = std::move(context);
+}
+
+void CScopeGraph::setInteractionMode(InteractionMode mode) {
+    interaction_ = mode;
+    drag_ = InteractionMode::None;
+}
+
+void CScopeGraph::setPointerState(bool pointing) {
+    pointing_ = pointing;
+    if (!pointing) {
+        hidePointerWidgets();
+    }
+}
+
+void CScopeGraph::setDisplayWord(std::uint32_t word) {
+    displayWord_ = word;
+}
+
+void CScopeGraph::setPeaks(std::vector<PeakMark> peaks) {
+    peaks_ = std::move(peaks);
+    tipPeak_ = -1;
+    tip_.hide();
+}
+
+void CScopeGraph::setPeakMarks(bool shown) {
+    changeRange([shown](ViewRange &range, const PixelRect &) { range.peakMarks = shown; });
+}
+
+void CScopeGraph::setTitles(const QString &main, const QString &second) {
+    const std::lock_guard lock(mutex_);
+    state_.mainTitle = main.toStdString();
+    state_.secondTitle = second.toStdString();
+}
+
+void CScopeGraph::setVerticalAxisTitle(bool vertical) {
+    changeRange(
+        [this, vertical](ViewRange &, const PixelRect &) { state_.verticalAxisTitle = vertical; });
+}
+
+void CScopeGraph::presentFrame(const QImage &image) {
+    frame_ = image;
+    update();
+}
+
+void CScopeGraph::rescale() {
+    switch (interaction_) {
+    case InteractionMode::None:
+        resetRange();
+        break;
+    case InteractionMode::ZoomIn:
+        zoomIn();
+        break;
+    case InteractionMode::ZoomOut:
+        zoomOut();
+        break;
+    default:
+        changeRange([](ViewRange &, const PixelRect &) {});
+        break;
+    }
+    emit rescaled();
+}
+
+void CScopeGraph::resetRange() {
+    changeRange([this](ViewRange &range, const PixelRect &) {
+        ViewRange fresh = resetViewRange(rangeContext_);
+        fresh.peakMarks = range.peakMarks;
+        fresh.cursorLine = range.cursorLine;
+        fresh.lastMouseX = range.lastMouseX;
+        fresh.lastMouseY = range.lastMouseY;
+        range = fresh;
+    });
+}
+
+void CScopeGraph::zoomIn() {
+    changeRange(
+        [this](ViewRange &range, const PixelRect &) { quillon::zoomIn(range, rangeContext_); });
+}
+
+void CScopeGraph::zoomOut() {
+    changeRange([](ViewRange &range, const PixelRect &) { quillon::zoomOut(range); });
+}
+
+void CScopeGraph::modeChanged(GraphXUnit unit, GraphMode mode) {
+    emit textPanelPageChanged(textPanelPage(unit, mode));
+    emit textPanelRefreshRequested();
+}
+
+void CScopeGraph::enterCalibrationDisplay() {
+    rescale();
+}
+
+void CScopeGraph::moveReadoutsTo(QPoint position) {
+    {
+        const std::lock_guard lock(mutex_);
+        state_.range.lastMouseX = position.x();
+        state_.range.lastMouseY = position.y();
+    }
+    updateReadouts(position);
+}
+
+void CScopeGraph::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    if (frame_.isNull()) {
+        painter.fillRect(rect(), Qt::white);
+    } else {
+        painter.fillRect(rect(), Qt::white);
+        painter.drawImage(0, 0, frame_);
+    }
+    if (drag_ == InteractionMode::RubberBand) {
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.setBrush(QColor(0, 64, 255, 40));
+        painter.drawRect(QRect(bandOrigin_, bandEnd_).normalized());
+    }
+}
+
+void CScopeGraph::resizeEvent(QResizeEvent *event) {
+    {
+        const std::lock_guard lock(mutex_);
+        state_.width = event->size().width();
+        state_.height = event->size().height();
+        updateDerivedRange(
+            state_.range,
+            computeGraphLayout(state_.width, state_.height, state_.verticalAxisTitle).plot);
+    }
+    QWidget::resizeEvent(event);
+}
+
+QPoint CScopeGraph::clampToPlot(QPoint point) const {
+    const PixelRect plot = layout().plot;
+    return {std::clamp(point.x(), plot.left, plot.right),
+            std::clamp(point.y(), plot.top, plot.bottom)};
+}
+
+bool CScopeGraph::nearCursorLine(int x) const {
+    const int cursor = viewState().range.cursorLine;
+    return cursor >= 0 && std::abs(x - cursor) <= kCursorGrab;
+}
+
+void CScopeGraph::mousePressEvent(QMouseEvent *event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const QPoint position = event->position().toPoint();
+    if (!layout().plot.contains(position.x(), position.y())) {
+        return;
+    }
+    lastDrag_ = position;
+    switch (interaction_) {
+    case InteractionMode::RubberBand:
+        drag_ = InteractionMode::RubberBand;
+        bandOrigin_ = bandEnd_ = position;
+        break;
+    case InteractionMode::ZoomIn:
+        if (nearCursorLine(position.x())) {
+            drag_ = InteractionMode::DragCursor;
+        } else {
+            zoomIn();
+        }
+        break;
+    case InteractionMode::ZoomOut:
+        zoomOut();
+        break;
+    case InteractionMode::PanX:
+    case InteractionMode::PanY:
+        drag_ = interaction_;
+        break;
+    default:
+        if (nearCursorLine(position.x())) {
+            drag_ = InteractionMode::DragCursor;
+        }
+        break;
+    }
+}
+
+void CScopeGraph::mouseMoveEvent(QMouseEvent *event) {
+    const QPoint position = event->position().toPoint();
+    switch (drag_) {
+    case InteractionMode::RubberBand:
+        bandEnd_ = clampToPlot(position);
+        update();
+        return;
+    case InteractionMode::DragCursor: {
+        const int x = clampToPlot(position).x();
+        changeRange([x](ViewRange &range, const PixelRect &) { range.cursorLine = x; });
+        return;
+    }
+    case InteractionMode::PanX:
+    case InteractionMode::PanY:
+        if (!pointing_) {
+            const QPoint delta = position - lastDrag_;
+            lastDrag_ = position;
+            const bool alongX = drag_ == InteractionMode::PanX;
+            changeRange([alongX, delta](ViewRange &range, const PixelRect &) {
+                alongX ? panX(range, static_cast<float>(delta.x()))
+                       : panY(range, static_cast<float>(delta.y()));
+            });
+        }
+        return;
+    default:
+        break;
+    }
+    if (pointing_) {
+        updateReadouts(position);
+        updateDataTip(position);
+    } else {
+        hidePointerWidgets();
+    }
+}
+
+void CScopeGraph::mouseReleaseEvent(QMouseEvent *event) {
+    const QPoint position = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        handleRightClick(position);
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    if (drag_ == InteractionMode::RubberBand) {
+        finishRubberBand(clampToPlot(position));
+    }
+    drag_ = InteractionMode::None;
+    {
+        const std::lock_guard lock(mutex_);
+        state_.range.lastMouseX = position.x();
+        state_.range.lastMouseY = position.y();
+    }
+    update();
+}
+
+void CScopeGraph::finishRubberBand(QPoint end) {
+    bool zoomed = false;
+    {
+        const std::lock_guard lock(mutex_);
+        const PixelRect plot = computeGraphLayout(width(), height(), state_.verticalAxisTitle).plot;
+        zoomed =
+            applyRubberBand(state_.range, plot, bandOrigin_.x(), bandOrigin_.y(), end.x(), end.y());
+    }
+    if (zoomed) {
+        emit viewRangeChanged();
+    }
+}
+
+void CScopeGraph::handleRightClick(QPoint position) {
+    const GraphLayout current = layout();
+    if (current.mainTitleArea.contains(position.x(), position.y())) {
+        openTitleEditor(TitleField::Main, current.mainTitleArea);
+        return;
+    }
+    if (current.secondTitleArea.contains(position.x(), position.y())) {
+        openTitleEditor(TitleField::Second, current.secondTitleArea);
+        return;
+    }
+    if (!pointing_ || !current.plot.contains(position.x(), position.y())) {
+        return;
+    }
+    const int x = position.x();
+    changeRange([x](ViewRange &range, const PixelRect &) {
+        range.cursorLine = range.cursorLine >= 0 ? -1 : x;
+    });
+}
+
+void CScopeGraph::openTitleEditor(TitleField field, const PixelRect &area) {
+    editing_ = field;
+    const GraphViewState state = viewState();
+    titleEditor_.setText(
+        QString::fromStdString(field == TitleField::Main ? state.mainTitle : state.secondTitle));
+    titleEditor_.setGeometry(area.left, area.top, std::max(area.width(), 80),
+                             std::max(area.height(), titleEditor_.sizeHint().height()));
+    titleEditor_.selectAll();
+    titleEditor_.show();
+    titleEditor_.setFocus();
+}
+
+void CScopeGraph::commitTitleEdit() {
+    if (!titleEditor_.isVisible()) {
+        return;
+    }
+    titleEditor_.hide();
+    const QString text = titleEditor_.text();
+    {
+        const std::lock_guard lock(mutex_);
+        (editing_ == TitleField::Main ? state_.mainTitle : state_.secondTitle) = text.toStdString();
+    }
+    emit titleEdited(editing_, text);
+}
+
+void CScopeGraph::updateReadouts(QPoint position) {
+    const GraphLayout current = layout();
+    const PixelRect &plot = current.plot;
+    if (!plot.contains(position.x(), position.y())) {
+        xReadout_.hide();
+        yReadout_.hide();
+        return;
+    }
+    const PlotMapping mapping(viewState().range, plot, axisContext_.calibratedAxis,
+                              axisContext_.xUnit);
+    if (displayWord_ & display_word::kXReadout) {
+        xReadout_.setText(
+            readoutText(mapping.xReadout(position.x(), axisContext_.wavelengthPolynomial)));
+        xReadout_.adjustSize();
+        xReadout_.move(std::clamp(position.x() - xReadout_.width() / 2, 0,
+                                  std::max(0, width() - xReadout_.width())),
+                       plot.bottom + kXReadoutGap);
+        xReadout_.show();
+    }
+    if (displayWord_ & display_word::kYReadout) {
+        yReadout_.setText(readoutText(yValueAt(mapping.range(), plot, position.y())));
+        yReadout_.adjustSize();
+        yReadout_.move(std::max(0, plot.left - kYReadoutGap - yReadout_.width()),
+                       position.y() - yReadout_.height() / 2);
+        yReadout_.show();
+    }
+}
+
+void CScopeGraph::updateDataTip(QPoint position) {
+    const GraphViewState state = viewState();
+    const PlotMapping mapping(state.range, layout().plot, axisContext_.calibratedAxis,
+                              axisContext_.xUnit);
+    int found = -1;
+    for (std::size_t i = 0; i < peaks_.size() && state.range.peakMarks; ++i) {
+        const double dx = std::abs(mapping.xOf(peaks_[i].position) - position.x());
+        const double dy = std::abs(mapping.yOf(peaks_[i].intensity) - position.y());
+        if (dx <= kTipReachX && dy <= kTipReachY) {
+            found = static_cast<int>(i);
+            break;
+        }
+    }
+    if (found < 0) {
+        tipPeak_ = -1;
+        tip_.hide();
+        return;
+    }
+    if (found == tipPeak_) {
+        return;
+    }
+    tipPeak_ = found;
+    const DataTipContext context{axisContext_.calibratedAxis, axisContext_.xUnit, axisContext_.mode,
+                                 axisContext_.wavelengthTable, axisContext_.wavelengthPolynomial};
+    const PeakMark &peak = peaks_[static_cast<std::size_t>(found)];
+    tip_.setText(QString::fromStdString(quillon::dataTipText(context, found + 1, peak)));
+    tip_.adjustSize();
+    tip_.move(std::clamp(position.x() + 12, 0, std::max(0, width() - tip_.width())),
+              std::clamp(position.y() + 12, 0, std::max(0, height() - tip_.height())));
+    tip_.show();
+    tip_.raise();
+    const double x = std::isfinite(peak.position)
+                         ? std::clamp(static_cast<double>(peak.position), -2.0e9, 2.0e9)
+                         : 0.0;
+    emit peakTipShown(found + 1, static_cast<int>(x));
+}
+
+void CScopeGraph::hidePointerWidgets() {
+    xReadout_.hide();
+    yReadout_.hide();
+    tip_.hide();
+    tipPeak_ = -1;
+}
+
+} // namespace quillon
