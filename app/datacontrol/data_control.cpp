@@ -91,9 +91,11 @@ OddEvenAdjustment oddEvenStepsFromDarkFrame(std::span<const std::int32_t> raw, i
             65535 - static_cast<std::int64_t>(raw[static_cast<std::size_t>(i)]);
         (i % 2 == 0 ? evenSum : oddSum) += inverted;
     }
+    // The correction adds FirstStep to the even and SecondStep to the odd
+    // inverted values, so the steps must pull the two means together.
     const std::int64_t difference = evenSum / half - oddSum / half;
-    steps.firstStep = static_cast<std::int32_t>(difference / 2);
-    steps.secondStep = static_cast<std::int32_t>(steps.firstStep - difference);
+    steps.firstStep = static_cast<std::int32_t>(-(difference / 2));
+    steps.secondStep = static_cast<std::int32_t>(steps.firstStep + difference);
     return steps;
 }
 

@@ -40,6 +40,8 @@ int DataControl::AllocatePixelBuffers() {
         buffers.dark.assign(active, 0.0f);
         buffers.reference.assign(active, 0.0f);
         buffers.wavelengthTable.assign(active, 0.0f);
+        buffers.pixelResult.assign(active, 0.0f);
+        prepareScratch();
     } catch (const std::bad_alloc &) {
         releaseBuffers();
         prompter.message(messages::kPixelMemory);
@@ -48,26 +50,41 @@ int DataControl::AllocatePixelBuffers() {
     return 1;
 }
 
+// The scratch of the scan pipeline, sized for the current settings so that
+// a scan allocates nothing. Throws std::bad_alloc.
+void DataControl::prepareScratch() {
+    const std::size_t length = std::max<std::size_t>(geometry.fftLength, 1);
+    if (buffers.twiddles.length() != length) {
+        buffers.twiddles = FftTwiddles(length);
+    }
+    buffers.fftImag.assign(length, 0.0f);
+    constexpr std::size_t kLargestUsualBinning = 10;
+    buffers.binningRing.assign(
+        std::max<std::size_t>(acquisition.binningAverage, kLargestUsualBinning) + 1, 0.0);
+    constexpr std::size_t kLargestUsualFilter = 31;
+    buffers.filterWindow.assign(
+        std::max<std::size_t>(static_cast<std::size_t>(std::max(settings.filterWin, 1)),
+                              kLargestUsualFilter),
+        0.0f);
+    buffers.frameSum.assign(geometry.activePixels, 0.0);
+    buffers.filterCopy.resize(std::max(buffers.filterCopy.size(), buffers.pixelResult.size()));
+}
+
 void DataControl::releaseBuffers() {
     buffers = SpectrumBuffers{};
 }
 
-int DataControl::FinishStartUp() {
-    if (AllocatePixelBuffers() != 1) {
+int DataControl::sendIntegrationTime() {
+    if (NoDeviceMode()) {
+        return 1;
+    }
+    const int timeSet = geometry.boardType == kBoardTcd1304
+                            ? ovSetDblIntEx(limits.current / 100.0, currentChannel)
+                            : ovSetIntEx(limits.current, currentChannel);
+    if (timeSet < 0) {
+        showForPort(messages::kIntegrationTime, currentChannel);
         return -1;
     }
-    // Next in line, once they exist: the wavelength calibration (ReadCalData),
-    // the wavelength grid with its buffers, the photometry tables and the
-    // dark-subtracted reference. Each returns -1 after its own message.
-    if (InitializeHardware() != 1) {
-        return -1;
-    }
-    saved.geometry = geometry;
-    saved.acquisition = acquisition;
-    saved.display = display;
-    saved.model = model;
-    saved.limits = limits;
-    saved.statusWord = flags.status.load();
     return 1;
 }
 
@@ -96,11 +113,7 @@ int DataControl::InitializeHardware() {
             return -1;
         }
     }
-    const int timeSet = geometry.boardType == kBoardTcd1304
-                            ? ovSetDblIntEx(limits.current / 100.0, channel)
-                            : ovSetIntEx(limits.current, channel);
-    if (timeSet < 0) {
-        showForPort(messages::kIntegrationTime, channel);
+    if (sendIntegrationTime() != 1) {
         return -1;
     }
     if (HasCoolerRecord()) {
@@ -169,6 +182,8 @@ int DataControl::adjustOddEvenSteps() {
     return 1;
 }
 
+// Called on the acquisition worker: the GUI's Prompter carries the box to
+// its own thread and blocks here until the operator has answered.
 int DataControl::ReportDisconnection() {
     prompter.message(messages::kDisconnected);
     return 1;

@@ -25,6 +25,10 @@ inline constexpr int kReferenceSourceShift = 10;
 inline constexpr std::uint16_t kReferenceReady = 1u << 12;
 inline constexpr std::uint16_t kDisplayModeMask = 7u << 13; // see DisplayMode
 inline constexpr int kDisplayModeShift = 13;
+// The bits of the threads' protocol: saved copies of the word never bring
+// them back, so that restoring settings cannot stop the worker or lift a hold.
+inline constexpr std::uint16_t kThreadControl =
+    kWorkerRunning | kSingleScan | kHold | kLoopEnabled | kDrawingSuspended;
 } // namespace status_bits
 
 namespace option_bits {
@@ -68,6 +72,8 @@ public:
     void set(std::uint16_t bits) { word.fetch_or(bits); }
     void clear(std::uint16_t bits) { word.fetch_and(static_cast<std::uint16_t>(~bits)); }
     void assign(std::uint16_t bits, bool on) { on ? set(bits) : clear(bits); }
+    // Takes the bits under `mask` from `value`, keeping the others, in one step.
+    void assignMasked(std::uint16_t mask, std::uint16_t value) { setField(mask, 0, value); }
 
     std::uint16_t field(std::uint16_t mask, int shift) const {
         return static_cast<std::uint16_t>((word.load() & mask) >> shift);

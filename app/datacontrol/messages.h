@@ -1,4 +1,4 @@
-// The fixed texts DataControl shows while starting and closing channels.
+// The fixed texts DataControl shows.
 #ifndef QUILLON_APP_DATACONTROL_MESSAGES_H
 #define QUILLON_APP_DATACONTROL_MESSAGES_H
 
@@ -67,6 +67,15 @@ inline constexpr const char *kInternalTriggerOnClose =
 inline constexpr const char *kWriteEeprom =
     "Error on writing the EEPROM data via the USB port #%d.";
 inline constexpr const char *kPixelMemory = "Error in allocation Pixel memory space!";
+inline constexpr const char *kOpenIniInReadCalData =
+    "Failed to open the initial setup file in ReadCalData() in DataControl class...";
+inline constexpr const char *kTooFewCalibrationPoints =
+    "Too few calibration data. It should be more than 1.";
+inline constexpr const char *kBadCalibration = "Bad calibration data. ";
+inline constexpr const char *kWavelengthMemory = "Error in allocation Wavelength memory!";
+inline constexpr const char *kSaveDarkRef = "Can not open the file!";
+inline constexpr const char *kSwapDarkRef = "Couldn't open the file!";
+inline constexpr const char *kColorTileFile = "Can not open the file for Color Tile!";
 
 } // namespace quillon::messages
 

@@ -3,6 +3,8 @@
 #ifndef QUILLON_APP_DATACONTROL_RECORDS_H
 #define QUILLON_APP_DATACONTROL_RECORDS_H
 
+#include "datacontrol/spectrum_math.h"
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -144,17 +146,67 @@ struct ChannelInfo {
     std::uint16_t inGaAsKind = 0;
 };
 
+// The spectra of the current channel and the scratch space of the scan
+// pipeline. Everything is sized when a channel is configured, so that a scan
+// allocates nothing.
 struct SpectrumBuffers {
-    std::vector<std::int32_t> rawFrame;  // total pixels
-    std::vector<float> spectrum;         // FFT length, zero beyond N
-    std::vector<float> dark;             // N
-    std::vector<float> reference;        // N
-    std::vector<float> wavelengthTable;  // N
-    std::vector<float> gridResult;       // G
-    std::vector<std::int32_t> gridIndex; // G
-    std::vector<float> gridReferenceMinusDark;
-    std::vector<float> gridPhotopic;
-    std::vector<float> blackbody;
+    std::vector<std::int32_t> rawFrame;        // total pixels
+    std::vector<float> spectrum;               // FFT length, zero beyond N before smoothing
+    std::vector<float> dark;                   // N
+    std::vector<float> reference;              // N
+    std::vector<float> wavelengthTable;        // N
+    std::vector<float> pixelResult;            // N: T/R, absorbance or irradiance on the pixel base
+    std::vector<float> gridResult;             // G
+    std::vector<std::int32_t> gridIndex;       // G
+    std::vector<float> gridReferenceMinusDark; // G
+    std::vector<float> gridPhotopic;           // G
+    std::vector<float> blackbody;              // N + 1 or G + 1 (photometry)
+
+    // Scratch of the pipeline.
+    FftTwiddles twiddles = FftTwiddles(0); // FFT length
+    std::vector<float> fftImag;            // FFT length
+    std::vector<double> binningRing;       // largest binning half-window + 1
+    std::vector<float> filterCopy;         // max(N, G)
+    std::vector<float> filterWindow;       // low-pass filter window
+    std::vector<double> frameSum;          // N, time-average accumulator
+};
+
+// Seven values measured with each scan.
+struct ScanParameters {
+    float darkOb = 0.0f;      // optical-black level of the dark scan
+    float referenceOb = 0.0f; // optical-black level of the reference scan
+    float currentOb = 0.0f;   // optical-black level of the last scan
+    float darkMinusCurrent = 0.0f;
+    float darkMinusReference = 0.0f;
+    float mean = 0.0f;     // spectrum statistics
+    float variance = 0.0f; // population variance
+};
+
+// What a dark scan leaves besides the spectrum; peak finding reads the noise.
+struct DarkCondition {
+    float noiseEstimate = 0.0f; // mean |s[i-1] - s[i]| of the dark scan
+    std::array<float, 4> spare{};
+};
+
+// One stored spectrum of the memory list.
+struct MemoryItem {
+    std::string projectName;
+    std::string sampleName;
+    std::string captureTime;
+    std::vector<std::int32_t> counts; // one per active pixel
+    std::int32_t scanValue = 0;
+};
+
+struct MemoryList {
+    std::vector<MemoryItem> items;
+    int current = 0; // 1-based playback index, 0 = none
+};
+
+// The view settings a temporary mode (calibration display) puts back.
+struct ViewSettingsBackup {
+    AcquisitionRecord acquisition;
+    DisplayRecord display;
+    std::uint16_t statusWord = 0;
 };
 
 // What the dark/reference swap exchanges with the current configuration.

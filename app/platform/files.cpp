@@ -45,26 +45,19 @@ fs::path temporaryBeside(const fs::path &target) {
 
 } // namespace
 
-bool replaceTextFile(const fs::path &target, std::string_view text) {
+namespace {
+
+// Writes through `fill` into a temporary file beside `target`, then renames
+// it over `target`; on failure the temporary file goes and `target` stays.
+template <typename Fill>
+bool replaceFileWith(const fs::path &target, Fill fill) {
     const fs::path temporary = temporaryBeside(target);
     {
-        // Binary stream: line ends are converted here, the same on every platform.
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {
             return false;
         }
-        const std::string_view lineEnd = textLineEnd();
-        std::size_t start = 0;
-        while (start < text.size()) {
-            const std::size_t newline = text.find('\n', start);
-            if (newline == std::string_view::npos) {
-                out.write(text.data() + start, static_cast<std::streamsize>(text.size() - start));
-                break;
-            }
-            out.write(text.data() + start, static_cast<std::streamsize>(newline - start));
-            out.write(lineEnd.data(), static_cast<std::streamsize>(lineEnd.size()));
-            start = newline + 1;
-        }
+        fill(out);
         out.flush();
         if (!out) {
             out.close();
@@ -79,6 +72,48 @@ bool replaceTextFile(const fs::path &target, std::string_view text) {
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool replaceTextFile(const fs::path &target, std::string_view text) {
+    // Binary stream: line ends are converted here, the same on every platform.
+    return replaceFileWith(target, [text](std::ofstream &out) {
+        const std::string_view lineEnd = textLineEnd();
+        std::size_t start = 0;
+        while (start < text.size()) {
+            const std::size_t newline = text.find('\n', start);
+            if (newline == std::string_view::npos) {
+                out.write(text.data() + start, static_cast<std::streamsize>(text.size() - start));
+                break;
+            }
+            out.write(text.data() + start, static_cast<std::streamsize>(newline - start));
+            out.write(lineEnd.data(), static_cast<std::streamsize>(lineEnd.size()));
+            start = newline + 1;
+        }
+    });
+}
+
+bool replaceBinaryFile(const fs::path &target, std::string_view bytes) {
+    return replaceFileWith(target, [bytes](std::ofstream &out) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    });
+}
+
+std::optional<std::string> readWholeFile(const fs::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char block[4096];
+    while (in.read(block, sizeof block) || in.gcount() > 0) {
+        bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 bool copyFileOver(const fs::path &from, const fs::path &to) {

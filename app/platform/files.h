@@ -24,6 +24,12 @@ bool ensureFolder(const std::filesystem::path &folder);
 // failure the temporary file is removed and `target` is left as it was.
 bool replaceTextFile(const std::filesystem::path &target, std::string_view text);
 
+// The same for bytes written as they are.
+bool replaceBinaryFile(const std::filesystem::path &target, std::string_view bytes);
+
+// The whole content of a file, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::filesystem::path &file);
+
 // Copies `from` over `to`. Any old `to` is removed first, so a failed copy
 // never leaves a stale file behind.
 bool copyFileOver(const std::filesystem::path &from, const std::filesystem::path &to);

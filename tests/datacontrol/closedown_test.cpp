@@ -1,9 +1,11 @@
 #include "datacontrol/profile_file.h"
+#include "datacontrol/scan_steps.h"
 #include "sim_bench.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -135,6 +137,17 @@ TEST_F(CloseDown, UnreadableSettingsFileEndsStartUpWithItsMessage) {
                   "Failed to open the initial setup file in IsOldBoard() in DataControl class..."});
 }
 
+// Means of the even and odd values of the first n after the InGaAs correction.
+std::array<double, 2> correctedMeans(std::vector<std::int32_t> raw, int n,
+                                     const OddEvenAdjustment &steps) {
+    scan::correctInGaAs(raw, n, steps.firstStep, steps.secondStep);
+    std::array<double, 2> sums{};
+    for (int i = 0; i < n; ++i) {
+        sums[static_cast<std::size_t>(i % 2)] += raw[static_cast<std::size_t>(i)];
+    }
+    return {sums[0] / (n / 2), sums[1] / (n / 2)};
+}
+
 TEST(OddEvenSteps, EvenAverage1000AndOddAverage993) {
     // After inversion (65535 - v) the even pixels average 1000, the odd 993.
     std::vector<std::int32_t> raw(2048);
@@ -142,26 +155,31 @@ TEST(OddEvenSteps, EvenAverage1000AndOddAverage993) {
         raw[i] = 65535 - (i % 2 == 0 ? 1000 : 993);
     }
     const OddEvenAdjustment steps = oddEvenStepsFromDarkFrame(raw, 2048);
-    EXPECT_EQ(steps.firstStep, 3);
-    EXPECT_EQ(steps.secondStep, -4);
+    EXPECT_EQ(steps.firstStep, -3);
+    EXPECT_EQ(steps.secondStep, 4);
+    const auto means = correctedMeans(raw, 2048, steps);
+    EXPECT_DOUBLE_EQ(means[0], 997.0);
+    EXPECT_DOUBLE_EQ(means[1], 997.0);
 
     for (std::size_t i = 0; i < raw.size(); ++i) {
         raw[i] = 65535 - (i % 2 == 0 ? 993 : 1000);
     }
     const OddEvenAdjustment reversed = oddEvenStepsFromDarkFrame(raw, 2048);
-    EXPECT_EQ(reversed.firstStep, -3); // truncated toward zero
-    EXPECT_EQ(reversed.secondStep, 4);
+    EXPECT_EQ(reversed.firstStep, 3); // truncated toward zero
+    EXPECT_EQ(reversed.secondStep, -4);
+    const auto reversedMeans = correctedMeans(raw, 2048, reversed);
+    EXPECT_NEAR(reversedMeans[0], reversedMeans[1], 1.0);
 }
 
 TEST(OddEvenSteps, OnlyTheFirstNValuesCountAndMeansAreIntegers) {
     std::vector<std::int32_t> raw{65535 - 10, 65535 - 1, 65535 - 11, 65535 - 2, 0, 0};
     // E = 21 / 2 = 10, O = 3 / 2 = 1, D = 9.
     const OddEvenAdjustment steps = oddEvenStepsFromDarkFrame(raw, 4);
-    EXPECT_EQ(steps.firstStep, 4);
-    EXPECT_EQ(steps.secondStep, -5);
+    EXPECT_EQ(steps.firstStep, -4);
+    EXPECT_EQ(steps.secondStep, 5);
 }
 
-TEST_F(CloseDown, AutomaticOddEvenAdjustmentAsksAndReplacesTheSteps) {
+TEST_F(CloseDown, AutomaticOddEvenAdjustmentAsksAndCancelsTheStep) {
     loadBench({{0,
                 factoryEeprom("G2", "G9212", 10,
                               {"[QX30]", "AutoAdjStep=1", "FirstStep=12", "SecondStep=-9"}),
@@ -172,12 +190,14 @@ TEST_F(CloseDown, AutomaticOddEvenAdjustmentAsksAndReplacesTheSteps) {
               std::vector<std::string>{
                   "To adjust the difference between odd number pixels and even number pixels "
                   "automatically, please block the input light and click OK when ready."});
+    // The unit's own step is 21 counts between odd and even pixels; the
+    // adjusted steps remove it.
     std::vector<int> frame(512);
     ASSERT_EQ(ovReadDataEx(frame.data(), 0), 1);
-    const OddEvenAdjustment expected = oddEvenStepsFromDarkFrame(frame, 512);
-    EXPECT_EQ(control->oddEven.firstStep, expected.firstStep);
-    EXPECT_EQ(control->oddEven.secondStep, expected.secondStep);
-    EXPECT_NE(control->oddEven.firstStep - control->oddEven.secondStep, 0);
+    const auto means = correctedMeans(frame, 512, control->oddEven);
+    EXPECT_NEAR(means[0], means[1], 1.0);
+    const auto unitMeans = correctedMeans(frame, 512, OddEvenAdjustment{});
+    EXPECT_NEAR(std::abs(unitMeans[0] - unitMeans[1]), 21.0, 1.0);
 }
 
 TEST_F(CloseDown, UnitFileGoesBackToTheEepromTrimmed) {
