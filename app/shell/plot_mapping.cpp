@@ -88,11 +88,11 @@ double PlotMapping::xReadout(int x, std::span<const double> polynomial) const {
 void reduceToColumns(std::span<const TracePoint> points, std::vector<TracePoint> &out) {
     std::size_t i = 0;
     while (i < points.size()) {
-        const double column = std::floor(points[i].x);
+        const double column = std::floor(points[i].x + 0.5);
         std::size_t end = i + 1;
         std::size_t lowest = i;
         std::size_t highest = i;
-        while (end < points.size() && std::floor(points[end].x) == column) {
+        while (end < points.size() && std::floor(points[end].x + 0.5) == column) {
             if (points[end].y < points[lowest].y) {
                 lowest = end;
             }

@@ -48,7 +48,8 @@ private:
 };
 
 // Appends to `out` a polyline with at most four points (entry, minimum,
-// maximum, exit) per run of points that share a pixel column: the same
+// maximum, exit) per run of points that share a pixel column (x rounded to
+// the nearest column): the same
 // picture as the full line at a bounded cost.
 void reduceToColumns(std::span<const TracePoint> points, std::vector<TracePoint> &out);
 

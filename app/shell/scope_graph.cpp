@@ -401,7 +401,7 @@ void CScopeGraph::updateDataTip(QPoint position) {
                               axisContext_.xUnit);
     int found = -1;
     for (std::size_t i = 0; i < peaks_.size() && state.range.peakMarks; ++i) {
-        const double dx = std::abs(mapping.xOf(peaks_[i].position) - position.x());
+        const double dx = std::abs(std::round(mapping.xOf(peaks_[i].position)) - position.x());
         const double dy = std::abs(mapping.yOf(peaks_[i].intensity) - position.y());
         if (dx <= kTipReachX && dy <= kTipReachY) {
             found = static_cast<int>(i);

@@ -69,7 +69,7 @@ public:
 
     const QImage &frame() const { return frame_; }
     GraphLayout layout() const;
-    QString dataTipText() const { return tip_.isVisible() ? tip_.text() : QString(); }
+    QString dataTipText() const { return tipPeak_ >= 0 ? tip_.text() : QString(); }
 
 public slots:
     // Takes the worker's latest picture; never waits on the worker.

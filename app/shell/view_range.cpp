@@ -63,6 +63,16 @@ void shiftWithin(float &start, float &end, float shift, float low, float high) {
     end += shift;
 }
 
+// Moves both ends inwards by step unless that would close the range; a
+// remainder within rounding error of zero counts as closed.
+void narrow(float &start, float &end, float step) {
+    const float remaining = (end - start) - 2.0f * step;
+    if (step > 0.0f && remaining > step * 0.01f) {
+        start += step;
+        end -= step;
+    }
+}
+
 } // namespace
 
 ViewRange resetViewRange(const RangeContext &context) {
@@ -102,15 +112,8 @@ void zoomIn(ViewRange &range, const RangeContext &context) {
         // Whole grid steps keep the view on grid points.
         xStep = std::floor(xStep / gridStep) * gridStep;
     }
-    if (range.xStart + xStep < range.xEnd - xStep) {
-        range.xStart += xStep;
-        range.xEnd -= xStep;
-    }
-    const float yStep = range.fullYSpan * kZoomFraction;
-    if (range.yStart + yStep < range.yEnd - yStep) {
-        range.yStart += yStep;
-        range.yEnd -= yStep;
-    }
+    narrow(range.xStart, range.xEnd, xStep);
+    narrow(range.yStart, range.yEnd, range.fullYSpan * kZoomFraction);
 }
 
 // Widens [start, end] by step on each side, clamped to [low, high]; an end
