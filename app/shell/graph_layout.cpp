@@ -39,7 +39,7 @@ GraphLayout computeGraphLayout(int width, int height, bool verticalAxisTitle) {
     // Room for seven label characters left of the plot.
     const int labelWidth = static_cast<int>(std::ceil(layout.labelFontPx * 0.62 * 7));
     const int left = std::max(layout.yLabelGap + labelWidth + 8, w / 16);
-    const int top = std::max(layout.titleFontPx * 2, h / 12);
+    const int top = std::max(layout.titleFontPx * 2, h / 12) + 6; // titles clear of the frame
     const int bottom = layout.xLabelGap + scaled(layout.labelFontPx, 1.6) + layout.labelFontPx;
     const int right = verticalAxisTitle ? layout.titleFontPx * 2 + 8 : std::max(16, w / 50);
 

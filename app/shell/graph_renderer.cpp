@@ -218,28 +218,30 @@ void GraphRenderer::drawTitles(QPainter &painter, const GraphSnapshot &snapshot)
 
 void GraphRenderer::drawTraces(QPainter &painter, const GraphSnapshot &snapshot,
                                const PlotMapping &mapping) {
-    const bool pixelDark = !snapshot.calibratedAxis;
-    if (snapshot.showDark && !snapshot.dark.empty()) {
-        if (pixelDark) {
-            drawPixelTrace(painter, snapshot.dark, mapping, QColor(kDarkLineColour));
-        } else {
-            drawWavelengthTrace(painter, snapshot.dark, snapshot.wavelengthTable, mapping,
-                                QColor(kDarkLineColour));
-        }
+    if (snapshot.showDark) {
+        drawPerPixelLine(painter, snapshot, snapshot.dark, mapping, QColor(kDarkLineColour));
     }
-    if (snapshot.showReference && !snapshot.reference.empty()) {
-        if (pixelDark) {
-            drawPixelTrace(painter, snapshot.reference, mapping, QColor(kReferenceLineColour));
-        } else {
-            drawWavelengthTrace(painter, snapshot.reference, snapshot.wavelengthTable, mapping,
-                                QColor(kReferenceLineColour));
-        }
+    if (snapshot.showReference) {
+        drawPerPixelLine(painter, snapshot, snapshot.reference, mapping,
+                         QColor(kReferenceLineColour));
     }
     const QColor traceColour = colourFromSetting(snapshot.colours.trace(snapshot.mode));
     if (snapshot.calibratedAxis) {
         drawGridTrace(painter, snapshot, mapping, traceColour);
     } else {
         drawPixelTrace(painter, snapshot.values, mapping, traceColour);
+    }
+}
+
+// Dark and reference are kept per pixel; on the wavelength axis each pixel
+// sits at its wavelength.
+void GraphRenderer::drawPerPixelLine(QPainter &painter, const GraphSnapshot &snapshot,
+                                     std::span<const float> values, const PlotMapping &mapping,
+                                     QColor colour) {
+    if (snapshot.calibratedAxis) {
+        drawWavelengthTrace(painter, values, snapshot.wavelengthTable, mapping, colour);
+    } else {
+        drawPixelTrace(painter, values, mapping, colour);
     }
 }
 

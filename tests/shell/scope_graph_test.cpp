@@ -321,7 +321,19 @@ void ScopeGraphTest::workerReadsRangeWhileMouseChangesIt() {
 void ScopeGraphTest::scenesForViewing() {
     const QString folder = qEnvironmentVariable("QUILLON_GRAPH_SCREENSHOTS");
     GraphSnapshot scope = scopePixelScene();
-    scope.peaks = {{1086.0f, 33000.0f, 1.2f}, {2346.0f, 25000.0f, 1.4f}};
+    for (const double line : {435.83, 546.07, 763.51}) {
+        // The brightest pixel near each line, as peak finding would report it.
+        std::size_t best = 0;
+        for (std::size_t i = 0; i < scope.values.size(); ++i) {
+            if (std::abs(scope.wavelengthTable[i] - line) < 2.0 &&
+                scope.values[i] > scope.values[best]) {
+                best = i;
+            }
+        }
+        scope.peaks.push_back({static_cast<float>(best + 1), scope.values[best], 1.1f});
+    }
+    scope.dark.assign(scope.values.size(), 1500.0f);
+    scope.showDark = true;
     scope.range.peakMarks = true;
     scope.range.cursorLine = 700;
     scope.statistics = ScanStatistics{1498.3f, 12034.5f, 4.0e6f};
