@@ -16,6 +16,27 @@ FftTwiddles::FftTwiddles(std::size_t length) : length_(length) {
         cos_[k] = static_cast<float>(std::cos(angle));
         sin_[k] = static_cast<float>(std::sin(angle));
     }
+    stageCos_.resize(std::max<std::size_t>(length, 1));
+    stageSin_.resize(std::max<std::size_t>(length, 1));
+    reversed_.resize(length);
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        reversed_[i] = static_cast<std::uint32_t>(j);
+        std::size_t bit = length >> 1;
+        while (bit != 0 && (j & bit) != 0) {
+            j ^= bit;
+            bit >>= 1;
+        }
+        j |= bit;
+    }
+    for (std::size_t span = 1; span < length; span <<= 1) {
+        // angle i*pi/span = 2*pi*(i*L/(2*span))/L
+        const std::size_t stride = length / (2 * span);
+        for (std::size_t i = 0; i < span; ++i) {
+            stageCos_[span + i] = cos_[i * stride];
+            stageSin_[span + i] = sin_[i * stride];
+        }
+    }
 }
 
 bool isPowerOfTwo(std::size_t n) {
@@ -32,23 +53,36 @@ std::size_t fftLengthFor(std::size_t pixels) {
 
 namespace {
 
-void bitReverseAndScale(std::span<float> real, std::span<float> imag) {
+void bitReverseAndScale(std::span<float> real, std::span<float> imag, const FftTwiddles &twiddles) {
     const std::size_t length = real.size();
-    const float scale = std::sqrt(1.0f / static_cast<float>(length));
-    std::size_t j = 0;
     for (std::size_t i = 0; i < length; ++i) {
+        const std::size_t j = twiddles.reversedIndex(i);
         if (i < j) {
             std::swap(real[i], real[j]);
             std::swap(imag[i], imag[j]);
         }
+    }
+    const float scale = std::sqrt(1.0f / static_cast<float>(length));
+    for (std::size_t i = 0; i < length; ++i) {
         real[i] *= scale;
         imag[i] *= scale;
-        std::size_t bit = length >> 1;
-        while (bit != 0 && (j & bit) != 0) {
-            j ^= bit;
-            bit >>= 1;
-        }
-        j |= bit;
+    }
+}
+
+// One run of butterflies of a stage. The four runs never overlap; saying so
+// lets the compiler compute several butterflies at once.
+void butterflies(float *__restrict__ ar, float *__restrict__ ai, float *__restrict__ br,
+                 float *__restrict__ bi, const float *__restrict__ cosines,
+                 const float *__restrict__ sines, float sign, std::size_t span) {
+    for (std::size_t i = 0; i < span; ++i) {
+        const float wr = cosines[i];
+        const float wi = sign * sines[i];
+        const float tr = wr * br[i] - wi * bi[i];
+        const float ti = wr * bi[i] + wi * br[i];
+        br[i] = ar[i] - tr;
+        bi[i] = ai[i] - ti;
+        ar[i] += tr;
+        ai[i] += ti;
     }
 }
 
@@ -60,22 +94,16 @@ void TransformFft(std::span<float> real, std::span<float> imag, const FftTwiddle
     if (length < 2 || real.size() != length || imag.size() != length || !isPowerOfTwo(length)) {
         return;
     }
-    bitReverseAndScale(real, imag);
+    bitReverseAndScale(real, imag, twiddles);
     const float sign = direction >= 0 ? 1.0f : -1.0f;
     for (std::size_t span = 1; span < length; span <<= 1) {
-        // angle i*pi/span = 2*pi*(i*L/(2*span))/L
-        const std::size_t stride = length / (2 * span);
-        for (std::size_t i = 0; i < span; ++i) {
-            const float wr = twiddles.cosAt(i * stride);
-            const float wi = sign * twiddles.sinAt(i * stride);
-            for (std::size_t k = i; k + span < length; k += 2 * span) {
-                const float tr = wr * real[k + span] - wi * imag[k + span];
-                const float ti = wr * imag[k + span] + wi * real[k + span];
-                real[k + span] = real[k] - tr;
-                imag[k + span] = imag[k] - ti;
-                real[k] += tr;
-                imag[k] += ti;
-            }
+        const float *cosines = twiddles.stageCos(span);
+        const float *sines = twiddles.stageSin(span);
+        // Block by block, so that the butterflies of a block run over
+        // contiguous memory; each butterfly is the same in any order.
+        for (std::size_t block = 0; block + span < length; block += 2 * span) {
+            butterflies(real.data() + block, imag.data() + block, real.data() + block + span,
+                        imag.data() + block + span, cosines, sines, sign, span);
         }
     }
 }
@@ -125,15 +153,18 @@ void BinningAverage(std::span<float> values, int halfWindow, std::span<double> r
         sum += values[j];
         ++inWindow;
     }
+    int slot = 0; // j mod ringSize
     for (int j = 0; j < count; ++j) {
         // The ring keeps the inputs j-k..j that have already been overwritten.
-        ring[j % ringSize] = values[j];
+        ring[slot] = values[j];
         values[j] = static_cast<float>(sum / inWindow);
-        const int leaving = j - halfWindow;
-        if (leaving >= 0) {
-            sum -= ring[leaving % ringSize];
+        // Input j-k leaves the window; it sits in the slot after j's.
+        const int next = slot + 1 == ringSize ? 0 : slot + 1;
+        if (j >= halfWindow) {
+            sum -= ring[next];
             --inWindow;
         }
+        slot = next;
         const int entering = j + halfWindow + 1;
         if (entering < count) {
             sum += values[entering];

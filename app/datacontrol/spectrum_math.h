@@ -6,6 +6,7 @@
 #define QUILLON_APP_DATACONTROL_SPECTRUM_MATH_H
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -18,11 +19,20 @@ public:
     std::size_t length() const { return length_; }
     float cosAt(std::size_t k) const { return cos_[k]; }
     float sinAt(std::size_t k) const { return sin_[k]; }
+    // The factors of the butterflies of span n (a power of two below L):
+    // cos/sin(pi*i/n) for i < n, contiguous so that a stage streams them.
+    const float *stageCos(std::size_t span) const { return stageCos_.data() + span; }
+    const float *stageSin(std::size_t span) const { return stageSin_.data() + span; }
+    // Index i with its bits reversed.
+    std::size_t reversedIndex(std::size_t i) const { return reversed_[i]; }
 
 private:
     std::size_t length_ = 0;
     std::vector<float> cos_;
     std::vector<float> sin_;
+    std::vector<float> stageCos_; // entry span + i of every stage
+    std::vector<float> stageSin_;
+    std::vector<std::uint32_t> reversed_;
 };
 
 bool isPowerOfTwo(std::size_t n);

@@ -1,0 +1,241 @@
+// AcquireScan for a TCD1304 unit (3648 pixels, FFT length 4096): time
+// average 1, FFT smoothing 50, binning 2, T/R on the wavelength base.
+//
+// BM_ProcessScan times the processing of a frame already read (the raw
+// frame is put back before each scan, then CorrectRawFrame and
+// ProcessSpectrum run: every step AcquireScan takes after ovReadDataEx).
+// BM_ReadFrame times ovReadDataEx alone against the fast simulated unit and
+// BM_AcquireScan both together, so the unit's share is visible.
+//
+// --dump=PATH writes the scan's inputs and result as JSON for the NumPy
+// peer (bench/peers/acquire_scan_numpy.py), which checks that it computes
+// the same values.
+#include "datacontrol/data_control.h"
+#include "ovdbusbm.h"
+#include "platform/scripted_prompter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::atomic<long long> allocations{0};
+
+} // namespace
+
+void *operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void *p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept {
+    std::free(p);
+}
+void operator delete(void *p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using quillon::DataControl;
+
+constexpr const char *kBench =
+    "[Bench]\n[Unit]\nSlot=0\nProductId=0x0322\nMaxPacket=1024\nChannelId=0\n"
+    "Source=dark\nTiming=fast\nSeed=9\n"
+    "Eeprom=[Factory Default]\nEeprom=Name=QX20-BENCH\nEeprom=CCD=TCD1304\n"
+    "Eeprom=IntTime=3500\nEeprom=BadPixels=2051\nEeprom=[Cal Data]\nEeprom=PointCount=6\n"
+    "Eeprom=Data 1=3650;374\nEeprom=Data 2=4047;597\nEeprom=Data 3=4358;772\n"
+    "Eeprom=Data 4=5461;1395\nEeprom=Data 5=6965;2254\nEeprom=Data 6=8115;2918\n";
+
+bool sim(const std::string &command) {
+    char reply[512] = {};
+    return ovSimCommand(command.c_str(), reply, sizeof reply) == 1;
+}
+
+// A started DataControl on the TCD1304 unit with dark and reference taken
+// and a 50 % filter in the beam, in T/R on the wavelength base.
+struct Setup {
+    quillon::ScriptedPrompter prompter;
+    std::unique_ptr<DataControl> control;
+    std::vector<std::int32_t> frame;
+    std::filesystem::path folder;
+    bool ready = false;
+
+    Setup() {
+        setenv("OV_DRIVER", "sim", 1);
+        folder = std::filesystem::temp_directory_path() /
+                 ("quillon-bench-dc-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        std::filesystem::current_path(folder);
+        std::ofstream(folder / "bench.ini") << kBench;
+        std::ofstream(folder / "QuillonX.ini")
+            << "[Extend Options]\nTimeAV=1\nFFT=50\nBinningAV=2\nInitSet=" << (9 << 16) << "\n";
+        if (!sim("bench load " + (folder / "bench.ini").string())) {
+            return;
+        }
+        control = std::make_unique<DataControl>(prompter);
+        int started = 0;
+        for (int attempt = 0; attempt < 3 && started == 0; ++attempt) {
+            started = control->StartUp();
+        }
+        if (started != 1 || control->FinishStartUp() != 1 || control->TakeDarkScan() != 1 ||
+            !sim("set 0 source halogen") || control->TakeReferenceScan() != 1 ||
+            !sim("set 0 sample nd 50")) {
+            return;
+        }
+        control->SetDisplayMode(quillon::DisplayMode::TransRefl);
+        if (control->AcquireScan() != 1) {
+            return;
+        }
+        frame = lastRawFrame();
+        ready = true;
+    }
+
+    ~Setup() {
+        control.reset();
+        std::error_code ignored;
+        std::filesystem::current_path(folder.parent_path(), ignored);
+        std::filesystem::remove_all(folder, ignored);
+    }
+
+    // The frame as read: take it again from the unit, before corrections.
+    std::vector<std::int32_t> lastRawFrame() {
+        std::vector<std::int32_t> raw(control->geometry.totalPixels);
+        ovReadDataEx(raw.data(), control->currentChannel);
+        return raw;
+    }
+};
+
+Setup &setup() {
+    static Setup instance;
+    return instance;
+}
+
+void processOnce(DataControl &dc, const std::vector<std::int32_t> &frame) {
+    std::copy(frame.begin(), frame.end(), dc.buffers.rawFrame.begin());
+    dc.CorrectRawFrame();
+    dc.ProcessSpectrum(0);
+}
+
+void BM_ProcessScan(benchmark::State &state) {
+    Setup &s = setup();
+    if (!s.ready) {
+        state.SkipWithError("simulated unit not ready");
+        return;
+    }
+    DataControl &dc = *s.control;
+    processOnce(dc, s.frame);
+    const long long before = allocations.load();
+    for (auto _ : state) {
+        processOnce(dc, s.frame);
+        benchmark::DoNotOptimize(dc.buffers.gridResult.data());
+    }
+    state.counters["allocs/scan"] = benchmark::Counter(
+        static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations()));
+    state.counters["grid points"] = static_cast<double>(dc.grid.count);
+}
+BENCHMARK(BM_ProcessScan)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadFrame(benchmark::State &state) {
+    Setup &s = setup();
+    if (!s.ready) {
+        state.SkipWithError("simulated unit not ready");
+        return;
+    }
+    std::vector<std::int32_t> raw(s.control->geometry.totalPixels);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ovReadDataEx(raw.data(), 0));
+    }
+}
+BENCHMARK(BM_ReadFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_AcquireScan(benchmark::State &state) {
+    Setup &s = setup();
+    if (!s.ready) {
+        state.SkipWithError("simulated unit not ready");
+        return;
+    }
+    DataControl &dc = *s.control;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dc.AcquireScan(0));
+    }
+}
+BENCHMARK(BM_AcquireScan)->Unit(benchmark::kMicrosecond);
+
+template <typename T>
+void writeArray(std::ostream &out, const char *name, const std::vector<T> &values) {
+    out << "\"" << name << "\": [";
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out << (i ? "," : "") << values[i];
+    }
+    out << "]";
+}
+
+// Inputs of one scan and the result this program computes for them.
+bool dumpScan(const std::string &path) {
+    Setup &s = setup();
+    if (!s.ready) {
+        return false;
+    }
+    DataControl &dc = *s.control;
+    processOnce(dc, s.frame); // settles the dark adjustment
+    const std::vector<float> dark = dc.buffers.dark;
+    processOnce(dc, s.frame);
+    std::ofstream out(path);
+    out.precision(9);
+    out << "{\n\"activePixels\": " << dc.geometry.activePixels
+        << ",\n\"firstActive\": " << dc.geometry.firstActivePixel
+        << ",\n\"obStart\": " << dc.geometry.obStart << ",\n\"obCount\": " << dc.geometry.obCount
+        << ",\n\"fftLength\": " << dc.geometry.fftLength
+        << ",\n\"fftPercent\": " << dc.acquisition.smoothingPercent
+        << ",\n\"binning\": " << dc.acquisition.binningAverage
+        << ",\n\"threshold\": " << dc.signalThreshold << ",\n\"refMax\": " << dc.settings.refMax
+        << ",\n\"maxT\": " << dc.display.trMax << ",\n\"minT\": " << dc.display.trMin << ",\n";
+    writeArray(out, "badPixels", dc.badPixels);
+    out << ",\n";
+    writeArray(out, "frame", s.frame);
+    out << ",\n";
+    writeArray(out, "dark", dark);
+    out << ",\n";
+    writeArray(out, "gridIndex", dc.buffers.gridIndex);
+    out << ",\n";
+    writeArray(out, "gridReferenceMinusDark", dc.buffers.gridReferenceMinusDark);
+    out << ",\n";
+    writeArray(out, "result", dc.buffers.gridResult);
+    out << "\n}\n";
+    return static_cast<bool>(out);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::vector<char *> args;
+    for (int i = 0; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--dump=", 7) == 0) {
+            if (!dumpScan(argv[i] + 7)) {
+                std::cerr << "could not dump the scan to " << (argv[i] + 7) << "\n";
+                return 1;
+            }
+            continue;
+        }
+        args.push_back(argv[i]);
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
