@@ -212,7 +212,8 @@ private:
     void usePixelAxisCalibration();
     void saveCurrentConfiguration();
     void prepareScratch();
-    int sendIntegrationTime();
+    int sendIntegrationTime(bool report = true);
+    int sendSoftwareTriggerMode();
     std::chrono::milliseconds scanDoneWaitLimit() const;
     bool waitForOnePass(std::chrono::milliseconds limit);
     // Scans.

@@ -170,21 +170,7 @@ int DataControl::reconnectUnit() {
     if (ovSetupGivenChannel(channel) < 0 || ovInitGivenChannel(geometry.boardType, channel) < 0) {
         return -1;
     }
-    if (geometry.newDevice == 1) {
-        int mode = -1;
-        if (geometry.boardType == kBoardIlx511) {
-            mode = 0;
-        } else if (geometry.boardType == kBoardS7031 || geometry.boardType == kBoardS10420) {
-            mode = 2;
-        }
-        if (mode >= 0 && ovSetIntMode(mode, limits.current, channel) < 0) {
-            return -1;
-        }
-    }
-    const int timeSet = geometry.boardType == kBoardTcd1304
-                            ? ovSetDblIntEx(limits.current / 100.0, channel)
-                            : ovSetIntEx(limits.current, channel);
-    if (timeSet < 0) {
+    if (sendSoftwareTriggerMode() < 0 || sendIntegrationTime(false) != 1) {
         return -1;
     }
     if (HasCoolerRecord()) {

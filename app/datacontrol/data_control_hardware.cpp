@@ -74,7 +74,21 @@ void DataControl::releaseBuffers() {
     buffers = SpectrumBuffers{};
 }
 
-int DataControl::sendIntegrationTime() {
+// The newer electronics start in the software trigger mode of their sensor.
+int DataControl::sendSoftwareTriggerMode() {
+    if (geometry.newDevice != 1) {
+        return 1;
+    }
+    int mode = -1;
+    if (geometry.boardType == kBoardIlx511) {
+        mode = 0;
+    } else if (geometry.boardType == kBoardS7031 || geometry.boardType == kBoardS10420) {
+        mode = 2;
+    }
+    return mode >= 0 ? ovSetIntMode(mode, limits.current, currentChannel) : 1;
+}
+
+int DataControl::sendIntegrationTime(bool report) {
     if (NoDeviceMode()) {
         return 1;
     }
@@ -82,7 +96,9 @@ int DataControl::sendIntegrationTime() {
                             ? ovSetDblIntEx(limits.current / 100.0, currentChannel)
                             : ovSetIntEx(limits.current, currentChannel);
     if (timeSet < 0) {
-        showForPort(messages::kIntegrationTime, currentChannel);
+        if (report) {
+            showForPort(messages::kIntegrationTime, currentChannel);
+        }
         return -1;
     }
     return 1;
@@ -101,17 +117,9 @@ int DataControl::InitializeHardware() {
         showForPort(messages::kInitializePort, channel);
         return -1;
     }
-    if (geometry.newDevice == 1) {
-        int mode = -1;
-        if (geometry.boardType == kBoardIlx511) {
-            mode = 0;
-        } else if (geometry.boardType == kBoardS7031 || geometry.boardType == kBoardS10420) {
-            mode = 2;
-        }
-        if (mode >= 0 && ovSetIntMode(mode, limits.current, channel) < 0) {
-            showForPort(messages::kSoftwareTrigger, channel);
-            return -1;
-        }
+    if (sendSoftwareTriggerMode() < 0) {
+        showForPort(messages::kSoftwareTrigger, channel);
+        return -1;
     }
     if (sendIntegrationTime() != 1) {
         return -1;

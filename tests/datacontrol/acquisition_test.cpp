@@ -173,6 +173,13 @@ TEST_F(Acquisition, PixelBaseRatiosAndTheDarkNoise) {
         std::lower_bound(result.wavelengths.begin(), result.wavelengths.end(), 600.0f) -
         result.wavelengths.begin();
     EXPECT_NEAR(result.values[static_cast<std::size_t>(near600)], 50.0f, 2.0f);
+
+    // Irradiance needs the photometry's calibration: no values until then.
+    dc.SetDisplayMode(DisplayMode::Irradiance);
+    ASSERT_EQ(dc.AcquireScan(), 1);
+    const ScanResult irradiance = dc.CurrentResult();
+    EXPECT_TRUE(std::all_of(irradiance.values.begin(), irradiance.values.end(),
+                            [](float v) { return v == 0.0f; }));
 }
 
 struct Line {
