@@ -269,6 +269,33 @@ TEST_F(Acquisition, OneShotScansRestoreTheWordsAndKeepTheirReadyBit) {
     EXPECT_EQ(dc.flags.displayMode(), DisplayMode::Absorbance);
 }
 
+TEST_F(Acquisition, ModeCycleAndAxisChoices) {
+    DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
+    ASSERT_EQ(dc.settings.initPane & 8u, 0u); // no irradiance calibration here
+    EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::TransRefl);
+    EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Absorbance);
+    EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Scope);
+    dc.settings.initPane |= 8u;
+    dc.SetDisplayMode(DisplayMode::Absorbance);
+    EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Irradiance);
+    EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Scope);
+
+    dc.SetXUnit(XUnit::Pixel);
+    dc.SetWavelengthBase(true); // the grid has no pixel axis: wavelength it is
+    EXPECT_EQ(dc.flags.xUnit(), XUnit::Wavelength);
+    dc.SetXUnit(XUnit::Wavenumber);
+    EXPECT_TRUE(dc.flags.option.test(option_bits::kWavelengthBase));
+    ASSERT_EQ(dc.AcquireScan(), 1);
+    const ScanResult scope = dc.CurrentResult();
+    EXPECT_TRUE(scope.wavelengthBase);
+    EXPECT_EQ(scope.values.size(), static_cast<std::size_t>(dc.grid.count));
+    EXPECT_FLOAT_EQ(scope.values[10],
+                    dc.buffers.spectrum[static_cast<std::size_t>(dc.buffers.gridIndex[10])]);
+    dc.SetXUnit(XUnit::Pixel);
+    EXPECT_FALSE(dc.flags.option.test(option_bits::kWavelengthBase));
+    EXPECT_FALSE(dc.CurrentResult().wavelengthBase);
+}
+
 TEST_F(Acquisition, TimeAverageAndConverterResolutionScaleAlike) {
     DataControl &dc =
         start(eepromWithPoints("ILX511", kIlxPoints), {"ReadNoise=0"}, "ConvBit=12\nTimeAV=4\n");
