@@ -1,0 +1,12 @@
+// quillon: the command-line front end over DataControl and the device
+// library, for scripts, test stands and schedulers.
+#include "cli/runner.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return quillon::cli::runQuillon(args, std::cout, std::cerr);
+}

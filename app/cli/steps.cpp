@@ -1,0 +1,482 @@
+#include "cli/steps.h"
+
+#include "cli/session.h"
+#include "cli/setting_keys.h"
+#include "cli/table_output.h"
+#include "datacontrol/sensors.h"
+#include "datacontrol/settings.h"
+#include "datacontrol/wavelength_calibration.h"
+#include "ovdbusbm.h"
+#include "platform/files.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+namespace quillon::cli {
+
+namespace {
+
+// Longest EEPROM text the library reads back whole.
+constexpr std::size_t kLongestEepromText = 4095;
+constexpr long kMostScans = 1000000;
+
+// ---- value checks used by the parser --------------------------------------
+
+std::optional<long> wholeNumber(std::string_view text) {
+    long value = 0;
+    const char *end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (result.ec != std::errc() || result.ptr != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string checkChannelNumber(std::string_view text) {
+    const auto value = wholeNumber(text);
+    if (!value || *value < 0 || *value >= OV_MAX_CHANNELS) {
+        return "a channel number from 0 to " + std::to_string(OV_MAX_CHANNELS - 1) + ", not '" +
+               std::string(text) + "'";
+    }
+    return {};
+}
+
+std::string checkScanCount(std::string_view text) {
+    const auto value = wholeNumber(text);
+    if (!value || *value < 1 || *value > kMostScans) {
+        return "a count from 1 to " + std::to_string(kMostScans) + ", not '" + std::string(text) +
+               "'";
+    }
+    return {};
+}
+
+std::string checkTableFormat(std::string_view text) {
+    return tableFormatFromName(text) ? std::string()
+                                     : "tsv, csv or json, not '" + std::string(text) + "'";
+}
+
+std::string checkNotEmpty(std::string_view text) {
+    return text.empty() ? "must not be empty" : std::string();
+}
+
+// ---- helpers ----------------------------------------------------------------
+
+bool refuseWithoutUnit(Session &s, const StepCall &call) {
+    if (s.dc.NoDeviceMode()) {
+        return s.fail(call, "no unit is connected (no-device mode)");
+    }
+    return true;
+}
+
+std::string simReply(const std::string &command, int &result) {
+    std::array<char, 8192> reply{};
+    result = ovSimCommand(command.c_str(), reply.data(), static_cast<int>(reply.size()));
+    return reply.data();
+}
+
+struct UnitFacts {
+    std::string sensor = "-";
+    int pixels = 0;
+    std::string range = "-";
+};
+
+// The factory calibration range of a unit file, as ReadCalData derives it.
+std::string calibratedRange(ProfileFile &file, int pixels) {
+    const int count = file.GetInt(sections::kCalData, "PointCount");
+    if (count < 2 || count > OV_MAX_CAL_POINTS || pixels < 1) {
+        return "-";
+    }
+    std::vector<double> wavelengths;
+    std::vector<double> pixelNumbers;
+    for (int k = 1; k <= count; ++k) {
+        const auto point =
+            parseCalibrationPoint(file.GetText(sections::kCalData, "Data " + std::to_string(k)));
+        wavelengths.push_back(point.wavelengthNm);
+        pixelNumbers.push_back(point.pixel);
+    }
+    const int order = calibrationOrder(count);
+    std::array<float, kMaxPolynomialOrder + 1> c{};
+    if (FitPolynomial(pixelNumbers, wavelengths, c, order) != FitResult::Ok) {
+        return "-";
+    }
+    const double first = EvalPolynomial(c, order, 1.0);
+    const double last = EvalPolynomial(c, order, pixels);
+    if (!(first > 0.0) || !(last > 0.0)) {
+        return "-";
+    }
+    return std::to_string(static_cast<int>(std::trunc(first + 1.0))) + "-" +
+           std::to_string(static_cast<int>(std::trunc(last)));
+}
+
+UnitFacts factsOfUnitFile(const std::filesystem::path &unitFile) {
+    UnitFacts facts;
+    ProfileFile file;
+    file.SetPath(unitFile);
+    if (unitFile.empty() || !file.Load()) {
+        return facts;
+    }
+    const std::string ccd = file.GetText(sections::kFactoryDefault, "CCD");
+    if (!ccd.empty()) {
+        facts.sensor = ccd;
+    }
+    if (const auto sensor = sensorFromCcdName(ccd)) {
+        if (const auto row = geometryFor(sensor->boardType)) {
+            facts.pixels = row->activePixels;
+        }
+    }
+    facts.range = calibratedRange(file, facts.pixels);
+    return facts;
+}
+
+std::string serialOf(const ChannelInfo &info) {
+    if (info.onSerialIni != 0) {
+        return files::kSerialIni;
+    }
+    return info.unitFile.empty() ? "-" : info.unitFile.stem().string();
+}
+
+// ---- handlers ---------------------------------------------------------------
+
+bool runUnits(Session &s, const StepCall &call) {
+    if (!refuseWithoutUnit(s, call)) {
+        return false;
+    }
+    int listed = 0;
+    const std::string list = simReply("list", listed);
+    const std::vector<int> slots = listed == 1 ? pluggedSlotsFromSimList(list) : std::vector<int>{};
+    DataControl &dc = s.dc;
+    for (int channel = 0; channel < dc.channelCount; ++channel) {
+        const ChannelInfo &info = dc.channels[static_cast<std::size_t>(channel)];
+        UnitFacts facts = factsOfUnitFile(info.unitFile);
+        if (channel == dc.currentChannel) {
+            // The configured channel: what this run actually uses.
+            facts.pixels = dc.geometry.activePixels;
+            facts.range = std::to_string(dc.acquisition.calStartWavelength) + "-" +
+                          std::to_string(dc.acquisition.calEndWavelength);
+        }
+        short id = -1;
+        const bool idRead = ovReadChannelID(&id, channel) == OV_OK;
+        const auto slot = static_cast<std::size_t>(channel);
+        s.out << channel << '\t' << (slot < slots.size() ? std::to_string(slots[slot]) : "-")
+              << '\t' << serialOf(info) << '\t' << facts.sensor << '\t' << facts.pixels << '\t'
+              << facts.range << '\t' << (idRead ? std::to_string(id) : "-") << '\n';
+    }
+    return true;
+}
+
+bool runShow(Session &s, const StepCall &) {
+    s.out << "channel=" << s.dc.currentChannel << '\n';
+    for (const SettingKey &key : settingKeys()) {
+        s.out << key.name << '=' << key.show(s.dc) << '\n';
+    }
+    return true;
+}
+
+bool runChannel(Session &s, const StepCall &call) {
+    if (!refuseWithoutUnit(s, call)) {
+        return false;
+    }
+    const int channel = static_cast<int>(*wholeNumber(call.args[0]));
+    if (channel >= s.dc.channelCount) {
+        return s.fail(call, "there is no channel " + std::to_string(channel) + " (channels 0 to " +
+                                std::to_string(s.dc.channelCount - 1) + ")");
+    }
+    const int result = s.dc.ChangeChannel(channel);
+    if (s.prompter.needsAnswer()) {
+        return false; // the run ends with the question
+    }
+    if (result != 1) {
+        return s.fail(call, "channel " + std::to_string(channel) + " could not be configured");
+    }
+    s.note("channel " + std::to_string(channel) + " is current");
+    return true;
+}
+
+bool runSet(Session &s, const StepCall &call) {
+    std::vector<Assignment> assignments;
+    for (const std::string &text : call.args) {
+        std::string error;
+        const auto assignment = parseAssignment(text, error);
+        if (!assignment) {
+            return s.fail(call, error);
+        }
+        assignments.push_back(*assignment);
+    }
+    std::vector<std::string> warnings;
+    const std::string problem = applyAssignments(s.dc, assignments, warnings);
+    for (const std::string &warning : warnings) {
+        s.warn(call, warning);
+    }
+    return problem.empty() ? true : s.fail(call, problem);
+}
+
+bool runSim(Session &s, const StepCall &call) {
+    int result = 0;
+    const std::string reply = simReply(call.args[0], result);
+    if (result != 1) {
+        return s.fail(call, reply.empty() ? "the simulator refused the command" : reply);
+    }
+    s.note("sim: " + reply);
+    return true;
+}
+
+// A scan that reports success can still have met a lost unit.
+bool scanSucceeded(const DataControl &dc, int result) {
+    return result == 1 && !dc.UnitDisconnected();
+}
+
+std::string scanFailure(const DataControl &dc, int result) {
+    if (result == kScanNoTrigger) {
+        return "no trigger arrived (external-trigger mode)";
+    }
+    if (dc.UnitDisconnected() || result == kScanNoUnit) {
+        return "the unit does not answer";
+    }
+    return "the scan failed";
+}
+
+bool runOneShot(Session &s, const StepCall &call, bool dark) {
+    if (!refuseWithoutUnit(s, call)) {
+        return false;
+    }
+    const int result = dark ? s.dc.TakeDarkScan() : s.dc.TakeReferenceScan();
+    if (result == 0) {
+        return s.fail(call, std::string("the ") + (dark ? "dark" : "reference") +
+                                " source is a file, so no scan is taken");
+    }
+    if (!scanSucceeded(s.dc, result)) {
+        return s.fail(call, scanFailure(s.dc, result));
+    }
+    s.note(std::string(dark ? "dark" : "reference") + " scan taken");
+    return true;
+}
+
+bool runDark(Session &s, const StepCall &call) {
+    return runOneShot(s, call, true);
+}
+
+bool runReference(Session &s, const StepCall &call) {
+    return runOneShot(s, call, false);
+}
+
+bool needsDarkAndReference(DisplayMode mode) {
+    return mode == DisplayMode::TransRefl || mode == DisplayMode::Absorbance ||
+           mode == DisplayMode::Irradiance;
+}
+
+bool runScan(Session &s, const StepCall &call) {
+    if (!refuseWithoutUnit(s, call)) {
+        return false;
+    }
+    DataControl &dc = s.dc;
+    const DisplayMode mode = dc.flags.displayMode();
+    // A ratio without both spectra is zero everywhere: refuse rather than
+    // print a table that looks like a measurement.
+    if (needsDarkAndReference(mode) &&
+        !dc.flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
+        return s.fail(call, "mode " + displayModeName(mode) +
+                                " needs a dark and a reference scan first (steps dark, reference)");
+    }
+    const long count = call.args.empty() ? 1 : *wholeNumber(call.args[0]);
+    const bool each = call.has("--each");
+    ScanTableWriter writer(s.out, *tableFormatFromName(call.option("--format", "tsv")),
+                           each && count > 1);
+    for (long n = 1; n <= count; ++n) {
+        const int result = dc.AcquireScan(0);
+        if (!scanSucceeded(dc, result)) {
+            writer.finish();
+            return s.fail(call, "scan " + std::to_string(n) + " of " + std::to_string(count) +
+                                    ": " + scanFailure(dc, result));
+        }
+        if (each || n == count) {
+            writer.write(dc.CurrentResult(), displayModeName(mode));
+        }
+    }
+    writer.finish();
+    return true;
+}
+
+bool runEepromRead(Session &s, const StepCall &call) {
+    if (!refuseWithoutUnit(s, call)) {
+        return false;
+    }
+    const int result = ovReadEEPROM(nullptr, s.dc.currentChannel);
+    if (result == OV_ERR_NO_DATA) {
+        return s.fail(call, "the EEPROM of channel " + std::to_string(s.dc.currentChannel) +
+                                " holds no data");
+    }
+    if (result != OV_OK) {
+        return s.fail(call, "the EEPROM could not be read (result " + std::to_string(result) + ")");
+    }
+    const char *data = ovGetEEPROMData();
+    const std::string text = data != nullptr ? data : "";
+    if (call.args.empty()) {
+        s.out << text;
+        s.out.flush();
+        return true;
+    }
+    if (!platform::replaceTextFile(call.args[0], text)) {
+        return s.fail(call, "cannot write " + call.args[0]);
+    }
+    s.note("EEPROM text of channel " + std::to_string(s.dc.currentChannel) + " written to " +
+           call.args[0]);
+    return true;
+}
+
+bool runEepromWrite(Session &s, const StepCall &call) {
+    if (!refuseWithoutUnit(s, call)) {
+        return false;
+    }
+    const std::string &path = call.args[0];
+    const auto content = platform::readWholeFile(path);
+    if (!content) {
+        return s.fail(call, "cannot read " + path);
+    }
+    std::string error;
+    const std::string text = eepromTextForUnit(*content, error);
+    if (!error.empty()) {
+        return s.fail(call, path + ": " + error);
+    }
+    const int channel = s.dc.currentChannel;
+    const std::string question = "Write the EEPROM text of " + path + " into the unit on channel " +
+                                 std::to_string(channel) + " (" +
+                                 serialOf(s.dc.channels[static_cast<std::size_t>(channel)]) +
+                                 ")? It replaces the unit's factory data.";
+    if (!s.prompter.askYesNo(question)) {
+        return s.prompter.needsAnswer() ? false : s.fail(call, "not written (answered No)");
+    }
+    ovSetEEPROMData(text.c_str());
+    if (ovWriteEEPROM(nullptr, channel) != OV_OK) {
+        return s.fail(call, "the unit did not take the EEPROM text");
+    }
+    // Read back: a unit that lost part of the text must not pass as written.
+    if (ovReadEEPROM(nullptr, channel) != OV_OK || ovGetEEPROMData() == nullptr ||
+        eepromTextForUnit(ovGetEEPROMData(), error) != eepromTextForUnit(text, error)) {
+        return s.fail(call, "the EEPROM text read back differs from " + path);
+    }
+    s.note("EEPROM of channel " + std::to_string(channel) +
+           " written; the unit file follows at the next start");
+    return true;
+}
+
+// clang-format off
+const std::vector<StepSpec> kSteps{
+    {"units", "list the connected units, one line per channel",
+     "Prints one tab-separated line per channel: channel, device slot (simulated units; '-'\n"
+     "where the library does not tell it), serial, sensor, active pixels, calibrated\n"
+     "wavelength range in nm, channel ID.\n",
+     {}, {}, runUnits},
+    {"show", "print the current channel and every setting `set` knows, as KEY=VALUE",
+     "Prints channel=N, then one KEY=VALUE line per key of `set`, as the run holds them now.\n",
+     {}, {}, runShow},
+    {"channel", "make channel N the current channel",
+     "Configures channel N as the program does on a channel change: its unit file, the main\n"
+     "settings, buffers, wavelength calibration and the unit's hardware set-up. Dark and\n"
+     "reference scans of the previous channel are dropped.\n",
+     {{"N", Arity::One, checkChannelNumber}}, {}, runChannel},
+    {"set", "change settings by their settings-file names (KEY=VALUE ...)",
+     "Applies the values as the setup panel does: all pairs of one step are checked first,\n"
+     "and nothing changes when one is refused. IntTime is sent to the unit under the hold\n"
+     "protocol and makes dark and reference invalid; StartWL, EndWL and IntervalWL rebuild\n"
+     "the wavelength grid (inside the calibrated range, more than 20 nm wide). Values are\n"
+     "written to the main settings file when the run ends successfully; mode is not stored.\n"
+     "Keys:\n"
+     "  IntTime TimeAV BinningAV FFT StartWL EndWL IntervalWL RefMax RefWhite MaxT MinT\n"
+     "  MaxA MinA MaxI MinI ColorTemp NoiseRatio NoiseLine NoiseCutoff NoiseHighLow\n"
+     "  FilterOn FilterWin Title SubTitle\n"
+     "  mode=scope|tr|absorbance  axis=pixel|wavelength|wavenumber  base=pixel|wavelength\n"
+     "'quillon show' prints the current values.\n",
+     {{"KEY=VALUE", Arity::OneOrMore, checkAssignment}}, {}, runSet},
+    {"sim", "run one command of the simulated units",
+     "Passes COMMAND to the simulator (simulated units only), e.g. sim \"set 0 source dark\",\n"
+     "sim \"set 0 sample nd 25\", sim list. Quote a command with blanks. The reply is shown\n"
+     "as a note.\n",
+     {{"COMMAND", Arity::One, checkNotEmpty}}, {}, runSim},
+    {"dark", "take a dark scan now", "Takes one dark scan of the current channel, as the Dark "
+     "button does.\n", {}, {}, runDark},
+    {"reference", "take a reference scan now", "Takes one reference scan of the current channel, "
+     "as the Reference button does.\n", {}, {}, runReference},
+    {"scan", "take N scans (default 1) and print the last, or each, as a table",
+     "Prints a header line, then one row per point. Pixel base: pixel, wavelength_nm,\n"
+     "wavenumber_cm-1, value. Wavelength base: wavelength_nm, wavenumber_cm-1, value.\n"
+     "The value is the quantity of the mode: counts (scope), T/R % (tr) or absorbance;\n"
+     "tr and absorbance need a dark and a reference scan first.\n",
+     {{"N", Arity::Optional, checkScanCount}},
+     {{"--each", nullptr, nullptr, "print every scan, not only the last"},
+      {"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}},
+     runScan},
+    {"eeprom-read", "print the unit's EEPROM text, or write it to FILE",
+     "Reads the EEPROM text of the current channel's unit.\n",
+     {{"FILE", Arity::Optional, checkNotEmpty}}, {}, runEepromRead},
+    {"eeprom-write", "write FILE into the unit's EEPROM (asks Yes/No first)",
+     "Writes the EEPROM text in FILE into the current channel's unit after a Yes/No question\n"
+     "(--yes answers it), then reads it back to compare. The text must name the unit\n"
+     "(a Name= line) and fit the EEPROM (at most 4095 bytes).\n",
+     {{"FILE", Arity::One, checkNotEmpty}}, {}, runEepromWrite},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const StepSpec> stepTable() {
+    return kSteps;
+}
+
+std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
+    std::vector<int> slots;
+    std::istringstream lines{std::string(listReply)};
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("slot ", 0) != 0 || line.find("(unplugged)") != std::string::npos) {
+            continue;
+        }
+        const std::string_view rest = std::string_view(line).substr(5);
+        const auto colon = rest.find(':');
+        if (const auto slot = wholeNumber(rest.substr(0, colon)); slot && colon != rest.npos) {
+            slots.push_back(static_cast<int>(*slot));
+        }
+    }
+    return slots;
+}
+
+std::string eepromTextForUnit(std::string_view fileText, std::string &error) {
+    error.clear();
+    std::string text;
+    text.reserve(fileText.size());
+    for (std::size_t i = 0; i < fileText.size(); ++i) {
+        const char c = fileText[i];
+        if (c == '\r' && i + 1 < fileText.size() && fileText[i + 1] == '\n') {
+            continue; // the unit keeps line feeds only
+        }
+        if (c == '\0' || c == '\x07' || c == '\x08') {
+            error = "byte " + std::to_string(i) +
+                    " is a control byte the unit uses to separate its records";
+            return {};
+        }
+        text += c;
+    }
+    // What the unit keeps: lines without leading blanks, no blank lines, no
+    // comment lines, each ended by a line feed.
+    std::string normal;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::size_t first = line.find_first_not_of(" \t\r\v\f");
+        if (first != std::string::npos && line[first] != ';') {
+            normal += line.substr(first) + "\n";
+        }
+    }
+    if (normal.empty()) {
+        error = "the text is empty";
+    } else if (normal.size() > kLongestEepromText) {
+        error = "the text has " + std::to_string(normal.size()) + " bytes; at most " +
+                std::to_string(kLongestEepromText) + " fit";
+    } else if (serialFromEepromText(normal).empty()) {
+        error = "no Name= line: the unit would start without a serial number";
+    }
+    return error.empty() ? normal : std::string();
+}
+
+} // namespace quillon::cli

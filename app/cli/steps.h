@@ -1,0 +1,27 @@
+// The steps of quillon: one table entry each (name, arguments, options,
+// help, handler). Later steps (files, exports, time line, peaks) join the
+// table in steps.cpp.
+#ifndef QUILLON_APP_CLI_STEPS_H
+#define QUILLON_APP_CLI_STEPS_H
+
+#include "cli/command_line.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quillon::cli {
+
+std::span<const StepSpec> stepTable();
+
+// The device slots of the plugged simulated units, in the order of the
+// simulator's "list" reply; empty when the text lists none.
+std::vector<int> pluggedSlotsFromSimList(std::string_view listReply);
+
+// An EEPROM text as a file gives it, made ready for the unit: line feeds
+// only, no record separator or end marker inside. Empty `error` when good.
+std::string eepromTextForUnit(std::string_view fileText, std::string &error);
+
+} // namespace quillon::cli
+
+#endif
