@@ -275,7 +275,7 @@ void GraphRenderer::drawWavelengthTrace(QPainter &painter, std::span<const float
 // view (and one either side) are drawn.
 void GraphRenderer::drawGridTrace(QPainter &painter, const GraphSnapshot &snapshot,
                                   const PlotMapping &mapping, QColor colour) {
-    const WavelengthGrid &grid = snapshot.grid;
+    const GraphGrid &grid = snapshot.grid;
     std::size_t count = snapshot.values.size();
     if (grid.count > 0) {
         count = std::min(count, static_cast<std::size_t>(grid.count));

@@ -36,7 +36,7 @@ inline constexpr std::uint32_t kXReadout = 1u << 3;
 } // namespace display_word
 
 // Uniform wavelength grid of wavelength-base data.
-struct WavelengthGrid {
+struct GraphGrid {
     double start = 0.0;
     double step = 1.0;
     int count = 0;
@@ -68,7 +68,7 @@ struct GraphSnapshot {
     std::vector<float> dark;            // per pixel
     std::vector<float> reference;       // per pixel
     std::vector<float> wavelengthTable; // wavelength of pixel p+1
-    WavelengthGrid grid;
+    GraphGrid grid;
     std::vector<double> wavelengthPolynomial; // c0..cm, λ(p) with p from 1
 
     GraphColours colours;

@@ -1,0 +1,137 @@
+#include "shell/graph_feed.h"
+
+#include "shell/graph_layout.h"
+
+#include <cmath>
+
+namespace quillon {
+
+GraphMode graphModeOf(DisplayMode mode) {
+    return static_cast<GraphMode>(static_cast<int>(mode));
+}
+
+GraphXUnit graphXUnitOf(XUnit unit) {
+    return static_cast<GraphXUnit>(static_cast<int>(unit));
+}
+
+IrradianceUnit irradianceUnitOf(const DataControl &control) {
+    return control.settings.irradLux != 0 ? IrradianceUnit::Illuminance
+                                          : IrradianceUnit::Irradiance;
+}
+
+RangeContext rangeContextFrom(const DataControl &control) {
+    const DisplayRecord &d = control.display;
+    RangeContext context;
+    context.settings.pixelStart = d.pixelStart;
+    context.settings.pixelEnd = d.pixelEnd;
+    context.settings.countsMin = d.countMin;
+    context.settings.countsMax = d.countMax;
+    context.settings.wavelengthStart = d.wavelengthStart;
+    context.settings.wavelengthEnd = d.wavelengthEnd;
+    context.settings.wavelengthStep = d.wavelengthStep;
+    context.settings.transMin = d.trMin;
+    context.settings.transMax = d.trMax;
+    context.settings.absorbMin = d.absMin;
+    context.settings.absorbMax = d.absMax;
+    context.settings.irradMin = d.irrMin;
+    context.settings.irradMax = d.irrMax;
+    context.mode = graphModeOf(control.flags.displayMode());
+    context.calibratedAxis = control.flags.option.test(option_bits::kWavelengthBase);
+    context.relativeIrradiance = control.flags.option.test(option_bits::kRelativeIrradiance);
+    return context;
+}
+
+namespace {
+
+std::vector<double> polynomialOf(const DataControl &control) {
+    const auto &c = control.geometry.wavelengthOfPixel;
+    return {c.begin(), c.end()};
+}
+
+} // namespace
+
+GraphAxisContext axisContextFrom(const DataControl &control) {
+    GraphAxisContext context;
+    context.calibratedAxis = control.flags.option.test(option_bits::kWavelengthBase);
+    context.xUnit = graphXUnitOf(control.flags.xUnit());
+    context.mode = graphModeOf(control.flags.displayMode());
+    context.wavelengthTable = control.buffers.wavelengthTable;
+    context.wavelengthPolynomial = polynomialOf(control);
+    return context;
+}
+
+void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot) {
+    const FlagWord &status = control.flags.status;
+    const FlagWord &option = control.flags.option;
+    snapshot.mode = graphModeOf(control.flags.displayMode());
+    snapshot.xUnit = graphXUnitOf(control.flags.xUnit());
+    snapshot.relativeIrradiance = option.test(option_bits::kRelativeIrradiance);
+    snapshot.irradianceUnit = irradianceUnitOf(control);
+    snapshot.displayWord = control.settings.displayWord;
+    snapshot.range = view.range;
+    snapshot.mainTitle = view.mainTitle;
+    snapshot.secondTitle = view.secondTitle;
+    snapshot.verticalAxisTitle = view.verticalAxisTitle;
+
+    const ScanResult result = control.CurrentResult();
+    snapshot.calibratedAxis = result.wavelengthBase;
+    snapshot.values.assign(result.values.begin(), result.values.end());
+    snapshot.grid = {result.start, result.step > 0.0 ? result.step : 1.0,
+                     static_cast<int>(result.values.size())};
+    const auto &table = control.buffers.wavelengthTable;
+    snapshot.wavelengthTable.assign(table.begin(), table.end());
+    const auto &c = control.geometry.wavelengthOfPixel;
+    snapshot.wavelengthPolynomial.assign(c.begin(), c.end());
+
+    snapshot.showDark =
+        option.test(option_bits::kShowDarkLine) && status.test(status_bits::kDarkReady);
+    snapshot.showReference =
+        option.test(option_bits::kShowReferenceLine) && status.test(status_bits::kReferenceReady);
+    if (snapshot.showDark) {
+        snapshot.dark.assign(control.buffers.dark.begin(), control.buffers.dark.end());
+    }
+    if (snapshot.showReference) {
+        snapshot.reference.assign(control.buffers.reference.begin(),
+                                  control.buffers.reference.end());
+    }
+
+    const TraceColors &colours = control.colors;
+    snapshot.colours.back = static_cast<std::int32_t>(colours.back);
+    snapshot.colours.pixel = static_cast<std::int32_t>(colours.pixel);
+    snapshot.colours.trans = static_cast<std::int32_t>(colours.trans);
+    snapshot.colours.absorb = static_cast<std::int32_t>(colours.absorb);
+    snapshot.colours.irrad = static_cast<std::int32_t>(colours.irrad);
+
+    if (option.test(option_bits::kSpectrumStatistics)) {
+        const ScanParameters &p = control.scanParameters;
+        snapshot.statistics = ScanStatistics{p.currentOb, p.mean, p.variance};
+    } else {
+        snapshot.statistics.reset();
+    }
+}
+
+int valueIndexAt(const GraphSnapshot &snapshot, const PixelRect &plot, int x) {
+    if (snapshot.values.empty() || !plot.contains(x, plot.top)) {
+        return -1;
+    }
+    ViewRange range = snapshot.range;
+    updateDerivedRange(range, plot);
+    double position = xValueAt(range, plot, x);
+    if (snapshot.calibratedAxis && snapshot.xUnit == GraphXUnit::Wavenumber &&
+        range.wavenumberScale > 0.0f) {
+        const double wavenumber = range.wavenumberEnd - (plot.right - x) / range.wavenumberScale;
+        position = wavenumber > 0.0 ? 1.0e7 / wavenumber : position;
+    }
+    const double index = snapshot.calibratedAxis
+                             ? (position - snapshot.grid.start) / snapshot.grid.step
+                             : position - 1.0;
+    if (!std::isfinite(index)) {
+        return -1;
+    }
+    const long rounded = std::lround(index);
+    return rounded >= 0 && rounded < static_cast<long>(snapshot.values.size())
+               ? static_cast<int>(rounded)
+               : -1;
+}
+
+} // namespace quillon

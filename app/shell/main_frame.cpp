@@ -1,0 +1,414 @@
+#include "shell/main_frame.h"
+
+#include "shell/about_box.h"
+#include "shell/commands.h"
+#include "shell/deployment.h"
+#include "shell/graph_feed.h"
+#include "shell/qt_prompter.h"
+#include "shell/sim_units.h"
+#include "shell/status_rules.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+
+namespace quillon {
+
+namespace {
+
+QString modePaneText(DisplayMode mode) {
+    switch (mode) {
+    case DisplayMode::TransRefl:
+        return "TRANSMITTANCE";
+    case DisplayMode::Absorbance:
+        return "ABSORBANCE";
+    case DisplayMode::Irradiance:
+        return "IRRADIANCE";
+    default:
+        return "SCOPE";
+    }
+}
+
+} // namespace
+
+std::unique_ptr<CMainFrame> CMainFrame::create(Prompter &prompter, QtPrompter *closingPrompter) {
+    auto control = std::make_unique<DataControl>(prompter);
+    int result = 0;
+    while ((result = control->StartUp()) == 0) {
+    }
+    if (result < 0) {
+        control->abort = true;
+        return nullptr;
+    }
+    if (control->FinishStartUp() < 0) {
+        control->abort = true;
+        return nullptr;
+    }
+    return std::unique_ptr<CMainFrame>(new CMainFrame(std::move(control), closingPrompter));
+}
+
+CMainFrame::CMainFrame(std::unique_ptr<DataControl> control, QtPrompter *closingPrompter)
+    : control_(std::move(control)), closingPrompter_(closingPrompter) {
+    setObjectName("CMainFrame");
+    setWindowTitle(QString("%1 - %2").arg(deployment::kProgramName,
+                                          QString::fromStdString(control_->settings.modelName)));
+    setMinimumSize(960, 600);
+    createStatusBar();
+    createTabs();
+    createMenus();
+    if (simulatorPresent()) {
+        simulator_ = new SimulatorPanel(this);
+        addDockWidget(Qt::RightDockWidgetArea, simulator_);
+    }
+    refreshStatus(0, true);
+}
+
+CMainFrame::~CMainFrame() {
+    shutDown();
+    // The views go before the measurement object they use.
+    const std::unique_ptr<QWidget> views(takeCentralWidget());
+}
+
+QAction *CMainFrame::action(int command) const {
+    const auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+QAction *CMainFrame::addCommand(QMenu *menu, int command, const QString &text, bool ready) {
+    QAction *a = menu->addAction(text);
+    a->setObjectName(QString("command%1").arg(command));
+    a->setData(command);
+    if (!ready) {
+        a->setEnabled(false);
+        a->setToolTip(command::kLaterVersion);
+        a->setStatusTip(command::kLaterVersion);
+    }
+    actions_[command] = a;
+    return a;
+}
+
+void CMainFrame::createMenus() {
+    using namespace command;
+    QMenu *file = menuBar()->addMenu("&File");
+    addCommand(file, kLoad, "&Load...", false);
+    addCommand(file, kSave, "Sa&ve...", false);
+    addCommand(file, kPrint, "Print...", false);
+    file->addSeparator();
+    connect(addCommand(file, kExit, "E&xit"), &QAction::triggered, this, &QWidget::close);
+
+    QMenu *viewMenu = menuBar()->addMenu("&View");
+    QMenu *modes = viewMenu->addMenu("Display Mode ");
+    const std::array<std::pair<int, DisplayMode>, 4> modeCommands{{
+        {kScopeMode, DisplayMode::Scope},
+        {kTransReflMode, DisplayMode::TransRefl},
+        {kAbsorbanceMode, DisplayMode::Absorbance},
+        {kIrradianceMode, DisplayMode::Irradiance},
+    }};
+    const std::array<const char *, 4> modeTexts{"Scope mode", "T/R mode", "Absorbance mode",
+                                                "Irradiance mode"};
+    for (std::size_t i = 0; i < modeCommands.size(); ++i) {
+        const DisplayMode target = modeCommands[i].second;
+        connect(addCommand(modes, modeCommands[i].first, modeTexts[i]), &QAction::triggered, this,
+                [this, target] { view_->chooseDisplayMode(target); });
+    }
+    QAction *darkLine = addCommand(viewMenu, kShowDarkLine, "Disp. Dark line");
+    QAction *refLine = addCommand(viewMenu, kShowReferenceLine, "Disp. Ref. line");
+    QAction *subtract = addCommand(viewMenu, kSubtractDark, "Subtract Dark line");
+    for (QAction *a : {darkLine, refLine, subtract}) {
+        a->setCheckable(true);
+    }
+    connect(darkLine, &QAction::triggered, this, [this] { view_->toggleDarkLine(); });
+    connect(refLine, &QAction::triggered, this, [this] { view_->toggleReferenceLine(); });
+    connect(subtract, &QAction::triggered, this, [this] { view_->toggleSubtractDark(); });
+    viewMenu->addSeparator();
+    // The dock stays reachable after it has been closed.
+    if (simulatorPresent()) {
+        QAction *simulator = viewMenu->addAction("Si&mulator");
+        connect(simulator, &QAction::triggered, this, [this] {
+            if (simulator_ != nullptr) {
+                simulator_->reload();
+                simulator_->show();
+            }
+        });
+    }
+
+    QMenu *operation = menuBar()->addMenu("&Operation");
+    // The arrow state does not matter to these: they run the main parts.
+    connect(addCommand(operation, kDarkScan, "&Dark Scan"), &QAction::triggered, this,
+            [this] { view_->runDarkScan(); });
+    connect(addCommand(operation, kRefScan, "&Ref. Scan"), &QAction::triggered, this,
+            [this] { view_->runReferenceScan(); });
+    addCommand(operation, kPeakFind, "P&eak Find", false);
+    QAction *record = addCommand(operation, kRecord, "Re&cord...");
+    record->setEnabled(false);
+
+    QMenu *setup = menuBar()->addMenu("&Setup");
+    addCommand(setup, kQxSetup, "Q&X Setup...", false);
+    addCommand(setup, kModePanel, "Chan&ge Mode Conf...", false);
+    addCommand(setup, kDarkScanPanel, "&Dark Scan Conf...", false);
+    addCommand(setup, kRefScanPanel, "&Ref. Scan Conf...", false);
+    addCommand(setup, kPeakFindConf, "P&eak Find Conf...", false);
+    setup->addSeparator();
+    addCommand(setup, kCustomize, "&Customize...", false);
+
+    QMenu *calibration = menuBar()->addMenu("&Calibration");
+    addCommand(calibration, kWavelengthCalibration, "&Wavelength...", false);
+    addCommand(calibration, kIrradianceCalibration, "&Irradiance...", false);
+
+    QMenu *help = menuBar()->addMenu("&Help");
+    connect(addCommand(help, kHomePage, "OV &homepage"), &QAction::triggered, this,
+            [this] { view_->openHomePage(); });
+    connect(addCommand(help, kAbout, "&About Quillon..."), &QAction::triggered, this,
+            &CMainFrame::showAbout);
+
+    for (QMenu *menu : {file, viewMenu, modes, operation, setup, calibration, help}) {
+        menu->setToolTipsVisible(true);
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::updateCommandStates);
+    }
+    updateCommandStates();
+}
+
+void CMainFrame::updateCommandStates() {
+    using namespace command;
+    const FlagWord &status = control_->flags.status;
+    const FlagWord &option = control_->flags.option;
+    const bool dark = status.test(status_bits::kDarkReady);
+    const bool reference = status.test(status_bits::kReferenceReady);
+    const bool modeEnabled = view_->modeButtonEnabled();
+    for (int id : {kScopeMode, kTransReflMode, kAbsorbanceMode, kIrradianceMode}) {
+        action(id)->setEnabled(modeEnabled);
+    }
+    action(kShowDarkLine)->setEnabled(dark);
+    action(kShowDarkLine)->setChecked(option.test(option_bits::kShowDarkLine));
+    action(kShowReferenceLine)->setEnabled(reference);
+    action(kShowReferenceLine)->setChecked(option.test(option_bits::kShowReferenceLine));
+    action(kSubtractDark)->setEnabled(dark);
+    action(kSubtractDark)->setChecked(option.test(option_bits::kSubtractDarkInScope));
+}
+
+void CMainFrame::createStatusBar() {
+    panes_ = new CStatusPanes;
+    panes_->setObjectName("StatusPanes");
+    statusBar()->addWidget(panes_, 1);
+    statusBar()->setSizeGripEnabled(false);
+    panes_->setMessage("ORVANTIS");
+    connect(panes_, &CStatusPanes::paneClicked, this, &CMainFrame::paneClicked);
+}
+
+void CMainFrame::createTabs() {
+    tabs_ = new QTabWidget;
+    tabs_->setObjectName("TabFramework");
+    tabs_->setDocumentMode(true);
+    view_ = new CQuillonView(*control_);
+    tabs_->addTab(view_, "Scope Mode");
+    // The colour view is not part of this version; its tab stays disabled.
+    auto *colour = new QWidget;
+    colour->setObjectName("ColorView");
+    const int colourIndex = tabs_->addTab(colour, "Color");
+    tabs_->setTabEnabled(colourIndex, false);
+    tabs_->setTabToolTip(colourIndex, command::kLaterVersion);
+    setCentralWidget(tabs_);
+    connect(tabs_, &QTabWidget::currentChanged, this,
+            [this](int index) { index == 0 ? view_->activate() : view_->deactivate(); });
+    connect(view_, &CQuillonView::statusRefresh, this, &CMainFrame::refreshStatus);
+    connect(view_, &CQuillonView::colourTabCheck, this, &CMainFrame::checkColourTab);
+    connect(view_, &CQuillonView::lampsUpdated, this, [this] {
+        refreshStatus(1, view_->worker().internalLamp());
+        refreshStatus(2, view_->worker().externalLamp());
+    });
+}
+
+void CMainFrame::checkColourTab() {
+    // Enabled once a colour view exists: dark and reference taken, and the
+    // unit set up for colour (InitPane bit 2).
+    const FlagWord &status = control_->flags.status;
+    const bool ready = status.test(status_bits::kDarkReady) &&
+                       status.test(status_bits::kReferenceReady) &&
+                       (control_->settings.initPane & 4u) != 0;
+    constexpr bool kColourViewBuilt = false;
+    tabs_->setTabEnabled(1, ready && kColourViewBuilt);
+    updateCommandStates();
+}
+
+void CMainFrame::refreshPane(int index) {
+    const DataControl &dc = *control_;
+    const FlagWord &status = dc.flags.status;
+    const FlagWord &option = dc.flags.option;
+    const bool hundredths = dc.geometry.boardType == kBoardTcd1304;
+    switch (index) {
+    case pane::kSource:
+        panes_->setPane(index, option.test(option_bits::kMemoryMode) ? "MEMORY" : "SCAN",
+                        !option.test(option_bits::kMemoryMode));
+        break;
+    case pane::kDark:
+        if (status.test(status_bits::kDarkReady)) {
+            panes_->setPane(index,
+                            option.test(option_bits::kShowDarkLine) ? "DARK DISP" : "DARK READY");
+        } else {
+            panes_->setPane(index, "DARK OFF", false);
+        }
+        break;
+    case pane::kReference:
+        if (status.test(status_bits::kReferenceReady)) {
+            panes_->setPane(index, option.test(option_bits::kShowReferenceLine) ? "REF DISP"
+                                                                                : "REF READY");
+        } else {
+            panes_->setPane(index, "REF OFF", false);
+        }
+        break;
+    case pane::kMode: {
+        const DisplayMode mode = dc.flags.displayMode();
+        const bool scopeOnPixels = static_cast<int>(mode) <= 2 && dc.flags.xUnit() == XUnit::Pixel;
+        panes_->setPane(index, scopeOnPixels ? "PIXEL" : modePaneText(mode), !scopeOnPixels);
+        break;
+    }
+    case pane::kIntegration:
+        panes_->setPane(index, QString::fromStdString(status_rules::integrationTimeText(
+                                   dc.limits.current, hundredths)));
+        break;
+    case pane::kTimeAverage:
+        panes_->setPane(index, QString::number(dc.acquisition.timeAverage));
+        break;
+    case pane::kBinning:
+        panes_->setPane(index, QString::number(dc.acquisition.binningAverage));
+        break;
+    case pane::kSmoothing:
+        panes_->setPane(index, QString::number(dc.acquisition.smoothingPercent));
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::refreshStatus(int group, bool on) {
+    switch (group) {
+    case 0:
+        for (int index :
+             {pane::kMode, pane::kDark, pane::kReference, pane::kSource, pane::kIntegration,
+              pane::kTimeAverage, pane::kBinning, pane::kSmoothing}) {
+            refreshPane(index);
+        }
+        break;
+    case 1:
+        panes_->setLamp(pane::kInternalLamp, on);
+        if (control_->flags.option.test(option_bits::kSpectrumStatistics)) {
+            panes_->setPane(pane::kFreeText,
+                            QString::fromStdString(view_->worker().readouts().statistics));
+        }
+        break;
+    case 2:
+        panes_->setLamp(pane::kExternalLamp, on);
+        if (on) {
+            panes_->setPane(pane::kFreeText,
+                            QString::fromStdString(view_->worker().readouts().triggerTime));
+        }
+        break;
+    case 3:
+        for (int index = pane::kSource; index <= pane::kSmoothing; ++index) {
+            if (index < pane::kDark || index > pane::kMode) {
+                refreshPane(index);
+            }
+        }
+        break;
+    case 11:
+        panes_->setPane(pane::kFreeText, QString::fromStdString(control_->commentText));
+        break;
+    default:
+        refreshPane(group);
+        break;
+    }
+    updateCommandStates();
+}
+
+void CMainFrame::paneClicked(int index, Qt::MouseButton button) {
+    if (control_->flags.option.test(option_bits::kExternalTrigger)) {
+        return;
+    }
+    const bool left = button == Qt::LeftButton;
+    switch (index) {
+    case pane::kDark:
+        left ? view_->toggleDarkLine() : view_->toggleSubtractDark();
+        break;
+    case pane::kReference:
+        if (left) {
+            view_->toggleReferenceLine();
+        }
+        break;
+    case pane::kIntegration:
+    case pane::kTimeAverage:
+    case pane::kBinning:
+    case pane::kSmoothing:
+        stepValuePane(index, left);
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainFrame::stepValuePane(int index, bool leftClick) {
+    using status_rules::Click;
+    const Click click = leftClick ? Click::Left : Click::Right;
+    DataControl &dc = *control_;
+    if (index == pane::kIntegration) {
+        const std::int32_t next = status_rules::steppedIntegrationTime(
+            dc.limits.current, dc.geometry.boardType == kBoardTcd1304, click, dc.limits.minimum,
+            dc.limits.maximum);
+        if (next != dc.limits.current) {
+            // A new integration time makes dark and reference invalid.
+            dc.ChangeAcquisition([next](DataControl &d) { d.limits.current = next; }, 0);
+            view_->afterDarkOrReference();
+        }
+        refreshPane(index);
+        view_->refreshTextPanel();
+        return;
+    }
+    view_->changeUnderHold([index, click](DataControl &d) {
+        AcquisitionRecord &a = d.acquisition;
+        if (index == pane::kTimeAverage) {
+            a.timeAverage =
+                static_cast<std::uint16_t>(status_rules::steppedTimeAverage(a.timeAverage, click));
+        } else if (index == pane::kBinning) {
+            a.binningAverage =
+                static_cast<std::uint16_t>(status_rules::steppedBinning(a.binningAverage, click));
+        } else {
+            a.smoothingPercent = static_cast<std::uint16_t>(
+                status_rules::steppedSmoothing(a.smoothingPercent, click));
+            d.flags.status.assign(status_bits::kSmoothingOn, a.smoothingPercent > 0);
+        }
+    });
+    refreshPane(index);
+    view_->refreshTextPanel();
+}
+
+void CMainFrame::showAbout() {
+    AboutBox box(this);
+    box.exec();
+}
+
+void CMainFrame::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    if (firstShow_) {
+        firstShow_ = false;
+        view_->initialUpdate();
+    }
+}
+
+void CMainFrame::shutDown() {
+    if (closedDown_) {
+        return;
+    }
+    closedDown_ = true;
+    if (closingPrompter_ != nullptr) {
+        closingPrompter_->beginClosing();
+    }
+    view_->stopAcquisition();
+    control_->CloseDown();
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event) {
+    shutDown();
+    event->accept();
+}
+
+} // namespace quillon

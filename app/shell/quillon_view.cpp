@@ -1,0 +1,541 @@
+#include "shell/quillon_view.h"
+
+#include "ovdbusbm.h"
+#include "shell/button_icons.h"
+#include "shell/commands.h"
+#include "shell/deployment.h"
+#include "shell/graph_feed.h"
+#include "shell/status_rules.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QPainter>
+#include <QProcess>
+#include <QResizeEvent>
+#include <QUrl>
+
+namespace quillon {
+
+namespace {
+
+struct ButtonSpec {
+    int command;
+    const char *caption;
+    const char *icon;
+    bool mainReady;  // the main part works in this version
+    bool arrowReady; // the arrow part's panel exists in this version
+    bool arrowUsed;  // the arrow part has a function at all
+    const char *toolTip;
+};
+
+constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
+    {command::kQxSetup, "&QX Setup", "setup", true, false, true,
+     "Scope display on the pixel axis; restart acquisition"},
+    {command::kDarkScanPanel, "&Dark Scan", "dark", true, false, true, "Take a dark scan"},
+    {command::kRefScanPanel, "&Ref Scan", "reference", true, false, true, "Take a reference scan"},
+    {command::kModePanel, "&Scope", "mode", true, false, true,
+     "Next display mode (needs a dark and a reference scan)"},
+    {command::kTimeLine, "&TimeLine", "timeline", false, false, true, nullptr},
+    {command::kFindPeak, "&Find Peak", "peak", false, false, true, nullptr},
+    {command::kLoad, "&Import", "import", false, false, true, nullptr},
+    {command::kSave, "&Export", "export", false, false, true, nullptr},
+    {command::kPrint, "&Print", "print", false, false, false, nullptr},
+    {command::kTecControl, "&TEC Control", "tec", false, false, true, nullptr},
+    {command::kHomePage, "&HomePage", "homepage", true, false, false,
+     "Open the Orvantis home page"},
+}};
+
+constexpr int kButtonGap = 2;
+constexpr int kShutterPollMs = 20;
+constexpr int kShutterOpenDelayMs = 200;
+constexpr int kTextRefreshMs = 250;
+
+bool hasCooler(int boardType) {
+    return boardType == kBoardS7031 || boardType == kBoardInGaAs512 || boardType == kBoardInGaAs256;
+}
+
+QString modeName(DisplayMode mode) {
+    switch (mode) {
+    case DisplayMode::TransRefl:
+        return "Transmittance / reflectance";
+    case DisplayMode::Absorbance:
+        return "Absorbance";
+    case DisplayMode::Irradiance:
+        return "Irradiance";
+    case DisplayMode::DarkScan:
+        return "Dark scan";
+    case DisplayMode::ReferenceScan:
+        return "Reference scan";
+    case DisplayMode::Scope:
+        break;
+    }
+    return "Scope";
+}
+
+QString xUnitName(XUnit unit, bool calibrated) {
+    switch (unit) {
+    case XUnit::Wavelength:
+        return calibrated ? "Wavelength (grid)" : "Wavelength";
+    case XUnit::Wavenumber:
+        return calibrated ? "Wavenumber (grid)" : "Wavenumber";
+    case XUnit::Pixel:
+        break;
+    }
+    return "Pixel";
+}
+
+} // namespace
+
+QString modeCaption(DisplayMode mode, IrradianceUnit unit) {
+    switch (mode) {
+    case DisplayMode::TransRefl:
+        return "&T/R(%)";
+    case DisplayMode::Absorbance:
+        return "&Absorbance";
+    case DisplayMode::Irradiance:
+        return unit == IrradianceUnit::Illuminance ? "&Illuminance" : "&Irradiance";
+    default:
+        return "&Scope";
+    }
+}
+
+CQuillonView::CQuillonView(DataControl &control, QWidget *parent)
+    : QWidget(parent), control_(control) {
+    setObjectName("ScopeView");
+    band_ = new QWidget(this);
+    band_->setObjectName("ButtonBand");
+    band_->setAutoFillBackground(true);
+    createButtons();
+    text_ = new CTextPanel(this);
+    side_ = new CSideDialog(this);
+    graph_ = new CScopeGraph(this);
+    graph_->setTitles(QString::fromStdString(control_.settings.title),
+                      QString::fromStdString(control_.settings.subTitle));
+    graph_->setDisplayWord(control_.settings.displayWord);
+    graph_->setPointerState(true);
+    worker_ = std::make_unique<ScopeWorker>(control_, *graph_, *this);
+
+    connect(graph_, &CScopeGraph::textPanelPageChanged, text_, &CTextPanel::setPage);
+    connect(graph_, &CScopeGraph::textPanelRefreshRequested, this, &CQuillonView::refreshTextPanel);
+    connect(graph_, &CScopeGraph::titleEdited, this, [this](TitleField field, const QString &t) {
+        (field == TitleField::Main ? control_.settings.title : control_.settings.subTitle) =
+            t.toStdString();
+    });
+    connect(side_, &CSideDialog::channelChosen, this, &CQuillonView::changeChannel);
+    connect(side_, &CSideDialog::xUnitChosen, this, &CQuillonView::changeXUnit);
+
+    startTimer_.setSingleShot(true);
+    connect(&startTimer_, &QTimer::timeout, this, &CQuillonView::startAcquisition);
+    textTimer_.setInterval(kTextRefreshMs);
+    connect(&textTimer_, &QTimer::timeout, this, &CQuillonView::refreshTextPanel);
+    side_->refresh(control_);
+    updateGraph(true);
+}
+
+CQuillonView::~CQuillonView() {
+    stopAcquisition();
+}
+
+void CQuillonView::createButtons() {
+    for (std::size_t i = 0; i < kButtons.size(); ++i) {
+        const ButtonSpec &spec = kButtons[i];
+        auto *b = new SplitButton(spec.command, spec.caption, band_);
+        b->setObjectName(QString("button%1").arg(spec.command));
+        b->setIconPixmap(buttonIcon(spec.icon, devicePixelRatioF()));
+        if (!spec.mainReady) {
+            b->setEnabled(false);
+            b->setToolTip(command::kLaterVersion);
+        } else if (spec.toolTip != nullptr) {
+            b->setMainToolTip(spec.toolTip);
+        }
+        if (!spec.arrowUsed) {
+            b->setArrowEnabled(false);
+        } else if (!spec.arrowReady) {
+            b->setArrowEnabled(false, command::kLaterVersion);
+        }
+        connect(b, &SplitButton::mainClicked, this, [this](int id) {
+            switch (id) {
+            case command::kQxSetup:
+                runQxSetup();
+                break;
+            case command::kDarkScanPanel:
+                runDarkScan();
+                break;
+            case command::kRefScanPanel:
+                runReferenceScan();
+                break;
+            case command::kModePanel:
+                runModeCycle();
+                break;
+            case command::kHomePage:
+                openHomePage();
+                break;
+            default:
+                break;
+            }
+        });
+        buttons_[i] = b;
+    }
+    button(command::kTecControl)->setVisible(hasCooler(control_.geometry.boardType));
+}
+
+SplitButton *CQuillonView::button(int command) const {
+    for (SplitButton *b : buttons_) {
+        if (b != nullptr && b->commandId() == command) {
+            return b;
+        }
+    }
+    return nullptr;
+}
+
+void CQuillonView::layoutChildren() {
+    const int w = width();
+    band_->setGeometry(0, 0, w, kBandHeight);
+    int x = 1;
+    for (SplitButton *b : buttons_) {
+        if (b->isVisible() || !b->isHidden()) {
+            b->move(x, 1);
+            x += SplitButton::kWidth + kButtonGap;
+        }
+    }
+    const int panelTop = kBandHeight;
+    const int textWidth = std::max(120, w - kSideWidth);
+    text_->setGeometry(0, panelTop, textWidth, kPanelHeight);
+    side_->setGeometry(textWidth, panelTop, w - textWidth, kPanelHeight);
+    const int graphTop = panelTop + kPanelHeight;
+    graph_->setGeometry(0, graphTop, w, std::max(0, height() - graphTop));
+}
+
+void CQuillonView::resizeEvent(QResizeEvent *event) {
+    layoutChildren();
+    QWidget::resizeEvent(event);
+}
+
+void CQuillonView::paintEvent(QPaintEvent *) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+}
+
+void CQuillonView::initialUpdate() {
+    afterDarkOrReference();
+    startTimer_.start(kStartDelayMs);
+    textTimer_.start();
+}
+
+void CQuillonView::startAcquisition() {
+    startTimer_.stop();
+    if (!active_ || worker_->running()) {
+        return;
+    }
+    worker_->start(control_.settings.priority);
+}
+
+void CQuillonView::stopAcquisition() {
+    startTimer_.stop();
+    if (worker_) {
+        worker_->stop();
+    }
+}
+
+void CQuillonView::deactivate() {
+    active_ = false;
+    stopAcquisition();
+    textTimer_.stop();
+    graph_->hide();
+    text_->hide();
+}
+
+void CQuillonView::activate() {
+    active_ = true;
+    graph_->show();
+    text_->show();
+    textTimer_.start();
+    startTimer_.start(kRestartDelayMs);
+}
+
+int CQuillonView::changeUnderHold(const std::function<void(DataControl &)> &change) {
+    const int quiet = control_.SuspendAcquisition(0);
+    if (quiet == 1) {
+        change(control_);
+    }
+    control_.ResumeAcquisition(0);
+    return quiet;
+}
+
+void CQuillonView::runQxSetup() {
+    changeUnderHold([](DataControl &dc) {
+        dc.SetXUnit(XUnit::Pixel);
+        dc.SetDisplayMode(DisplayMode::Scope);
+    });
+    control_.flags.status.clear(status_bits::kDrawingSuspended | status_bits::kHold);
+    // The loop and run bits belong to a running worker: start one when none runs.
+    if (active_ && !worker_->running()) {
+        startAcquisition();
+    }
+    button(command::kModePanel)
+        ->setText(modeCaption(DisplayMode::Scope, irradianceUnitOf(control_)));
+    updateGraph(true);
+    side_->refresh(control_);
+    emit statusRefresh(6, true);
+}
+
+bool CQuillonView::runDarkScan() {
+    const FlagWord &status = control_.flags.status;
+    const DisplayMode mode = control_.flags.displayMode();
+    if (control_.flags.darkSource() == DarkSource::File || mode == DisplayMode::DarkScan ||
+        status.test(status_bits::kHold) || status.test(status_bits::kDrawingSuspended)) {
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool shutter = control_.flags.darkSource() == DarkSource::BuiltInShutter;
+    if (shutter) {
+        changeUnderHold([](DataControl &dc) { ovSetShutterPos(1, dc.currentChannel); });
+        control_.WaitForQuietWorker();
+    }
+    const bool requested = control_.RequestDarkScan() == 1;
+    // The next pass takes the dark: the command ends when it is stored.
+    if (requested) {
+        control_.WaitForQuietWorker();
+    }
+    QApplication::restoreOverrideCursor();
+    afterDarkOrReference();
+    if (shutter) {
+        openShutterWhenDarkTaken(kShutterOpenDelayMs / kShutterPollMs);
+    }
+    return requested;
+}
+
+// The shutter opens once the one-shot dark has been stored, or after the
+// delay at the latest, without blocking the interface.
+void CQuillonView::openShutterWhenDarkTaken(int attemptsLeft) {
+    if (control_.flags.displayMode() == DisplayMode::DarkScan && attemptsLeft > 0) {
+        QTimer::singleShot(kShutterPollMs, this,
+                           [this, attemptsLeft] { openShutterWhenDarkTaken(attemptsLeft - 1); });
+        return;
+    }
+    changeUnderHold([](DataControl &dc) { ovSetShutterPos(0, dc.currentChannel); });
+}
+
+bool CQuillonView::runReferenceScan() {
+    const FlagWord &status = control_.flags.status;
+    if (control_.flags.displayMode() == DisplayMode::DarkScan) {
+        control_.WaitForQuietWorker(); // let a requested dark be taken first
+    }
+    if (control_.flags.referenceSource() != ReferenceSource::CurrentScan ||
+        control_.flags.displayMode() == DisplayMode::ReferenceScan ||
+        status.test(status_bits::kHold) || status.test(status_bits::kDrawingSuspended)) {
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool requested = control_.RequestReferenceScan() == 1;
+    if (requested) {
+        control_.WaitForQuietWorker();
+    }
+    QApplication::restoreOverrideCursor();
+    afterDarkOrReference();
+    return requested;
+}
+
+void CQuillonView::runModeCycle() {
+    DisplayMode next = DisplayMode::Scope;
+    changeUnderHold([&next](DataControl &dc) {
+        next = dc.CycleDisplayMode();
+        if (next == DisplayMode::Irradiance &&
+            !dc.flags.option.test(option_bits::kWavelengthBase)) {
+            dc.flags.option.set(option_bits::kRelativeIrradiance);
+        }
+    });
+    button(command::kModePanel)->setText(modeCaption(next, irradianceUnitOf(control_)));
+    updateGraph(true);
+    graph_->modeChanged(graphXUnitOf(control_.flags.xUnit()), graphModeOf(next));
+    emit statusRefresh(6, true);
+    control_.flags.status.clear(status_bits::kHold);
+    control_.flags.option.clear(option_bits::kHoldOption);
+}
+
+void CQuillonView::chooseDisplayMode(DisplayMode target) {
+    DisplayMode before = DisplayMode::Scope;
+    switch (target) {
+    case DisplayMode::Scope:
+        before = DisplayMode::Irradiance;
+        break;
+    case DisplayMode::TransRefl:
+        before = DisplayMode::Scope;
+        break;
+    case DisplayMode::Absorbance:
+        before = DisplayMode::TransRefl;
+        break;
+    case DisplayMode::Irradiance:
+        before = DisplayMode::Absorbance;
+        break;
+    default:
+        return;
+    }
+    changeUnderHold([before](DataControl &dc) { dc.SetDisplayMode(before); });
+    runModeCycle();
+}
+
+void CQuillonView::toggleDarkLine() {
+    if (!control_.flags.status.test(status_bits::kDarkReady)) {
+        return;
+    }
+    FlagWord &option = control_.flags.option;
+    option.assign(option_bits::kShowDarkLine, !option.test(option_bits::kShowDarkLine));
+    emit statusRefresh(4, true);
+}
+
+void CQuillonView::toggleReferenceLine() {
+    if (!control_.flags.status.test(status_bits::kReferenceReady)) {
+        return;
+    }
+    FlagWord &option = control_.flags.option;
+    option.assign(option_bits::kShowReferenceLine, !option.test(option_bits::kShowReferenceLine));
+    emit statusRefresh(5, true);
+}
+
+void CQuillonView::toggleSubtractDark() {
+    if (!control_.flags.status.test(status_bits::kDarkReady)) {
+        return;
+    }
+    changeUnderHold([](DataControl &dc) {
+        FlagWord &option = dc.flags.option;
+        option.assign(option_bits::kSubtractDarkInScope,
+                      !option.test(option_bits::kSubtractDarkInScope));
+    });
+    emit statusRefresh(4, true);
+}
+
+void CQuillonView::openHomePage() {
+    const QUrl address(deployment::kHomePage);
+    if (!QDesktopServices::openUrl(address)) {
+        QProcess::startDetached("xdg-open", {address.toString()});
+    }
+}
+
+bool CQuillonView::modeButtonEnabled() const {
+    return button(command::kModePanel)->isEnabled();
+}
+
+void CQuillonView::afterDarkOrReference() {
+    const FlagWord &status = control_.flags.status;
+    const bool memory = control_.flags.option.test(option_bits::kMemoryMode);
+    const bool dark = status.test(status_bits::kDarkReady);
+    const bool reference = status.test(status_bits::kReferenceReady);
+    button(command::kModePanel)->setEnabled(dark && reference);
+    button(command::kDarkScanPanel)->setEnabled(!memory);
+    button(command::kRefScanPanel)->setEnabled(!memory);
+    button(command::kModePanel)
+        ->setText(modeCaption(control_.flags.displayMode(), irradianceUnitOf(control_)));
+    control_.flags.status.clear(status_bits::kDrawingSuspended);
+    emit statusRefresh(0, true);
+    emit colourTabCheck();
+}
+
+void CQuillonView::updateGraph(bool resetRange) {
+    graph_->setRangeContext(rangeContextFrom(control_));
+    graph_->setAxisContext(axisContextFrom(control_));
+    graph_->setDisplayWord(control_.settings.displayWord);
+    if (resetRange) {
+        graph_->setInteractionMode(InteractionMode::None);
+        graph_->rescale();
+        graph_->setInteractionMode(InteractionMode::RubberBand);
+    } else {
+        graph_->rescale();
+    }
+    text_->setPage(textPanelPage(graphXUnitOf(control_.flags.xUnit()),
+                                 graphModeOf(control_.flags.displayMode())));
+    refreshTextPanel();
+}
+
+TextPanelSettings CQuillonView::textPanelSettings() const {
+    TextPanelSettings s;
+    const bool hundredths = control_.geometry.boardType == kBoardTcd1304;
+    s.hundredths = hundredths;
+    s.integration = QString::fromStdString(
+        status_rules::integrationTimeText(control_.limits.current, hundredths));
+    s.timeAverage = control_.acquisition.timeAverage;
+    s.binning = control_.acquisition.binningAverage;
+    s.smoothing = control_.acquisition.smoothingPercent;
+    s.modeName = modeName(control_.flags.displayMode());
+    s.xUnitName =
+        xUnitName(control_.flags.xUnit(), control_.flags.option.test(option_bits::kWavelengthBase));
+    return s;
+}
+
+void CQuillonView::refreshTextPanel() {
+    if (text_->isVisible() || !isVisible()) {
+        text_->showReadouts(worker_->readouts(), textPanelSettings());
+    }
+}
+
+void CQuillonView::changeChannel(int channel) {
+    if (channel == control_.currentChannel || channel < 0 ||
+        channel >= static_cast<int>(control_.channels.size())) {
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    control_.ChangeChannel(channel);
+    QApplication::restoreOverrideCursor();
+    button(command::kTecControl)->setVisible(hasCooler(control_.geometry.boardType));
+    layoutChildren();
+    side_->refresh(control_);
+    updateGraph(true);
+    afterDarkOrReference();
+    if (QWidget *frame = window()) {
+        frame->setWindowTitle(QString("%1 - %2").arg(
+            deployment::kProgramName, QString::fromStdString(control_.settings.modelName)));
+    }
+}
+
+void CQuillonView::changeXUnit(int unit) {
+    if (unit < 0 || unit > 2) {
+        return;
+    }
+    changeUnderHold([unit](DataControl &dc) { dc.SetXUnit(static_cast<XUnit>(unit)); });
+    updateGraph(true);
+    graph_->modeChanged(graphXUnitOf(control_.flags.xUnit()),
+                        graphModeOf(control_.flags.displayMode()));
+    side_->refresh(control_);
+    emit statusRefresh(6, true);
+}
+
+void CQuillonView::lampsChanged() {
+    if (!lampsPending_.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                lampsPending_ = false;
+                emit lampsUpdated();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void CQuillonView::frameDrawn(const QImage &image) {
+    if (framePending_.exchange(true)) {
+        return; // the interface has not shown the last one yet
+    }
+    QMetaObject::invokeMethod(
+        graph_,
+        [this, image] {
+            framePending_ = false;
+            graph_->presentFrame(image);
+            ++framesPresented_;
+            emit framePresented();
+        },
+        Qt::QueuedConnection);
+}
+
+void CQuillonView::textPanelDue() {
+    if (!textPending_.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                textPending_ = false;
+                refreshTextPanel();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+} // namespace quillon

@@ -1,0 +1,120 @@
+// The scope view: button bar, text panel, side dialog and spectrum graph,
+// and the acquisition worker that feeds the graph. It runs the commands of
+// the button bar; the frame routes menu commands and status clicks here.
+#ifndef QUILLON_APP_SHELL_QUILLON_VIEW_H
+#define QUILLON_APP_SHELL_QUILLON_VIEW_H
+
+#include "datacontrol/data_control.h"
+#include "shell/scope_graph.h"
+#include "shell/scope_worker.h"
+#include "shell/side_dialog.h"
+#include "shell/text_panel.h"
+#include "widgets/split_button.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+namespace quillon {
+
+// The mode button's caption for a display mode.
+QString modeCaption(DisplayMode mode, IrradianceUnit unit);
+
+class CQuillonView : public QWidget, public WorkerSink {
+    Q_OBJECT
+
+public:
+    static constexpr int kButtonCount = 11;
+    static constexpr int kBandHeight = SplitButton::kHeight + 3;
+    static constexpr int kPanelHeight = 76;
+    static constexpr int kSideWidth = 320;
+    // Pause before acquisition starts after the first update, and after a
+    // re-activation.
+    static constexpr int kStartDelayMs = 300;
+    static constexpr int kRestartDelayMs = 10;
+
+    explicit CQuillonView(DataControl &control, QWidget *parent = nullptr);
+    ~CQuillonView() override;
+
+    SplitButton *button(int command) const;
+    CScopeGraph &graph() { return *graph_; }
+    CTextPanel &textPanel() { return *text_; }
+    CSideDialog &sideDialog() { return *side_; }
+    ScopeWorker &worker() { return *worker_; }
+    std::uint64_t framesPresented() const { return framesPresented_; }
+
+    // The first update: enable rules of the buttons, then acquisition after
+    // a short pause.
+    void initialUpdate();
+    void startAcquisition();
+    // Stops the worker; within about one frame time.
+    void stopAcquisition();
+    // Tab framework messages.
+    void activate();
+    void deactivate();
+
+    // Button main parts and menu commands.
+    void runQxSetup();
+    bool runDarkScan();
+    bool runReferenceScan();
+    void runModeCycle();
+    void chooseDisplayMode(DisplayMode target);
+    void toggleDarkLine();
+    void toggleReferenceLine();
+    void toggleSubtractDark();
+    void openHomePage();
+    // After a dark or reference operation: captions and enable rules.
+    void afterDarkOrReference();
+    // Graph contexts from the data-control state, and a rescale.
+    void updateGraph(bool resetRange);
+    void refreshTextPanel();
+    void changeChannel(int channel);
+    void changeXUnit(int unit);
+    // A settings change under the hold protocol.
+    int changeUnderHold(const std::function<void(DataControl &)> &change);
+
+    bool modeButtonEnabled() const;
+
+    // WorkerSink (worker thread).
+    void lampsChanged() override;
+    void frameDrawn(const QImage &image) override;
+    void textPanelDue() override;
+
+signals:
+    void statusRefresh(int group, bool on); // message 2001
+    void colourTabCheck();                  // message 1235
+    void lampsUpdated();
+    void framePresented();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void createButtons();
+    void layoutChildren();
+    TextPanelSettings textPanelSettings() const;
+    void openShutterWhenDarkTaken(int attemptsLeft);
+
+    DataControl &control_;
+    QWidget *band_ = nullptr;
+    std::array<SplitButton *, kButtonCount> buttons_{};
+    CScopeGraph *graph_ = nullptr;
+    CTextPanel *text_ = nullptr;
+    CSideDialog *side_ = nullptr;
+    std::unique_ptr<ScopeWorker> worker_;
+    QTimer startTimer_;
+    QTimer textTimer_;
+    std::atomic<bool> framePending_{false};
+    std::atomic<bool> lampsPending_{false};
+    std::atomic<bool> textPending_{false};
+    std::uint64_t framesPresented_ = 0;
+    bool active_ = true;
+};
+
+} // namespace quillon
+
+#endif

@@ -1,0 +1,243 @@
+#include "shell/scope_worker.h"
+
+#include "shell/graph_feed.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace quillon {
+
+namespace {
+
+// Under external trigger a read answers at once until a trigger arrives.
+constexpr std::chrono::milliseconds kTriggerPoll{1};
+
+void lowerThreadPriority() {
+#if defined(__linux__)
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, tid);
+    if (errno == 0) {
+        setpriority(PRIO_PROCESS, tid, current + 1);
+    }
+#endif
+}
+
+std::string nowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d  %02d:%02d:%02d", local.tm_mon + 1,
+                  local.tm_mday, local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+} // namespace
+
+ScopeWorker::ScopeWorker(DataControl &control, const CScopeGraph &graph, WorkerSink &sink)
+    : control_(control), graph_(graph), sink_(sink) {}
+
+ScopeWorker::~ScopeWorker() {
+    stop();
+}
+
+void ScopeWorker::start(int prioritySetting) {
+    if (thread_.joinable()) {
+        return;
+    }
+    control_.flags.status.set(status_bits::kWorkerRunning | status_bits::kLoopEnabled);
+    thread_ = std::thread([this, prioritySetting] { loop(prioritySetting); });
+}
+
+void ScopeWorker::stop() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    control_.SuspendAcquisition(0);
+    control_.flags.status.clear(status_bits::kLoopEnabled);
+    thread_.join();
+    control_.ResumeAcquisition(0);
+}
+
+LiveReadouts ScopeWorker::readouts() const {
+    const std::lock_guard lock(readoutsMutex_);
+    return readouts_;
+}
+
+void ScopeWorker::loop(int prioritySetting) {
+    if (prioritySetting != 1) {
+        lowerThreadPriority();
+    }
+    while (control_.flags.status.test(status_bits::kLoopEnabled)) {
+        runPass();
+    }
+    control_.flags.status.clear(status_bits::kWorkerRunning);
+    setInternalLamp(false);
+    setExternalLamp(false);
+    // A hold wait that began just before the worker left must not sit out its limit.
+    control_.SignalScanDone();
+}
+
+void ScopeWorker::setInternalLamp(bool on) {
+    if (internalLamp_.exchange(on) != on) {
+        sink_.lampsChanged();
+    }
+}
+
+void ScopeWorker::setExternalLamp(bool on) {
+    if (externalLamp_.exchange(on) != on) {
+        sink_.lampsChanged();
+    }
+}
+
+// One pass. While held the worker redraws its last picture data (zoom and
+// pan still show) but never reads the buffers the interface may be changing.
+void ScopeWorker::runPass() {
+    passes_.fetch_add(1);
+    FlagWord &status = control_.flags.status;
+    const FlagWord &option = control_.flags.option;
+    const bool externalTrigger = option.test(option_bits::kExternalTrigger);
+    if (status.test(status_bits::kDrawingSuspended)) {
+        std::this_thread::sleep_for(holdPause);
+        if (externalTrigger) {
+            setExternalLamp(false);
+        }
+        control_.SignalScanDone();
+        return;
+    }
+    const bool held = status.test(status_bits::kHold) || option.test(option_bits::kHoldOption);
+    if (held && !status.test(status_bits::kSingleScan)) {
+        std::this_thread::sleep_for(holdPause);
+        draw(false);
+        control_.SignalScanDone();
+        return;
+    }
+
+    const bool memoryMode = option.test(option_bits::kMemoryMode);
+    if (!memoryMode && !externalTrigger) {
+        setInternalLamp(true);
+    }
+    const DisplayMode modeBefore = control_.flags.displayMode();
+    if (control_.AcquireScan(0) == kScanNoTrigger) {
+        std::this_thread::sleep_for(kTriggerPoll);
+        return; // no trigger yet: the pass ends without a signal
+    }
+    if (externalTrigger && !memoryMode) {
+        {
+            const std::lock_guard lock(readoutsMutex_);
+            readouts_.triggerTime = nowText();
+        }
+        setExternalLamp(true);
+    } else if (!externalTrigger) {
+        setInternalLamp(false);
+    }
+    status.clear(status_bits::kSingleScan);
+
+    // A one-shot dark or reference scan is stored, not shown.
+    if (modeBefore != DisplayMode::DarkScan && modeBefore != DisplayMode::ReferenceScan) {
+        draw(true);
+        const GraphViewState view = graph_.viewState();
+        if (view.range.cursorLine >= 0 || control_.flags.displayMode() == DisplayMode::Irradiance ||
+            memoryMode) {
+            sink_.textPanelDue();
+        }
+    }
+    if (externalTrigger) {
+        setExternalLamp(false);
+    }
+    control_.SignalScanDone();
+}
+
+QImage &ScopeWorker::freeImage(int width, int height) {
+    for (QImage &image : images_) {
+        if (image.width() == width && image.height() == height && image.isDetached()) {
+            return image;
+        }
+    }
+    for (QImage &image : images_) {
+        if (image.isNull() || image.isDetached()) {
+            image = QImage(width, height, QImage::Format_RGB32);
+            return image;
+        }
+    }
+    images_[0] = QImage(width, height, QImage::Format_RGB32);
+    return images_[0];
+}
+
+void ScopeWorker::draw(bool freshScan) {
+    const GraphViewState view = graph_.viewState();
+    if (view.width <= 0 || view.height <= 0) {
+        return;
+    }
+    if (freshScan) {
+        fillSnapshot(control_, view, snapshot_);
+        haveSnapshot_ = true;
+        noteReadouts();
+    } else if (haveSnapshot_) {
+        snapshot_.range = view.range;
+        snapshot_.mainTitle = view.mainTitle;
+        snapshot_.secondTitle = view.secondTitle;
+        snapshot_.verticalAxisTitle = view.verticalAxisTitle;
+    } else {
+        return;
+    }
+    QImage &image = freeImage(view.width, view.height);
+    renderer_.render(snapshot_, image);
+    frames_.fetch_add(1);
+    sink_.frameDrawn(image);
+}
+
+void ScopeWorker::noteReadouts() {
+    LiveReadouts next;
+    next.valid = !snapshot_.values.empty();
+    next.mode = control_.flags.displayMode();
+    next.calibratedAxis = snapshot_.calibratedAxis;
+    if (next.valid) {
+        std::size_t best = 0;
+        for (std::size_t i = 1; i < snapshot_.values.size(); ++i) {
+            if (snapshot_.values[i] > snapshot_.values[best]) {
+                best = i;
+            }
+        }
+        next.peakValue = snapshot_.values[best];
+        next.peakX = snapshot_.calibratedAxis
+                         ? snapshot_.grid.start + snapshot_.grid.step * static_cast<double>(best)
+                         : static_cast<double>(best + 1);
+        const int cursor = snapshot_.range.cursorLine;
+        if (cursor >= 0) {
+            const PixelRect plot =
+                computeGraphLayout(graph_.viewState().width, graph_.viewState().height,
+                                   snapshot_.verticalAxisTitle)
+                    .plot;
+            const int index = valueIndexAt(snapshot_, plot, cursor);
+            if (index >= 0) {
+                next.cursorShown = true;
+                next.cursorValue = snapshot_.values[static_cast<std::size_t>(index)];
+                next.cursorX = snapshot_.calibratedAxis
+                                   ? snapshot_.grid.start + snapshot_.grid.step * index
+                                   : static_cast<double>(index + 1);
+            }
+        }
+    }
+    if (snapshot_.statistics) {
+        char text[96];
+        std::snprintf(text, sizeof text, "B=%.2f M=%.2f R=%.2f ", snapshot_.statistics->blackLevel,
+                      snapshot_.statistics->mean,
+                      std::sqrt(std::max(0.0f, snapshot_.statistics->variance)));
+        next.statistics = text;
+    }
+    const std::lock_guard lock(readoutsMutex_);
+    next.triggerTime = readouts_.triggerTime;
+    next.scans = readouts_.scans + 1;
+    readouts_ = std::move(next);
+}
+
+} // namespace quillon

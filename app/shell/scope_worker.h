@@ -1,0 +1,103 @@
+// The acquisition worker of the scope view: one thread that repeats the
+// scan-and-draw pass while the loop bit is set. It draws into pictures it
+// owns and hands each finished one to the interface through its sink; it
+// never touches a widget.
+#ifndef QUILLON_APP_SHELL_SCOPE_WORKER_H
+#define QUILLON_APP_SHELL_SCOPE_WORKER_H
+
+#include "datacontrol/data_control.h"
+#include "shell/graph_renderer.h"
+#include "shell/graph_snapshot.h"
+#include "shell/scope_graph.h"
+
+#include <QImage>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace quillon {
+
+// Called on the worker thread; implementations post to the interface thread
+// and never wait for it.
+class WorkerSink {
+public:
+    virtual ~WorkerSink() = default;
+    virtual void lampsChanged() = 0;
+    virtual void frameDrawn(const QImage &image) = 0;
+    virtual void textPanelDue() = 0;
+};
+
+// What the last scan showed, for the text panel and the status bar.
+struct LiveReadouts {
+    bool valid = false;
+    DisplayMode mode = DisplayMode::Scope;
+    bool calibratedAxis = false;
+    double peakX = 0.0; // pixel number from 1, or wavelength in nm
+    float peakValue = 0.0f;
+    bool cursorShown = false;
+    double cursorX = 0.0;
+    float cursorValue = 0.0f;
+    std::string statistics;  // "B=%.2f M=%.2f R=%.2f "
+    std::string triggerTime; // arrival of the last triggered scan
+    std::uint64_t scans = 0;
+};
+
+class ScopeWorker {
+public:
+    ScopeWorker(DataControl &control, const CScopeGraph &graph, WorkerSink &sink);
+    ~ScopeWorker();
+    ScopeWorker(const ScopeWorker &) = delete;
+    ScopeWorker &operator=(const ScopeWorker &) = delete;
+
+    // Sets the running and loop bits and starts the thread. Priority 1 runs
+    // it at normal priority, anything else one step below.
+    void start(int prioritySetting);
+    // Hold, let the pass end, clear the loop bit, join, lift the hold.
+    void stop();
+    bool running() const { return thread_.joinable(); }
+
+    bool internalLamp() const { return internalLamp_.load(); }
+    bool externalLamp() const { return externalLamp_.load(); }
+    LiveReadouts readouts() const;
+    std::uint64_t passCount() const { return passes_.load(); }
+    std::uint64_t framesDrawn() const { return frames_.load(); }
+
+    std::chrono::milliseconds holdPause{50};
+
+private:
+    void loop(int prioritySetting);
+    void runPass();
+    void draw(bool freshScan);
+    QImage &freeImage(int width, int height);
+    void noteReadouts();
+    void setInternalLamp(bool on);
+    void setExternalLamp(bool on);
+
+    DataControl &control_;
+    const CScopeGraph &graph_;
+    WorkerSink &sink_;
+    std::thread thread_;
+
+    GraphRenderer renderer_;
+    GraphSnapshot snapshot_;
+    bool haveSnapshot_ = false;
+    // Three pictures, so one is always free while the interface shows one
+    // and another waits in its queue.
+    std::array<QImage, 3> images_;
+
+    std::atomic<bool> internalLamp_{false};
+    std::atomic<bool> externalLamp_{false};
+    std::atomic<std::uint64_t> passes_{0};
+    std::atomic<std::uint64_t> frames_{0};
+    mutable std::mutex readoutsMutex_;
+    LiveReadouts readouts_;
+};
+
+} // namespace quillon
+
+#endif
