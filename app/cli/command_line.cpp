@@ -28,6 +28,10 @@ const char *const kGlobalOptionsHelp =
 const char *const kExitCodesHelp = "Exit codes: 0 success; 1 a step failed; 2 usage error; "
                                    "3 a question needed an answer; 4 no unit.\n";
 
+std::string hintOf(const StepSpec &spec) {
+    return spec.hint != nullptr ? std::string(" (") + spec.hint + ")" : std::string();
+}
+
 class Parser {
 public:
     Parser(std::span<const std::string> arguments, std::span<const StepSpec> steps)
@@ -116,10 +120,8 @@ private:
         const StepSpec *spec = findStep(table, name);
         if (spec == nullptr) {
             error = "unknown step '" + name + "'";
-            if (!invocation.steps.empty() &&
-                std::string_view(invocation.steps.back().spec->name) == "sim") {
-                error += " (a simulator command with blanks needs quotes: sim \"set 0 source "
-                         "dark\")";
+            if (!invocation.steps.empty()) {
+                error += hintOf(*invocation.steps.back().spec);
             }
             return false;
         }
@@ -149,7 +151,7 @@ private:
             }
             if (argIndex >= spec->args.size()) {
                 error = std::string(spec->name) + ": unexpected argument '" + token +
-                        "' (usage: " + stepSynopsis(*spec) + ")";
+                        "' (usage: " + stepSynopsis(*spec) + ")" + hintOf(*spec);
                 return false;
             }
             const ArgSpec &arg = spec->args[argIndex];
@@ -172,7 +174,7 @@ private:
             const bool satisfied = i == argIndex && filled > 0;
             if (!satisfied && spec.args[i].arity != Arity::Optional) {
                 error = std::string(spec.name) + ": missing " + spec.args[i].name +
-                        " (usage: " + stepSynopsis(spec) + ")";
+                        " (usage: " + stepSynopsis(spec) + ")" + hintOf(spec);
                 return false;
             }
         }

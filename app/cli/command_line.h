@@ -63,6 +63,9 @@ struct StepSpec {
     std::vector<ArgSpec> args;
     std::vector<OptionSpec> options;
     StepHandler handler;
+    // Added to a usage error about this step's arguments, and to an unknown
+    // step right after it (a slip this step invites).
+    const char *hint = nullptr;
 };
 
 struct StepCall {

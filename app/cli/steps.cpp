@@ -190,6 +190,8 @@ bool runChannel(Session &s, const StepCall &call) {
     if (result != 1) {
         return s.fail(call, "channel " + std::to_string(channel) + " could not be configured");
     }
+    // As the setup panel does: the grid of the previous unit means nothing here.
+    s.dc.SetWavelengthBase(false);
     s.note("channel " + std::to_string(channel) + " is current");
     return true;
 }
@@ -373,8 +375,9 @@ const std::vector<StepSpec> kSteps{
      {}, {}, runShow},
     {"channel", "make channel N the current channel",
      "Configures channel N as the program does on a channel change: its unit file, the main\n"
-     "settings, buffers, wavelength calibration and the unit's hardware set-up. Dark and\n"
-     "reference scans of the previous channel are dropped.\n",
+     "settings, buffers, wavelength calibration and the unit's hardware set-up, then the\n"
+     "pixel base. Dark and reference scans of the previous channel are dropped. The main\n"
+     "settings file is read again for the new channel, so put `set` steps after `channel`.\n",
      {{"N", Arity::One, checkChannelNumber}}, {}, runChannel},
     {"set", "change settings by their settings-file names (KEY=VALUE ...)",
      "Applies the values as the setup panel does: all pairs of one step are checked first,\n"
@@ -393,7 +396,8 @@ const std::vector<StepSpec> kSteps{
      "Passes COMMAND to the simulator (simulated units only), e.g. sim \"set 0 source dark\",\n"
      "sim \"set 0 sample nd 25\", sim list. Quote a command with blanks. The reply is shown\n"
      "as a note.\n",
-     {{"COMMAND", Arity::One, checkNotEmpty}}, {}, runSim},
+     {{"COMMAND", Arity::One, checkNotEmpty}}, {}, runSim,
+     "a simulator command with blanks needs quotes: sim \"set 0 source dark\""},
     {"dark", "take a dark scan now", "Takes one dark scan of the current channel, as the Dark "
      "button does.\n", {}, {}, runDark},
     {"reference", "take a reference scan now", "Takes one reference scan of the current channel, "

@@ -1,0 +1,402 @@
+// The quillon program run as a separate process in temporary program
+// folders against the default simulated bench: its tables, the settings it
+// leaves behind, and its exit codes.
+#include "../datacontrol/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+using quillon::test::readBytes;
+using quillon::test::TempFolder;
+using quillon::test::writeBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// The child sees neither OV_DRIVER nor OV_SIM_BENCH of the test's own
+// environment: only --simulate chooses the simulator.
+std::vector<std::string> childEnvironment() {
+    std::vector<std::string> env;
+    for (char **e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("OV_DRIVER=", 0) != 0 && entry.rfind("OV_SIM_BENCH=", 0) != 0) {
+            env.push_back(entry);
+        }
+    }
+    return env;
+}
+
+Outcome runIn(const fs::path &folder, const std::vector<std::string> &args) {
+    const fs::path outFile = folder / ".stdout";
+    const fs::path errFile = folder / ".stderr";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+
+    std::vector<std::string> argStrings{QUILLON_CLI_BINARY};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (auto &a : argStrings) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings = childEnvironment();
+    std::vector<char *> envp;
+    for (auto &e : envStrings) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+
+    Outcome run;
+    pid_t pid = 0;
+    const int spawned =
+        posix_spawn(&pid, QUILLON_CLI_BINARY, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << QUILLON_CLI_BINARY << ": " << std::strerror(spawned);
+        return run;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = readBytes(outFile);
+    run.err = readBytes(errFile);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return run;
+}
+
+std::vector<std::string> split(const std::string &text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) {
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+// Tables printed one after another: each starts at its header line.
+using Table = std::vector<std::vector<std::string>>;
+
+std::vector<Table> tablesOf(const std::string &out, char separator = '\t') {
+    std::vector<Table> tables;
+    for (const std::string &line : split(out, '\n')) {
+        if (line.empty()) {
+            continue;
+        }
+        auto cells = split(line, separator);
+        if (cells[0] == "pixel" || cells[0] == "wavelength_nm") {
+            tables.emplace_back();
+        }
+        if (!tables.empty()) {
+            tables.back().push_back(std::move(cells));
+        }
+    }
+    return tables;
+}
+
+std::map<std::string, std::string> settingsShown(const std::string &out) {
+    std::map<std::string, std::string> values;
+    for (const std::string &line : split(out, '\n')) {
+        const auto equals = line.find('=');
+        if (equals != std::string::npos) {
+            values[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+    }
+    return values;
+}
+
+class QuillonRun : public ::testing::Test {
+protected:
+    Outcome run(const std::vector<std::string> &args) { return runIn(folder.path, args); }
+    Outcome simulated(std::vector<std::string> args) {
+        args.insert(args.begin(), "--simulate");
+        return run(args);
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(QuillonRun, UnitsListsTheDefaultBench) {
+    const Outcome r = simulated({"units"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto lines = split(r.out, '\n');
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    const std::vector<std::vector<std::string>> expected{
+        {"0", "0", "QX10-S10417", "ILX511", "2048", "", "0"},
+        {"1", "1", "QX20-T20931", "TCD1304", "3648", "", "1"},
+        {"2", "2", "QX50-G50112", "G9212", "512", "", "2"}};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        auto cells = split(lines[i], '\t');
+        ASSERT_EQ(cells.size(), 7u) << lines[i];
+        // The range comes from each unit's calibration: first below last.
+        const auto range = split(cells[5], '-');
+        ASSERT_EQ(range.size(), 2u) << cells[5];
+        EXPECT_LT(std::stoi(range[0]), std::stoi(range[1]));
+        cells[5].clear();
+        EXPECT_EQ(cells, expected[i]);
+    }
+    EXPECT_TRUE(fs::exists(folder / "Ini" / "QX20-T20931.ini"));
+}
+
+// Dark with the lamp off, reference of the bare lamp, then a 25 % filter.
+TEST_F(QuillonRun, NeutralDensitySampleShowsItsTransmission) {
+    const Outcome r =
+        simulated({"--quiet", "set", "TimeAV=16", "base=wavelength", "sim", "set 0 source dark",
+                   "dark", "sim", "set 0 source halogen", "reference", "scan", "sim",
+                   "set 0 sample nd 25", "set", "mode=tr", "scan"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto tables = tablesOf(r.out);
+    ASSERT_EQ(tables.size(), 2u);
+    const Table &lamp = tables[0];
+    const Table &sample = tables[1];
+    ASSERT_EQ(lamp.size(), sample.size());
+    double strongest = 0.0;
+    for (std::size_t i = 1; i < lamp.size(); ++i) {
+        strongest = std::max(strongest, std::stod(lamp[i][2]));
+    }
+    int withSignal = 0;
+    double sum = 0.0;
+    for (std::size_t i = 1; i < sample.size(); ++i) {
+        if (std::stod(lamp[i][2]) < 0.2 * strongest) {
+            continue;
+        }
+        ++withSignal;
+        const double t = std::stod(sample[i][2]);
+        sum += t;
+        EXPECT_NEAR(t, 25.0, 1.0) << "at " << sample[i][0] << " nm";
+    }
+    ASSERT_GT(withSignal, 300);
+    EXPECT_NEAR(sum / withSignal, 25.0, 0.25);
+}
+
+TEST_F(QuillonRun, TablesHaveTheirHeaderAndOneRowPerPoint) {
+    const Outcome pixels = simulated({"scan", "3", "--each"});
+    ASSERT_EQ(pixels.exitCode, 0) << pixels.err;
+    const auto pixelTables = tablesOf(pixels.out);
+    ASSERT_EQ(pixelTables.size(), 3u);
+    EXPECT_EQ(pixelTables[0][0],
+              (std::vector<std::string>{"pixel", "wavelength_nm", "wavenumber_cm-1", "value"}));
+    EXPECT_EQ(pixelTables[0].size(), 2049u);
+    EXPECT_EQ(pixelTables[2][2048][0], "2048");
+
+    const Outcome grid =
+        simulated({"set", "StartWL=400", "EndWL=800", "IntervalWL=2", "base=wavelength", "scan"});
+    ASSERT_EQ(grid.exitCode, 0) << grid.err;
+    const auto gridTables = tablesOf(grid.out);
+    ASSERT_EQ(gridTables.size(), 1u);
+    EXPECT_EQ(gridTables[0][0],
+              (std::vector<std::string>{"wavelength_nm", "wavenumber_cm-1", "value"}));
+    ASSERT_EQ(gridTables[0].size(), 202u);
+    EXPECT_EQ(gridTables[0][1][0], "400.000");
+    EXPECT_EQ(gridTables[0][1][1], "25000.00");
+    EXPECT_EQ(gridTables[0][201][0], "800.000");
+
+    // The base chosen above is stored, so this run goes back to pixels; a
+    // channel change takes the pixel base as the setup panel does.
+    const Outcome csv = simulated(
+        {"set", "base=pixel", "scan", "--format", "csv", "channel", "2", "scan", "--format=csv"});
+    ASSERT_EQ(csv.exitCode, 0) << csv.err;
+    const auto csvTables = tablesOf(csv.out, ',');
+    ASSERT_EQ(csvTables.size(), 2u);
+    EXPECT_EQ(csvTables[0].size(), 2049u);
+    EXPECT_EQ(csvTables[1].size(), 513u); // the InGaAs unit on channel 2
+    EXPECT_EQ(csvTables[1][0].size(), 4u);
+}
+
+TEST_F(QuillonRun, JsonTables) {
+    const Outcome r =
+        simulated({"set", "base=wavelength", "scan", "2", "--each", "--format", "json"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.front(), '[');
+    EXPECT_EQ(r.out.substr(r.out.size() - 3), "}]\n");
+    EXPECT_NE(r.out.find("{\"mode\":\"scope\",\"base\":\"wavelength\",\"columns\":[\"wavelength_"
+                         "nm\",\"wavenumber_cm-1\",\"value\"],\"rows\":[\n["),
+              std::string::npos);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '{'), 2);
+}
+
+TEST_F(QuillonRun, SettingsPersistBetweenRuns) {
+    const Outcome first = simulated({"set", "TimeAV=4", "IntTime=50", "FFT=10", "base=wavelength",
+                                     "StartWL=400", "EndWL=800", "IntervalWL=2", "MinT=-5"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const Outcome second = simulated({"show"});
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    const auto values = settingsShown(second.out);
+    EXPECT_EQ(values.at("TimeAV"), "4");
+    EXPECT_EQ(values.at("IntTime"), "50");
+    EXPECT_EQ(values.at("FFT"), "10");
+    EXPECT_EQ(values.at("base"), "wavelength");
+    EXPECT_EQ(values.at("axis"), "wavelength");
+    EXPECT_EQ(values.at("StartWL"), "400");
+    EXPECT_EQ(values.at("EndWL"), "800");
+    EXPECT_EQ(values.at("IntervalWL"), "2");
+    EXPECT_EQ(values.at("MinT"), "-5");
+    EXPECT_EQ(values.at("mode"), "scope"); // the display mode is not stored
+    EXPECT_NE(readBytes(folder / "QuillonX.ini").find("TimeAV=4\n"), std::string::npos);
+}
+
+TEST_F(QuillonRun, WorkdirIsTheProgramFolder) {
+    fs::create_directories(folder / "lab");
+    const Outcome r = simulated({"--workdir", (folder / "lab").string(), "set", "TimeAV=3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::exists(folder / "lab" / "QuillonX.ini"));
+    EXPECT_TRUE(fs::exists(folder / "lab" / "Ini"));
+    EXPECT_FALSE(fs::exists(folder / "QuillonX.ini"));
+}
+
+TEST_F(QuillonRun, UsageErrorsChangeNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{"--simulate", "calibrate"}, "quillon: unknown step 'calibrate'\nusage: "},
+        {{"--simulate", "units", "calibrate"}, "units: unexpected argument 'calibrate'"},
+        {{"--simulate", "set", "TimeAV=many"}, "TimeAV needs a whole number, not 'many'"},
+        {{"--simulate", "scan", "-1"}, "scan: N: a count from 1 to 1000000, not '-1'"},
+        {{"--simulate=no-such-bench.ini", "units"}, "--simulate: no bench file"},
+        {{"--workdir", "no-such-folder", "units"}, "--workdir: cannot enter 'no-such-folder'"},
+        {{"--bogus", "units"}, "unknown option '--bogus'"},
+    };
+    for (const Case &c : cases) {
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args.back();
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("usage: quillon"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+    // Nothing was started: no settings file, no unit files.
+    EXPECT_FALSE(fs::exists(folder / "QuillonX.ini"));
+    EXPECT_FALSE(fs::exists(folder / "Ini"));
+}
+
+TEST_F(QuillonRun, FailedStepsNameTheStepAndLeaveTheSettings) {
+    ASSERT_EQ(simulated({"set", "TimeAV=4"}).exitCode, 0);
+    const std::string before = readBytes(folder / "QuillonX.ini");
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {{"set", "TimeAV=9", "IntTime=70000"},
+         "quillon: step 1 (set) failed: IntTime of this unit must lie from 1 to 65535, not 70000"},
+        {{"set", "TimeAV=9", "StartWL=100"},
+         "step 1 (set) failed: the wavelength grid must lie inside the calibrated range"},
+        {{"set", "TimeAV=9", "eeprom-write", "missing.txt"},
+         "step 2 (eeprom-write) failed: cannot read missing.txt"},
+        {{"set", "TimeAV=9", "channel", "7"},
+         "step 2 (channel) failed: there is no channel 7 (channels 0 to 2)"},
+        {{"set", "TimeAV=9", "mode=tr", "scan"},
+         "step 2 (scan) failed: mode tr needs a dark and a reference scan first"},
+        {{"set", "TimeAV=9", "sim", "set 9 source dark"}, "step 2 (sim) failed: "},
+    };
+    for (const Case &c : cases) {
+        const Outcome r = simulated(c.args);
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(readBytes(folder / "QuillonX.ini"), before) << c.message;
+    }
+}
+
+TEST_F(QuillonRun, QuestionsNeedAnAnswerOnTheCommandLine) {
+    // The TCD1304 unit on channel 1 with the ILX unit's 35 ms: "too low".
+    const std::string question = "The CCD of the current channel is Toshiba TCD 1304 but the "
+                                 "integration time set in the ini file seems too low [35msec].";
+    ASSERT_EQ(simulated({"show"}).exitCode, 0); // IntTime=35 from the ILX unit is stored
+    const Outcome asked = simulated({"channel", "1", "units"});
+    EXPECT_EQ(asked.exitCode, 3);
+    EXPECT_NE(asked.err.find(question), std::string::npos) << asked.err;
+    EXPECT_EQ(asked.out, "");
+
+    const Outcome yes = simulated({"--yes", "channel", "1", "show"});
+    EXPECT_EQ(yes.exitCode, 0) << yes.err;
+    EXPECT_EQ(settingsShown(yes.out).at("IntTime"), "35");
+    const Outcome no = simulated({"--no", "channel", "1", "show"});
+    EXPECT_EQ(no.exitCode, 0) << no.err;
+    EXPECT_EQ(settingsShown(no.out).at("IntTime"), "3500");
+}
+
+TEST_F(QuillonRun, NoUnitEndsWithFourUnlessIgnored) {
+    const Outcome none = run({"units"});
+    EXPECT_EQ(none.exitCode, 4);
+    EXPECT_NE(none.err.find("There is an error on testing the USB connections. There is no "
+                            "device connected."),
+              std::string::npos);
+
+    // The no-device channel is a TCD1304 one: its integration check asks.
+    const Outcome ignored = run({"--ignore", "--no", "show", "units"});
+    EXPECT_EQ(ignored.exitCode, 1);
+    EXPECT_NE(ignored.out.find("channel=0\n"), std::string::npos);
+    EXPECT_NE(ignored.err.find("step 2 (units) failed: no unit is connected (no-device mode)"),
+              std::string::npos);
+}
+
+TEST_F(QuillonRun, EepromReadAndWrite) {
+    const Outcome read = simulated({"eeprom-read", "unit.txt", "eeprom-read"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    const std::string text = readBytes(folder / "unit.txt");
+    EXPECT_EQ(text, read.out);
+    EXPECT_NE(text.find("Name=QX10-S10417\n"), std::string::npos);
+
+    writeBytes(folder / "new.txt", text + "Comment=re-calibrated\r\n");
+    const Outcome unanswered = simulated({"eeprom-write", "new.txt"});
+    EXPECT_EQ(unanswered.exitCode, 3);
+    EXPECT_NE(unanswered.err.find("Write the EEPROM text of new.txt into the unit on channel 0 "
+                                  "(QX10-S10417)? It replaces the unit's factory data."),
+              std::string::npos);
+    const Outcome refused = simulated({"--no", "eeprom-write", "new.txt"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("not written (answered No)"), std::string::npos);
+
+    const Outcome written = simulated({"--yes", "eeprom-write", "new.txt", "eeprom-read"});
+    ASSERT_EQ(written.exitCode, 0) << written.err;
+    EXPECT_NE(written.out.find("Name=QX10-S10417\n"), std::string::npos);
+    EXPECT_NE(written.out.find("Comment=re-calibrated\n"), std::string::npos);
+
+    writeBytes(folder / "nameless.txt", "CCD=ILX511\n");
+    const Outcome nameless = simulated({"--yes", "eeprom-write", "nameless.txt"});
+    EXPECT_EQ(nameless.exitCode, 1);
+    EXPECT_NE(nameless.err.find("no Name= line"), std::string::npos);
+}
+
+TEST_F(QuillonRun, HelpDescribesEverything) {
+    const Outcome all = run({"--help"});
+    EXPECT_EQ(all.exitCode, 0);
+    for (const char *step : {"units", "channel N", "set KEY=VALUE", "sim COMMAND", "dark",
+                             "reference", "scan [N]", "eeprom-read [FILE]", "eeprom-write FILE"}) {
+        EXPECT_NE(all.out.find(step), std::string::npos) << step;
+    }
+    const Outcome one = run({"set", "--help"});
+    EXPECT_EQ(one.exitCode, 0);
+    EXPECT_NE(one.out.find("mode=scope|tr|absorbance"), std::string::npos);
+}
+
+} // namespace
