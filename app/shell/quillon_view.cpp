@@ -295,7 +295,7 @@ bool CQuillonView::runDarkScan() {
     const bool requested = control_.RequestDarkScan() == 1;
     // The next pass takes the dark: the command ends when it is stored.
     if (requested) {
-        control_.WaitForQuietWorker();
+        waitForOneShot(DisplayMode::DarkScan);
     }
     QApplication::restoreOverrideCursor();
     afterDarkOrReference();
@@ -303,6 +303,19 @@ bool CQuillonView::runDarkScan() {
         openShutterWhenDarkTaken(kShutterOpenDelayMs / kShutterPollMs);
     }
     return requested;
+}
+
+// Two scan-done signals prove that a pass has ended, not that the pass which
+// takes the one-shot scan has run: a signal left from an earlier pass may
+// count as the first. So the waits go on, each bounded, until the worker has
+// left the one-shot mode.
+void CQuillonView::waitForOneShot(DisplayMode mode) {
+    constexpr int kMaxRounds = 4;
+    for (int round = 0; round < kMaxRounds && control_.flags.displayMode() == mode &&
+                        control_.flags.status.test(status_bits::kWorkerRunning);
+         ++round) {
+        control_.WaitForQuietWorker();
+    }
 }
 
 // The shutter opens once the one-shot dark has been stored, or after the
@@ -318,9 +331,7 @@ void CQuillonView::openShutterWhenDarkTaken(int attemptsLeft) {
 
 bool CQuillonView::runReferenceScan() {
     const FlagWord &status = control_.flags.status;
-    if (control_.flags.displayMode() == DisplayMode::DarkScan) {
-        control_.WaitForQuietWorker(); // let a requested dark be taken first
-    }
+    waitForOneShot(DisplayMode::DarkScan); // a requested dark is taken first
     if (control_.flags.referenceSource() != ReferenceSource::CurrentScan ||
         control_.flags.displayMode() == DisplayMode::ReferenceScan ||
         status.test(status_bits::kHold) || status.test(status_bits::kDrawingSuspended)) {
@@ -329,7 +340,7 @@ bool CQuillonView::runReferenceScan() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool requested = control_.RequestReferenceScan() == 1;
     if (requested) {
-        control_.WaitForQuietWorker();
+        waitForOneShot(DisplayMode::ReferenceScan);
     }
     QApplication::restoreOverrideCursor();
     afterDarkOrReference();
@@ -414,6 +425,15 @@ void CQuillonView::openHomePage() {
 
 bool CQuillonView::modeButtonEnabled() const {
     return button(command::kModePanel)->isEnabled();
+}
+
+QString CQuillonView::axisTitleText() const {
+    AxisTitleContext context;
+    context.mode = graphModeOf(control_.flags.displayMode());
+    context.xUnit = graphXUnitOf(control_.flags.xUnit());
+    context.relativeIrradiance = control_.flags.option.test(option_bits::kRelativeIrradiance);
+    context.irradianceUnit = irradianceUnitOf(control_);
+    return QString::fromStdString(axisTitle(context));
 }
 
 void CQuillonView::afterDarkOrReference() {

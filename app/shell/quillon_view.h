@@ -77,6 +77,8 @@ public:
     int changeUnderHold(const std::function<void(DataControl &)> &change);
 
     bool modeButtonEnabled() const;
+    // The axis title the graph draws for the current mode and x unit.
+    QString axisTitleText() const;
 
     // WorkerSink (worker thread).
     void lampsChanged() override;
@@ -98,6 +100,7 @@ private:
     void layoutChildren();
     TextPanelSettings textPanelSettings() const;
     void openShutterWhenDarkTaken(int attemptsLeft);
+    void waitForOneShot(DisplayMode mode);
 
     DataControl &control_;
     QWidget *band_ = nullptr;

@@ -195,6 +195,18 @@ void ScopeWorker::draw(bool freshScan) {
     sink_.frameDrawn(image);
 }
 
+// Where value `index` lies in the readouts' units: the grid wavelength, the
+// pixel's wavelength on a wavelength axis of pixel data, else the pixel number.
+double ScopeWorker::positionOf(std::size_t index) const {
+    if (snapshot_.calibratedAxis) {
+        return snapshot_.grid.start + snapshot_.grid.step * static_cast<double>(index);
+    }
+    if (snapshot_.xUnit != GraphXUnit::Pixel && index < snapshot_.wavelengthTable.size()) {
+        return snapshot_.wavelengthTable[index];
+    }
+    return static_cast<double>(index + 1);
+}
+
 void ScopeWorker::noteReadouts() {
     LiveReadouts next;
     next.valid = !snapshot_.values.empty();
@@ -208,9 +220,7 @@ void ScopeWorker::noteReadouts() {
             }
         }
         next.peakValue = snapshot_.values[best];
-        next.peakX = snapshot_.calibratedAxis
-                         ? snapshot_.grid.start + snapshot_.grid.step * static_cast<double>(best)
-                         : static_cast<double>(best + 1);
+        next.peakX = positionOf(best);
         const int cursor = snapshot_.range.cursorLine;
         if (cursor >= 0) {
             const PixelRect plot =
@@ -221,9 +231,7 @@ void ScopeWorker::noteReadouts() {
             if (index >= 0) {
                 next.cursorShown = true;
                 next.cursorValue = snapshot_.values[static_cast<std::size_t>(index)];
-                next.cursorX = snapshot_.calibratedAxis
-                                   ? snapshot_.grid.start + snapshot_.grid.step * index
-                                   : static_cast<double>(index + 1);
+                next.cursorX = positionOf(static_cast<std::size_t>(index));
             }
         }
     }

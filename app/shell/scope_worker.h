@@ -75,6 +75,7 @@ private:
     void draw(bool freshScan);
     QImage &freeImage(int width, int height);
     void noteReadouts();
+    double positionOf(std::size_t index) const;
     void setInternalLamp(bool on);
     void setExternalLamp(bool on);
 

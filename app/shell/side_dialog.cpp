@@ -23,19 +23,15 @@ CSideDialog::CSideDialog(QWidget *parent) : QFrame(parent) {
     grid->setContentsMargins(6, 3, 6, 3);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(1);
-    auto *channelLabel = new QLabel("Channel", this);
-    auto *axisLabel = new QLabel("X axis", this);
-    xUnit_.addItems({"Pixel", "Wavelength", "Wavenumber"});
+    xUnit_.addItems({"Pixel axis", "Wavelength axis", "Wavenumber axis"});
     channel_.setToolTip("Unit to acquire from");
     xUnit_.setToolTip("Unit of the x axis");
-    grid->addWidget(channelLabel, 0, 0);
-    grid->addWidget(&channel_, 0, 1);
-    grid->addWidget(axisLabel, 0, 2);
-    grid->addWidget(&xUnit_, 0, 3);
-    grid->addWidget(&unit_, 1, 0, 1, 4);
-    grid->addWidget(&range_, 2, 0, 1, 4);
-    grid->setColumnStretch(1, 3);
-    grid->setColumnStretch(3, 2);
+    grid->addWidget(&channel_, 0, 0);
+    grid->addWidget(&xUnit_, 0, 1);
+    grid->addWidget(&unit_, 1, 0, 1, 2);
+    grid->addWidget(&range_, 2, 0, 1, 2);
+    grid->setColumnStretch(0, 3);
+    grid->setColumnStretch(1, 2);
     for (QLabel *label : {&unit_, &range_}) {
         label->setStyleSheet("color: rgb(70, 76, 90);");
     }

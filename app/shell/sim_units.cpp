@@ -4,6 +4,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdlib>
 
 namespace quillon {
 
@@ -79,7 +80,13 @@ std::optional<SimUnitLine> parseSimUnitLine(std::string_view line) {
     unit.realTime = parts[1] == "realtime";
     for (std::size_t i = 2; i < parts.size(); ++i) {
         if (startsWith(parts[i], "source ")) {
-            unit.source = std::string(parts[i].substr(7));
+            std::string_view source = parts[i].substr(7);
+            const auto level = source.find(" level ");
+            if (level != std::string_view::npos) {
+                unit.level = std::atof(std::string(source.substr(level + 7)).c_str());
+                source = source.substr(0, level);
+            }
+            unit.source = std::string(source);
         } else if (startsWith(parts[i], "sample ")) {
             unit.sample = std::string(parts[i].substr(7));
         } else if (startsWith(parts[i], "channel ID ")) {

@@ -16,6 +16,7 @@ struct SimUnitLine {
     bool plugged = true;
     bool realTime = false;
     std::string source; // as the command language writes it: "halogen 2856", "hgar"
+    double level = 1.0; // brightness factor of the source
     std::string sample; // "none", "nd 25", ...
     int channelId = 0;
 };

@@ -51,6 +51,7 @@ SimulatorPanel::SimulatorPanel(QWidget *parent) : QDockWidget("Simulator", paren
     scroll->setWidgetResizable(true);
     scroll->setWidget(body);
     setWidget(scroll);
+    setMinimumWidth(250);
     reload();
 }
 

@@ -1,0 +1,409 @@
+// The main program on the simulated bench: start-up to a live graph, status
+// pane clicks, dark/reference/mode commands, zoom, a second instance and
+// closing during acquisition.
+#include "gui_fixture.h"
+
+#include "shell/commands.h"
+#include "shell/graph_renderer.h"
+#include "shell/quillon_view.h"
+#include "shell/status_rules.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <chrono>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+void clickPane(CMainFrame &frame, int index, Qt::MouseButton button = Qt::LeftButton) {
+    CStatusPanes &panes = frame.statusPanes();
+    QTest::mouseClick(&panes, button, {}, panes.paneRect(index).center());
+}
+
+void clickMain(SplitButton *button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
+}
+
+// The integration time the simulated unit on slot 0 reports, in ms.
+double deviceIntegrationMs() {
+    const std::string text = runSimCommand("show 0").text;
+    const auto at = text.find("integration ");
+    return at == std::string::npos ? -1.0 : std::stod(text.substr(at + 12));
+}
+
+QString readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+} // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startUpReachesALiveGraph();
+    void valuePanesStepWithinLimits();
+    void panesIgnoreClicksUnderExternalTrigger();
+    void darkThenReferenceEnableTheModeButton();
+    void modeCycleSetsCaptionsAndTitles();
+    void rubberBandZoomsAndZoomOutReturnsToFullRange();
+    void closingDuringAScanEndsQuicklyWithSettingsWritten();
+    void closingWhileWaitingForATriggerEndsQuickly();
+    void anUnpluggedUnitIsReportedOnceAndRecovers();
+    void aSecondInstanceExitsAtOnce();
+    void screenshots();
+};
+
+void MainFrameTest::startUpReachesALiveGraph() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(3));
+    QCOMPARE(frame->windowTitle(), QString("Orvantis Quillon for USB - QX10-S10417"));
+    const CScopeGraph &graph = frame->scopeView().graph();
+    QCOMPARE(graph.frame().size(), graph.size());
+    // The trace is drawn: its colour shows inside the plot.
+    const QImage picture = graph.frame();
+    const PixelRect plot = graph.layout().plot;
+    const QRgb trace =
+        colourFromSetting(static_cast<std::int32_t>(session.control().colors.pixel)).rgb();
+    int tracePixels = 0;
+    for (int x = plot.left + 1; x < plot.right; ++x) {
+        for (int y = plot.top + 1; y < plot.bottom; ++y) {
+            tracePixels += picture.pixel(x, y) == trace ? 1 : 0;
+        }
+    }
+    QVERIFY2(tracePixels > plot.width() / 2, qPrintable(QString::number(tracePixels)));
+    CStatusPanes &panes = frame->statusPanes();
+    QCOMPARE(panes.paneText(pane::kSource), QString("SCAN"));
+    QCOMPARE(panes.paneText(pane::kDark), QString("DARK OFF"));
+    QCOMPARE(panes.paneText(pane::kReference), QString("REF OFF"));
+    QCOMPARE(panes.paneText(pane::kMode), QString("PIXEL"));
+    QCOMPARE(panes.paneText(pane::kIntegration), QString::number(session.control().limits.current));
+    QCOMPARE(panes.message(), QString("ORVANTIS"));
+    QVERIFY(!frame->scopeView().modeButtonEnabled());
+    QVERIFY(!frame->tabs().isTabEnabled(1));
+    QVERIFY(frame->simulatorPanel() != nullptr);
+    QCOMPARE(frame->simulatorPanel()->units().size(), std::size_t{3});
+    QVERIFY(session.prompter().shown().empty());
+}
+
+void MainFrameTest::valuePanesStepWithinLimits() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    DataControl &dc = session.control();
+
+    const std::int32_t start = dc.limits.current;
+    clickPane(*frame, pane::kIntegration);
+    QCOMPARE(dc.limits.current, start + 1);
+    QCOMPARE(deviceIntegrationMs(), static_cast<double>(start + 1));
+    clickPane(*frame, pane::kIntegration, Qt::RightButton);
+    clickPane(*frame, pane::kIntegration, Qt::RightButton);
+    QCOMPARE(dc.limits.current, start - 1);
+    QCOMPARE(deviceIntegrationMs(), static_cast<double>(start - 1));
+    QCOMPARE(frame->statusPanes().paneText(pane::kIntegration), QString::number(start - 1));
+    // At the unit's maximum a further step changes nothing.
+    frame->scopeView().changeUnderHold([](DataControl &d) { d.limits.current = d.limits.maximum; });
+    clickPane(*frame, pane::kIntegration);
+    QCOMPARE(dc.limits.current, dc.limits.maximum);
+
+    clickPane(*frame, pane::kTimeAverage);
+    QCOMPARE(dc.acquisition.timeAverage, std::uint16_t{2});
+    clickPane(*frame, pane::kTimeAverage, Qt::RightButton);
+    clickPane(*frame, pane::kTimeAverage, Qt::RightButton);
+    QCOMPARE(dc.acquisition.timeAverage, std::uint16_t{1});
+
+    clickPane(*frame, pane::kBinning, Qt::RightButton);
+    QCOMPARE(dc.acquisition.binningAverage, std::uint16_t{0});
+    clickPane(*frame, pane::kBinning);
+    QCOMPARE(dc.acquisition.binningAverage, std::uint16_t{1});
+    QCOMPARE(frame->statusPanes().paneText(pane::kBinning), QString("1"));
+
+    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{0});
+    clickPane(*frame, pane::kSmoothing, Qt::RightButton);
+    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{100});
+    QVERIFY(dc.flags.status.test(status_bits::kSmoothingOn));
+    clickPane(*frame, pane::kSmoothing);
+    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{0});
+    QVERIFY(!dc.flags.status.test(status_bits::kSmoothingOn));
+    // Acquisition goes on after all the holds.
+    QVERIFY(session.waitForFrames(2));
+    QVERIFY(session.prompter().shown().empty());
+}
+
+void MainFrameTest::panesIgnoreClicksUnderExternalTrigger() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    DataControl &dc = session.control();
+    dc.flags.option.set(option_bits::kExternalTrigger);
+    const std::int32_t start = dc.limits.current;
+    clickPane(*frame, pane::kIntegration);
+    clickPane(*frame, pane::kTimeAverage);
+    clickPane(*frame, pane::kSmoothing);
+    QCOMPARE(dc.limits.current, start);
+    QCOMPARE(dc.acquisition.timeAverage, std::uint16_t{1});
+    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{0});
+    dc.flags.option.clear(option_bits::kExternalTrigger);
+}
+
+void MainFrameTest::darkThenReferenceEnableTheModeButton() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    CQuillonView &view = frame->scopeView();
+    DataControl &dc = session.control();
+    QVERIFY(!view.modeButtonEnabled());
+    QVERIFY(!frame->action(command::kTransReflMode)->isEnabled());
+
+    clickMain(view.button(command::kDarkScanPanel));
+    QVERIFY(dc.flags.status.test(status_bits::kDarkReady));
+    QCOMPARE(dc.flags.displayMode(), DisplayMode::Scope); // the one-shot scan has run
+    QVERIFY(!view.modeButtonEnabled());
+    QCOMPARE(frame->statusPanes().paneText(pane::kDark), QString("DARK READY"));
+    QVERIFY(frame->action(command::kShowDarkLine)->isEnabled());
+    QVERIFY(!frame->action(command::kShowReferenceLine)->isEnabled());
+
+    clickMain(view.button(command::kRefScanPanel));
+    QVERIFY(dc.flags.status.test(status_bits::kReferenceReady));
+    QVERIFY(view.modeButtonEnabled());
+    QVERIFY(frame->action(command::kTransReflMode)->isEnabled());
+    QCOMPARE(frame->statusPanes().paneText(pane::kReference), QString("REF READY"));
+
+    // Pane 4: left shows the dark line, right switches dark subtraction.
+    clickPane(*frame, pane::kDark);
+    QCOMPARE(frame->statusPanes().paneText(pane::kDark), QString("DARK DISP"));
+    QVERIFY(dc.flags.option.test(option_bits::kShowDarkLine));
+    clickPane(*frame, pane::kDark, Qt::RightButton);
+    QVERIFY(dc.flags.option.test(option_bits::kSubtractDarkInScope));
+    clickPane(*frame, pane::kReference);
+    QCOMPARE(frame->statusPanes().paneText(pane::kReference), QString("REF DISP"));
+
+    // A new integration time makes both invalid again.
+    clickPane(*frame, pane::kIntegration);
+    QVERIFY(!dc.flags.status.test(status_bits::kDarkReady));
+    QVERIFY(!view.modeButtonEnabled());
+    QCOMPARE(frame->statusPanes().paneText(pane::kDark), QString("DARK OFF"));
+    QVERIFY(session.prompter().shown().empty());
+}
+
+void MainFrameTest::modeCycleSetsCaptionsAndTitles() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    CQuillonView &view = frame->scopeView();
+    DataControl &dc = session.control();
+    clickMain(view.button(command::kDarkScanPanel));
+    clickMain(view.button(command::kRefScanPanel));
+    SplitButton *mode = view.button(command::kModePanel);
+    QVERIFY(mode->isEnabled());
+    QCOMPARE(view.axisTitleText(), QString("Relative Intensity / Pixel"));
+
+    clickMain(mode);
+    QCOMPARE(mode->text(), QString("&T/R(%)"));
+    QCOMPARE(dc.flags.displayMode(), DisplayMode::TransRefl);
+    QCOMPARE(view.axisTitleText(), QString("T/R (%) / Pixel"));
+    QCOMPARE(frame->statusPanes().paneText(pane::kMode), QString("TRANSMITTANCE"));
+    const ViewRange tr = view.graph().viewState().range;
+    QCOMPARE(tr.yStart, dc.display.trMin);
+    QCOMPARE(tr.yEnd, dc.display.trMax);
+    QVERIFY(session.waitForFrames(2));
+
+    clickMain(mode);
+    QCOMPARE(mode->text(), QString("&Absorbance"));
+    QCOMPARE(view.axisTitleText(), QString("Absorbance(AU) / Pixel"));
+    QCOMPARE(frame->statusPanes().paneText(pane::kMode), QString("ABSORBANCE"));
+
+    // No irradiance calibration in the folder: the cycle goes back to scope.
+    clickMain(mode);
+    QCOMPARE(mode->text(), QString("&Scope"));
+    QCOMPARE(dc.flags.displayMode(), DisplayMode::Scope);
+    QCOMPARE(view.axisTitleText(), QString("Relative Intensity / Pixel"));
+
+    frame->action(command::kAbsorbanceMode)->trigger();
+    QCOMPARE(dc.flags.displayMode(), DisplayMode::Absorbance);
+    frame->action(command::kIrradianceMode)->trigger();
+    QCOMPARE(dc.flags.displayMode(), DisplayMode::Scope);
+    QCOMPARE(frame->statusPanes().paneText(pane::kMode), QString("PIXEL"));
+
+    // On the wavelength axis the suffix follows.
+    view.changeXUnit(static_cast<int>(XUnit::Wavelength));
+    frame->action(command::kTransReflMode)->trigger();
+    QCOMPARE(view.axisTitleText(), QString("T/R (%) / nm"));
+    QVERIFY(session.waitForFrames(2));
+    QVERIFY(!dc.flags.status.test(status_bits::kHold));
+}
+
+void MainFrameTest::rubberBandZoomsAndZoomOutReturnsToFullRange() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    CScopeGraph &graph = frame->scopeView().graph();
+    QCOMPARE(graph.interactionMode(), InteractionMode::RubberBand);
+    const ViewRange full = graph.viewState().range;
+    const PixelRect plot = graph.layout().plot;
+    const QPoint from(plot.left + plot.width() / 4, plot.top + plot.height() / 4);
+    const QPoint to(plot.left + plot.width() / 2, plot.top + plot.height() / 2);
+    QTest::mousePress(&graph, Qt::LeftButton, {}, from);
+    QTest::mouseMove(&graph, to);
+    QTest::mouseRelease(&graph, Qt::LeftButton, {}, to);
+    const ViewRange zoomed = graph.viewState().range;
+    QVERIFY(zoomed.xStart > full.xStart);
+    QVERIFY(zoomed.xEnd < full.xEnd);
+    QVERIFY(zoomed.yEnd < full.yEnd);
+    QVERIFY(zoomed.yStart > full.yStart);
+    QVERIFY(session.waitForFrames(2)); // the worker draws the new range
+
+    graph.setInteractionMode(InteractionMode::ZoomOut);
+    for (int i = 0; i < 25; ++i) {
+        QTest::mouseClick(&graph, Qt::LeftButton, {}, to);
+    }
+    const ViewRange out = graph.viewState().range;
+    QCOMPARE(out.xStart, full.xStart);
+    QCOMPARE(out.xEnd, full.xEnd);
+    QCOMPARE(out.yStart, full.yStart);
+    QCOMPARE(out.yEnd, full.yEnd);
+}
+
+void MainFrameTest::closingDuringAScanEndsQuicklyWithSettingsWritten() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(2));
+    clickPane(*frame, pane::kTimeAverage);
+    clickPane(*frame, pane::kTimeAverage);
+    QVERIFY(session.waitForFrames(1));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(frame->close());
+    QVERIFY(timer.elapsed() < 1000);
+    QVERIFY(frame->closedDown());
+    QVERIFY(!session.control().flags.status.test(status_bits::kWorkerRunning));
+    QVERIFY(readFile(session.path("QuillonX.ini")).contains("TimeAV=3"));
+}
+
+void MainFrameTest::closingWhileWaitingForATriggerEndsQuickly() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    const std::uint64_t frames = frame->scopeView().framesPresented();
+    frame->scopeView().changeUnderHold([](DataControl &d) {
+        ovSetTrgEx(OV_TRIGGER_EXTERNAL, d.currentChannel);
+        d.flags.option.set(option_bits::kExternalTrigger);
+    });
+    QTest::qWait(300);
+    // Without a trigger nothing new is drawn.
+    QVERIFY(frame->scopeView().framesPresented() <= frames + 2);
+    runSimCommand("trigger 0");
+    QVERIFY(session.waitForFrames(1));
+    QTest::qWait(100);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(frame->close());
+    QVERIFY(timer.elapsed() < 1000);
+    QVERIFY(QFile::exists(session.path("QuillonX.ini")));
+}
+
+void MainFrameTest::anUnpluggedUnitIsReportedOnceAndRecovers() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    runSimCommand("unplug 0");
+    QTest::qWait(1500);
+    // The interface answers while the unit is gone.
+    QElapsedTimer ping;
+    ping.start();
+    QTest::qWait(10);
+    QVERIFY(ping.elapsed() < 200);
+    QCOMPARE(session.prompter().textsOf(PromptKind::Message).size(), std::size_t{1});
+    runSimCommand("replug 0");
+    QVERIFY(session.waitForFrames(3));
+    QCOMPARE(session.prompter().textsOf(PromptKind::Message).size(), std::size_t{1});
+}
+
+void MainFrameTest::aSecondInstanceExitsAtOnce() {
+    QTemporaryDir runtime;
+    QTemporaryDir work;
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setWorkingDirectory(work.path());
+    first.start(QUILLON_PROGRAM_PATH, {"--simulate"});
+    QVERIFY(first.waitForStarted());
+    QVERIFY(QTest::qWaitFor(
+        [&] { return QFile::exists(runtime.filePath("PreventSecondInstanceRunning")); }, 10000));
+    QTest::qWait(500);
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.setWorkingDirectory(work.path());
+    QElapsedTimer timer;
+    timer.start();
+    second.start(QUILLON_PROGRAM_PATH, {"--simulate"});
+    QVERIFY(second.waitForFinished(5000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(timer.elapsed() < 3000);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // SIGTERM closes the first like its close box, settings written.
+    QTest::qWait(1500);
+    timer.restart();
+    first.terminate();
+    QVERIFY(first.waitForFinished(5000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY(timer.elapsed() < 1500);
+    QVERIFY(readFile(QDir(work.path()).filePath("QuillonX.ini")).contains("IntTime="));
+}
+
+// Pictures of the main window for a person to look at: written only when
+// QUILLON_SHOT_DIR names a folder.
+void MainFrameTest::screenshots() {
+    const QString folder = qEnvironmentVariable("QUILLON_SHOT_DIR");
+    if (folder.isEmpty()) {
+        QSKIP("QUILLON_SHOT_DIR not set");
+    }
+    for (const QSize size : {QSize(1920, 1080), QSize(1280, 720)}) {
+        GuiSession session;
+        CMainFrame *frame = session.start(size);
+        QVERIFY(frame != nullptr);
+        CQuillonView &view = frame->scopeView();
+        QVERIFY(session.waitForFrames(3));
+        const QString suffix = QString("%1x%2").arg(size.width()).arg(size.height());
+        frame->grab().save(QString("%1/shot_scope_pixel_%2.png").arg(folder, suffix));
+        view.changeXUnit(static_cast<int>(XUnit::Wavelength));
+        QVERIFY(session.waitForFrames(3));
+        frame->grab().save(QString("%1/shot_scope_wavelength_%2.png").arg(folder, suffix));
+        runSimCommand("set 0 source dark");
+        QVERIFY(session.waitForFrames(2));
+        clickMain(view.button(command::kDarkScanPanel));
+        runSimCommand("set 0 source halogen 2856");
+        QVERIFY(session.waitForFrames(2));
+        clickMain(view.button(command::kRefScanPanel));
+        runSimCommand("set 0 sample glass");
+        clickMain(view.button(command::kModePanel));
+        QVERIFY(session.waitForFrames(3));
+        frame->grab().save(QString("%1/shot_tr_%2.png").arg(folder, suffix));
+    }
+}
+
+QTEST_MAIN(MainFrameTest)
+#include "main_frame_test.moc"
