@@ -165,7 +165,10 @@ std::string readValue(const SettingKey &key, std::string_view text, SettingValue
         if (found == key.choices.end()) {
             std::string list;
             for (const char *choice : key.choices) {
-                list += (list.empty() ? "" : "|") + std::string(choice);
+                if (!list.empty()) {
+                    list += '|';
+                }
+                list += choice;
             }
             return name + " is one of " + list + ", not '" + std::string(text) + "'";
         }
