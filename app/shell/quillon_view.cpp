@@ -386,22 +386,22 @@ void CQuillonView::chooseDisplayMode(DisplayMode target) {
     runModeCycle();
 }
 
-void CQuillonView::toggleDarkLine() {
-    if (!control_.flags.status.test(status_bits::kDarkReady)) {
+// Shows or hides a line that exists; refreshes its status pane.
+void CQuillonView::toggleLine(std::uint16_t readyBit, std::uint16_t shownBit, int pane) {
+    if (!control_.flags.status.test(readyBit)) {
         return;
     }
     FlagWord &option = control_.flags.option;
-    option.assign(option_bits::kShowDarkLine, !option.test(option_bits::kShowDarkLine));
-    emit statusRefresh(4, true);
+    option.assign(shownBit, !option.test(shownBit));
+    emit statusRefresh(pane, true);
+}
+
+void CQuillonView::toggleDarkLine() {
+    toggleLine(status_bits::kDarkReady, option_bits::kShowDarkLine, 4);
 }
 
 void CQuillonView::toggleReferenceLine() {
-    if (!control_.flags.status.test(status_bits::kReferenceReady)) {
-        return;
-    }
-    FlagWord &option = control_.flags.option;
-    option.assign(option_bits::kShowReferenceLine, !option.test(option_bits::kShowReferenceLine));
-    emit statusRefresh(5, true);
+    toggleLine(status_bits::kReferenceReady, option_bits::kShowReferenceLine, 5);
 }
 
 void CQuillonView::toggleSubtractDark() {

@@ -101,6 +101,7 @@ private:
     TextPanelSettings textPanelSettings() const;
     void openShutterWhenDarkTaken(int attemptsLeft);
     void waitForOneShot(DisplayMode mode);
+    void toggleLine(std::uint16_t readyBit, std::uint16_t shownBit, int pane);
 
     DataControl &control_;
     QWidget *band_ = nullptr;
