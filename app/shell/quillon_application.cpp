@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScreen>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -103,6 +104,10 @@ int runQuillon(int argc, char **argv) {
             }
             frame->close();
         });
+    }
+    // Without a window manager "maximised" means nothing: start screen-sized.
+    if (const QScreen *screen = frame->screen()) {
+        frame->setGeometry(screen->availableGeometry());
     }
     frame->showMaximized();
     const int code = QApplication::exec();

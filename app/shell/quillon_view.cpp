@@ -540,7 +540,9 @@ void CQuillonView::frameDrawn(const QImage &image) {
         [this, image] {
             framePending_ = false;
             graph_->presentFrame(image);
-            ++framesPresented_;
+            if (++framesPresented_ == 1) {
+                refreshTextPanel(); // the readouts of the first scan, without the timer's delay
+            }
             emit framePresented();
         },
         Qt::QueuedConnection);

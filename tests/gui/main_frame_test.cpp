@@ -387,10 +387,12 @@ void MainFrameTest::screenshots() {
         QVERIFY(frame != nullptr);
         CQuillonView &view = frame->scopeView();
         QVERIFY(session.waitForFrames(3));
+        QTest::qWait(300); // the text panel's refresh
         const QString suffix = QString("%1x%2").arg(size.width()).arg(size.height());
         frame->grab().save(QString("%1/shot_scope_pixel_%2.png").arg(folder, suffix));
         view.changeXUnit(static_cast<int>(XUnit::Wavelength));
         QVERIFY(session.waitForFrames(3));
+        QTest::qWait(300);
         frame->grab().save(QString("%1/shot_scope_wavelength_%2.png").arg(folder, suffix));
         runSimCommand("set 0 source dark");
         QVERIFY(session.waitForFrames(2));
@@ -401,6 +403,7 @@ void MainFrameTest::screenshots() {
         runSimCommand("set 0 sample glass");
         clickMain(view.button(command::kModePanel));
         QVERIFY(session.waitForFrames(3));
+        QTest::qWait(300);
         frame->grab().save(QString("%1/shot_tr_%2.png").arg(folder, suffix));
     }
 }
