@@ -3,19 +3,27 @@
 // closing during acquisition.
 #include "gui_fixture.h"
 
+#include "shell/about_box.h"
 #include "shell/commands.h"
+#include "shell/deployment.h"
 #include "shell/graph_renderer.h"
+#include "shell/qt_prompter.h"
 #include "shell/quillon_view.h"
 #include "shell/status_rules.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <chrono>
+#include <future>
+#include <thread>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -25,6 +33,12 @@ namespace {
 void clickPane(CMainFrame &frame, int index, Qt::MouseButton button = Qt::LeftButton) {
     CStatusPanes &panes = frame.statusPanes();
     QTest::mouseClick(&panes, button, {}, panes.paneRect(index).center());
+}
+
+void hover(QWidget &widget, QPoint position) {
+    QMouseEvent move(QEvent::MouseMove, position, widget.mapToGlobal(position), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
 }
 
 void clickMain(SplitButton *button) {
@@ -59,6 +73,8 @@ private slots:
     void closingWhileWaitingForATriggerEndsQuickly();
     void anUnpluggedUnitIsReportedOnceAndRecovers();
     void aSecondInstanceExitsAtOnce();
+    void hoverTextsAndAboutBox();
+    void aQuestionFromTheWorkerNeverBlocksClosing();
     void screenshots();
 };
 
@@ -372,6 +388,43 @@ void MainFrameTest::aSecondInstanceExitsAtOnce() {
     QCOMPARE(first.exitCode(), 0);
     QVERIFY(timer.elapsed() < 1500);
     QVERIFY(readFile(QDir(work.path()).filePath("QuillonX.ini")).contains("IntTime="));
+}
+
+void MainFrameTest::hoverTextsAndAboutBox() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    CStatusPanes &panes = frame->statusPanes();
+    hover(panes, panes.paneRect(pane::kIntegration).center());
+    QCOMPARE(panes.message(), QString("Click to adjust integration time"));
+    hover(panes, panes.paneRect(pane::kExternalLamp).center());
+    QCOMPARE(panes.message(), QString("External Triggering"));
+    hover(panes, panes.paneRect(pane::kMessage).center());
+    QCOMPARE(panes.message(), QString("ORVANTIS"));
+
+    AboutBox about(frame);
+    const auto *text = about.findChild<QLabel *>("aboutText");
+    QVERIFY(text != nullptr);
+    QVERIFY(text->text().contains(deployment::kHomePage));
+    QVERIFY(text->text().contains(QString("mailto:") + deployment::kSupportMail));
+    QVERIFY(text->text().contains(deployment::kVersion));
+}
+
+// A worker waiting for an answer is released with the default once closing
+// begins, and the box it asked for is never shown.
+void MainFrameTest::aQuestionFromTheWorkerNeverBlocksClosing() {
+    QtPrompter prompter;
+    auto answer = std::async(std::launch::async, [&prompter] {
+        return prompter.askYesNo("Keep the current integration time?");
+    });
+    QCOMPARE(answer.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    prompter.beginClosing();
+    QCOMPARE(answer.wait_for(std::chrono::milliseconds(500)), std::future_status::ready);
+    QCOMPARE(answer.get(), false);
+    QCoreApplication::processEvents(); // the queued question: no box any more
+    QVERIFY(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeModalWidget());
+    // On the interface thread a closing prompter answers at once too.
+    QCOMPARE(prompter.askAbortRetryIgnore("Retry?"), AbortRetryIgnore::Abort);
 }
 
 // Pictures of the main window for a person to look at: written only when
