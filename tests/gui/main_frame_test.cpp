@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +75,7 @@ private slots:
     void anUnpluggedUnitIsReportedOnceAndRecovers();
     void aSecondInstanceExitsAtOnce();
     void hoverTextsAndAboutBox();
+    void splitButtonsTellTheirPartsApart();
     void aQuestionFromTheWorkerNeverBlocksClosing();
     void screenshots();
 };
@@ -408,6 +410,28 @@ void MainFrameTest::hoverTextsAndAboutBox() {
     QVERIFY(text->text().contains(deployment::kHomePage));
     QVERIFY(text->text().contains(QString("mailto:") + deployment::kSupportMail));
     QVERIFY(text->text().contains(deployment::kVersion));
+}
+
+void MainFrameTest::splitButtonsTellTheirPartsApart() {
+    SplitButton button(151, "&Dark Scan");
+    button.show();
+    QSignalSpy main(&button, &SplitButton::mainClicked);
+    QSignalSpy arrow(&button, &SplitButton::arrowClicked);
+    const QPoint onArrow(SplitButton::kWidth - 4, 27);
+    QTest::mouseClick(&button, Qt::LeftButton, {}, onArrow);
+    QCOMPARE(arrow.count(), 1);
+    QCOMPARE(arrow.first().first().toInt(), 151);
+    QVERIFY(button.arrowFlag());
+    QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(20, 27));
+    QCOMPARE(main.count(), 1);
+    QVERIFY(!button.arrowFlag());
+    // A panel that is not there: the arrow is dead, the main part works.
+    button.setArrowEnabled(false, "Available in a later version");
+    QTest::mouseClick(&button, Qt::LeftButton, {}, onArrow);
+    QCOMPARE(arrow.count(), 1);
+    QCOMPARE(main.count(), 1);
+    QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(20, 27));
+    QCOMPARE(main.count(), 2);
 }
 
 // A worker waiting for an answer is released with the default once closing
