@@ -17,14 +17,17 @@ const char *toString(PromptKind kind) {
 }
 
 void ScriptedPrompter::queueYesNo(bool yes) {
+    std::lock_guard guard(lock);
     answers.emplace_back(yes);
 }
 
 void ScriptedPrompter::queueAbortRetryIgnore(AbortRetryIgnore answer) {
+    std::lock_guard guard(lock);
     answers.emplace_back(answer);
 }
 
 void ScriptedPrompter::queueSensorChoice(std::optional<int> index) {
+    std::lock_guard guard(lock);
     answers.emplace_back(index);
 }
 
@@ -40,15 +43,18 @@ std::optional<T> ScriptedPrompter::takeAnswer(PromptKind kind, const std::string
 }
 
 void ScriptedPrompter::message(const std::string &text) {
+    std::lock_guard guard(lock);
     records.push_back({PromptKind::Message, text, {}});
 }
 
 bool ScriptedPrompter::askYesNo(const std::string &text) {
+    std::lock_guard guard(lock);
     records.push_back({PromptKind::YesNo, text, {}});
     return takeAnswer<bool>(PromptKind::YesNo, text).value_or(false);
 }
 
 AbortRetryIgnore ScriptedPrompter::askAbortRetryIgnore(const std::string &text) {
+    std::lock_guard guard(lock);
     records.push_back({PromptKind::AbortRetryIgnore, text, {}});
     return takeAnswer<AbortRetryIgnore>(PromptKind::AbortRetryIgnore, text)
         .value_or(AbortRetryIgnore::Abort);
@@ -56,11 +62,13 @@ AbortRetryIgnore ScriptedPrompter::askAbortRetryIgnore(const std::string &text) 
 
 std::optional<int> ScriptedPrompter::chooseSensor(const std::string &title,
                                                   const std::vector<std::string> &entries) {
+    std::lock_guard guard(lock);
     records.push_back({PromptKind::SensorChoice, title, entries});
     return takeAnswer<std::optional<int>>(PromptKind::SensorChoice, title).value_or(std::nullopt);
 }
 
 std::vector<std::string> ScriptedPrompter::textsOf(PromptKind kind) const {
+    std::lock_guard guard(lock);
     std::vector<std::string> texts;
     for (const auto &record : records) {
         if (record.kind == kind) {
@@ -71,11 +79,27 @@ std::vector<std::string> ScriptedPrompter::textsOf(PromptKind kind) const {
 }
 
 std::vector<std::string> ScriptedPrompter::problems() const {
+    std::lock_guard guard(lock);
     std::vector<std::string> all = unexpected;
     if (!answers.empty()) {
         all.push_back(std::to_string(answers.size()) + " queued answer(s) never asked for");
     }
     return all;
+}
+
+std::vector<PromptRecord> ScriptedPrompter::shown() const {
+    std::lock_guard guard(lock);
+    return records;
+}
+
+void ScriptedPrompter::clearShown() {
+    std::lock_guard guard(lock);
+    records.clear();
+}
+
+std::size_t ScriptedPrompter::pendingAnswers() const {
+    std::lock_guard guard(lock);
+    return answers.size();
 }
 
 } // namespace quillon

@@ -1,12 +1,14 @@
 // A Prompter for tests: records every box shown and answers from a queue.
 // A question with no matching answer queued is recorded as a problem (and
 // answered with the most cautious choice), so a test sees it in problems().
+// The acquisition worker may ask while a test reads: every call is locked.
 #ifndef QUILLON_APP_PLATFORM_SCRIPTED_PROMPTER_H
 #define QUILLON_APP_PLATFORM_SCRIPTED_PROMPTER_H
 
 #include "platform/prompter.h"
 
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <variant>
@@ -37,15 +39,15 @@ public:
     std::optional<int> chooseSensor(const std::string &title,
                                     const std::vector<std::string> &entries) override;
 
-    const std::vector<PromptRecord> &shown() const { return records; }
+    std::vector<PromptRecord> shown() const;
     // Texts of the boxes of one kind, in order.
     std::vector<std::string> textsOf(PromptKind kind) const;
-    void clearShown() { records.clear(); }
+    void clearShown();
 
     // Questions asked without a queued answer of their kind, and answers
     // left over; empty when the script matched what happened.
     std::vector<std::string> problems() const;
-    std::size_t pendingAnswers() const { return answers.size(); }
+    std::size_t pendingAnswers() const;
 
 private:
     using Answer = std::variant<bool, AbortRetryIgnore, std::optional<int>>;
@@ -53,6 +55,7 @@ private:
     template <typename T>
     std::optional<T> takeAnswer(PromptKind kind, const std::string &text);
 
+    mutable std::mutex lock;
     std::deque<Answer> answers;
     std::vector<PromptRecord> records;
     std::vector<std::string> unexpected;
