@@ -14,6 +14,8 @@
 #include "ovdbusbm.h"
 #include "platform/scripted_prompter.h"
 
+#include "allocation_counter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -27,26 +29,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-
-std::atomic<long long> allocations{0};
-
-} // namespace
-
-void *operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void *p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept {
-    std::free(p);
-}
-void operator delete(void *p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -138,13 +120,14 @@ void BM_ProcessScan(benchmark::State &state) {
     }
     DataControl &dc = *s.control;
     processOnce(dc, s.frame);
-    const long long before = allocations.load();
+    const long long before = bench::heapAllocations();
     for (auto _ : state) {
         processOnce(dc, s.frame);
         benchmark::DoNotOptimize(dc.buffers.gridResult.data());
     }
-    state.counters["allocs/scan"] = benchmark::Counter(
-        static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations()));
+    state.counters["allocs/scan"] =
+        benchmark::Counter(static_cast<double>(bench::heapAllocations() - before) /
+                           static_cast<double>(state.iterations()));
     state.counters["grid points"] = static_cast<double>(dc.grid.count);
 }
 BENCHMARK(BM_ProcessScan)->Unit(benchmark::kMicrosecond);

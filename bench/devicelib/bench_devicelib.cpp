@@ -2,6 +2,8 @@
 // through the library's exports against a fast simulated ILX511 unit.
 #include "ovdbusbm.h"
 
+#include "allocation_counter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -14,28 +16,6 @@
 #include <string>
 #include <unistd.h>
 #include <vector>
-
-namespace {
-
-std::atomic<long long> allocations{0};
-
-} // namespace
-
-// Counts every heap allocation of the process, so a benchmark can report
-// allocations per frame.
-void *operator new(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void *p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-void operator delete(void *p) noexcept {
-    std::free(p);
-}
-void operator delete(void *p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -70,7 +50,7 @@ void ReadDataEx(benchmark::State &state) {
         return;
     }
     std::vector<int> frame(2080);
-    const long long before = allocations.load();
+    const long long before = bench::heapAllocations();
     for (auto _ : state) {
         if (ovReadDataEx(frame.data(), 0) != OV_OK) {
             state.SkipWithError("frame read failed");
@@ -79,8 +59,9 @@ void ReadDataEx(benchmark::State &state) {
         benchmark::DoNotOptimize(frame.data());
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["allocs_per_frame"] = benchmark::Counter(
-        static_cast<double>(allocations.load() - before) / static_cast<double>(state.iterations()));
+    state.counters["allocs_per_frame"] =
+        benchmark::Counter(static_cast<double>(bench::heapAllocations() - before) /
+                           static_cast<double>(state.iterations()));
 }
 BENCHMARK(ReadDataEx);
 
