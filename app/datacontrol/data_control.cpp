@@ -586,7 +586,10 @@ void DataControl::checkIntegrationTime(std::int32_t stored, int ask) {
     if (question == nullptr) {
         return;
     }
-    if (ask == 1 && prompter.askYesNo(formatWithNumber(question, limits.current))) {
+    // Without a unit there is no exposure to protect: the question would greet
+    // every start in the no-device mode, so its default applies silently.
+    if (ask == 1 && !NoDeviceMode() &&
+        prompter.askYesNo(formatWithNumber(question, limits.current))) {
         return;
     }
     limits.current = std::clamp(replacement, limits.minimum, limits.maximum);
