@@ -59,34 +59,27 @@ int needsAnswer(std::ostream &err) {
 // StartUp as the main frame runs it, then FinishStartUp. kExitOk when the
 // channels are ready.
 int startChannels(DataControl &dc, const CommandLinePrompter &prompter, std::ostream &err) {
-    int started = 0;
-    for (int attempt = 0; attempt < kStartAttempts && started == 0; ++attempt) {
-        started = dc.StartUp();
-        if (prompter.needsAnswer()) {
-            return needsAnswer(err);
-        }
+    using Stage = DataControl::StartStage;
+    const auto start =
+        dc.StartChannels(kStartAttempts, [&prompter] { return prompter.needsAnswer(); });
+    if (prompter.needsAnswer()) {
+        return needsAnswer(err);
+    }
+    if (start.result == OpResult::Done) {
+        return kExitOk;
     }
     if (prompter.refusedNoUnit()) {
         err << "quillon: no unit found (--ignore goes on in the no-device mode)\n";
         return kExitNoUnit;
     }
-    if (started == 0) {
-        err << "quillon: start-up did not succeed in " << kStartAttempts << " attempts\n";
-        return kExitStepFailed;
-    }
-    if (started < 0) {
-        err << "quillon: start-up ended\n";
-        return kExitStepFailed;
-    }
-    const int finished = dc.FinishStartUp();
-    if (prompter.needsAnswer()) {
-        return needsAnswer(err);
-    }
-    if (finished != 1) {
+    if (start.stage == Stage::Configuration) {
         err << "quillon: the current channel could not be configured\n";
-        return kExitStepFailed;
+    } else if (start.result == OpResult::NotDone) {
+        err << "quillon: start-up did not succeed in " << kStartAttempts << " attempts\n";
+    } else {
+        err << "quillon: start-up ended\n";
     }
-    return kExitOk;
+    return kExitStepFailed;
 }
 
 int runSteps(const Invocation &invocation, std::ostream &out, std::ostream &err) {
@@ -95,27 +88,29 @@ int runSteps(const Invocation &invocation, std::ostream &out, std::ostream &err)
     DataControl dc(prompter);
     const int started = startChannels(dc, prompter, err);
     if (started != kExitOk) {
-        dc.abort = true; // settings stay as they were
-        return started;
+        return started; // the settings file stays as it was
     }
     Session session(dc, prompter, out, err, global.quiet);
-    session.note(dc.NoDeviceMode()
+    session.note(dc.State().NoDeviceMode()
                      ? std::string("no-device mode")
-                     : std::to_string(dc.channelCount) + " unit(s); channel 0 is current");
+                     : std::to_string(dc.State().channelCount) + " unit(s); channel 0 is current");
     for (const StepCall &call : invocation.steps) {
         const bool ok = call.spec->handler(session, call);
         out.flush();
         if (prompter.needsAnswer()) {
-            dc.abort = true;
+            dc.KeepSettingsFile();
             return needsAnswer(err);
         }
         if (!ok) {
             // A failed run leaves the settings file as it found it.
-            dc.abort = true;
+            dc.KeepSettingsFile();
             return kExitStepFailed;
         }
     }
-    dc.CloseDown();
+    if (!dc.CloseDown()) {
+        err << "quillon: the settings could not be saved\n";
+        return kExitStepFailed;
+    }
     return kExitOk;
 }
 

@@ -1,7 +1,6 @@
 #include "cli/steps.h"
 
 #include "cli/session.h"
-#include "cli/setting_keys.h"
 #include "cli/table_output.h"
 #include "datacontrol/sensors.h"
 #include "datacontrol/settings.h"
@@ -61,10 +60,16 @@ std::string checkNotEmpty(std::string_view text) {
     return text.empty() ? "must not be empty" : std::string();
 }
 
+std::string checkSettingAssignment(std::string_view text) {
+    std::string error;
+    (void)SettingsTable::Parse(text, error);
+    return error;
+}
+
 // ---- helpers ----------------------------------------------------------------
 
 bool refuseWithoutUnit(Session &s, const StepCall &call) {
-    if (s.dc.NoDeviceMode()) {
+    if (s.dc.State().NoDeviceMode()) {
         return s.fail(call, "no unit is connected (no-device mode)");
     }
     return true;
@@ -146,7 +151,7 @@ bool runUnits(Session &s, const StepCall &call) {
     int listed = 0;
     const std::string list = simReply("list", listed);
     const std::vector<int> slots = listed == 1 ? pluggedSlotsFromSimList(list) : std::vector<int>{};
-    DataControl &dc = s.dc;
+    const ChannelState &dc = s.dc.State();
     for (int channel = 0; channel < dc.channelCount; ++channel) {
         const ChannelInfo &info = dc.channels[static_cast<std::size_t>(channel)];
         UnitFacts facts = factsOfUnitFile(info.unitFile);
@@ -156,20 +161,25 @@ bool runUnits(Session &s, const StepCall &call) {
             facts.range = std::to_string(dc.acquisition.calStartWavelength) + "-" +
                           std::to_string(dc.acquisition.calEndWavelength);
         }
-        short id = -1;
-        const bool idRead = ovReadChannelID(&id, channel) == OV_OK;
+        const auto id = s.dc.Unit().readChannelId(channel);
         const auto slot = static_cast<std::size_t>(channel);
         s.out << channel << '\t' << (slot < slots.size() ? std::to_string(slots[slot]) : "-")
               << '\t' << serialOf(info) << '\t' << facts.sensor << '\t' << facts.pixels << '\t'
-              << facts.range << '\t' << (idRead ? std::to_string(id) : "-") << '\n';
+              << facts.range << '\t' << (id ? std::to_string(*id) : "-") << '\n';
     }
     return true;
 }
 
 bool runShow(Session &s, const StepCall &) {
-    s.out << "channel=" << s.dc.currentChannel << '\n';
-    for (const SettingKey &key : settingKeys()) {
-        s.out << key.name << '=' << key.show(s.dc) << '\n';
+    s.out << "channel=" << s.dc.State().currentChannel << '\n';
+    for (const SettingKey &key : SettingsTable::Keys()) {
+        if (key.help != nullptr) {
+            s.out << key.name << '=' << SettingsTable::Show(key, s.dc.State()) << '\n';
+        }
+    }
+    for (const char *view : {"mode", "axis", "base"}) {
+        s.out << view << '=' << SettingsTable::Show(*SettingsTable::Find(view), s.dc.State())
+              << '\n';
     }
     return true;
 }
@@ -179,15 +189,15 @@ bool runChannel(Session &s, const StepCall &call) {
         return false;
     }
     const int channel = static_cast<int>(*wholeNumber(call.args[0]));
-    if (channel >= s.dc.channelCount) {
+    if (channel >= s.dc.State().channelCount) {
         return s.fail(call, "there is no channel " + std::to_string(channel) + " (channels 0 to " +
-                                std::to_string(s.dc.channelCount - 1) + ")");
+                                std::to_string(s.dc.State().channelCount - 1) + ")");
     }
-    const int result = s.dc.ChangeChannel(channel);
+    const OpResult result = s.dc.ChangeChannel(channel);
     if (s.prompter.needsAnswer()) {
         return false; // the run ends with the question
     }
-    if (result != 1) {
+    if (result != OpResult::Done) {
         return s.fail(call, "channel " + std::to_string(channel) + " could not be configured");
     }
     // As the setup panel does: the grid of the previous unit means nothing here.
@@ -197,17 +207,17 @@ bool runChannel(Session &s, const StepCall &call) {
 }
 
 bool runSet(Session &s, const StepCall &call) {
-    std::vector<Assignment> assignments;
+    std::vector<SettingAssignment> assignments;
     for (const std::string &text : call.args) {
         std::string error;
-        const auto assignment = parseAssignment(text, error);
+        const auto assignment = SettingsTable::Parse(text, error);
         if (!assignment) {
             return s.fail(call, error);
         }
         assignments.push_back(*assignment);
     }
     std::vector<std::string> warnings;
-    const std::string problem = applyAssignments(s.dc, assignments, warnings);
+    const std::string problem = s.dc.ApplySettings(assignments, warnings);
     for (const std::string &warning : warnings) {
         s.warn(call, warning);
     }
@@ -225,15 +235,15 @@ bool runSim(Session &s, const StepCall &call) {
 }
 
 // A scan that reports success can still have met a lost unit.
-bool scanSucceeded(const DataControl &dc, int result) {
-    return result == 1 && !dc.UnitDisconnected();
+bool scanSucceeded(const DataControl &dc, ScanOutcome result) {
+    return result == ScanOutcome::Scanned && !dc.UnitDisconnected();
 }
 
-std::string scanFailure(const DataControl &dc, int result) {
-    if (result == kScanNoTrigger) {
+std::string scanFailure(const DataControl &dc, ScanOutcome result) {
+    if (result == ScanOutcome::NoTrigger) {
         return "no trigger arrived (external-trigger mode)";
     }
-    if (dc.UnitDisconnected() || result == kScanNoUnit) {
+    if (dc.UnitDisconnected() || result == ScanOutcome::NoUnit) {
         return "the unit does not answer";
     }
     return "the scan failed";
@@ -243,13 +253,16 @@ bool runOneShot(Session &s, const StepCall &call, bool dark) {
     if (!refuseWithoutUnit(s, call)) {
         return false;
     }
-    const int result = dark ? s.dc.TakeDarkScan() : s.dc.TakeReferenceScan();
-    if (result == 0) {
+    if (s.dc.UnitDisconnected()) {
+        return s.fail(call, "the unit does not answer");
+    }
+    const OpResult result = dark ? s.dc.TakeDarkScan() : s.dc.TakeReferenceScan();
+    if (result == OpResult::NotDone) {
         return s.fail(call, std::string("the ") + (dark ? "dark" : "reference") +
                                 " source is a file, so no scan is taken");
     }
-    if (!scanSucceeded(s.dc, result)) {
-        return s.fail(call, scanFailure(s.dc, result));
+    if (result != OpResult::Done || s.dc.UnitDisconnected()) {
+        return s.fail(call, "the unit does not answer");
     }
     s.note(std::string(dark ? "dark" : "reference") + " scan taken");
     return true;
@@ -273,11 +286,11 @@ bool runScan(Session &s, const StepCall &call) {
         return false;
     }
     DataControl &dc = s.dc;
-    const DisplayMode mode = dc.flags.displayMode();
+    const DisplayMode mode = dc.State().flags.displayMode();
     // A ratio without both spectra is zero everywhere: refuse rather than
     // print a table that looks like a measurement.
     if (needsDarkAndReference(mode) &&
-        !dc.flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
+        !dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
         return s.fail(call, "mode " + displayModeName(mode) +
                                 " needs a dark and a reference scan first (steps dark, reference)");
     }
@@ -286,7 +299,7 @@ bool runScan(Session &s, const StepCall &call) {
     ScanTableWriter writer(s.out, *tableFormatFromName(call.option("--format", "tsv")),
                            each && count > 1);
     for (long n = 1; n <= count; ++n) {
-        const int result = dc.AcquireScan(0);
+        const ScanOutcome result = dc.AcquireScan();
         if (!scanSucceeded(dc, result)) {
             writer.finish();
             return s.fail(call, "scan " + std::to_string(n) + " of " + std::to_string(count) +
@@ -304,16 +317,15 @@ bool runEepromRead(Session &s, const StepCall &call) {
     if (!refuseWithoutUnit(s, call)) {
         return false;
     }
-    const int result = ovReadEEPROM(nullptr, s.dc.currentChannel);
+    const int channel = s.dc.State().currentChannel;
+    std::string text;
+    const int result = s.dc.Unit().readEepromText(channel, text);
     if (result == OV_ERR_NO_DATA) {
-        return s.fail(call, "the EEPROM of channel " + std::to_string(s.dc.currentChannel) +
-                                " holds no data");
+        return s.fail(call, "the EEPROM of channel " + std::to_string(channel) + " holds no data");
     }
     if (result != OV_OK) {
         return s.fail(call, "the EEPROM could not be read (result " + std::to_string(result) + ")");
     }
-    const char *data = ovGetEEPROMData();
-    const std::string text = data != nullptr ? data : "";
     if (call.args.empty()) {
         s.out << text;
         s.out.flush();
@@ -322,8 +334,7 @@ bool runEepromRead(Session &s, const StepCall &call) {
     if (!platform::replaceTextFile(call.args[0], text)) {
         return s.fail(call, "cannot write " + call.args[0]);
     }
-    s.note("EEPROM text of channel " + std::to_string(s.dc.currentChannel) + " written to " +
-           call.args[0]);
+    s.note("EEPROM text of channel " + std::to_string(channel) + " written to " + call.args[0]);
     return true;
 }
 
@@ -341,21 +352,21 @@ bool runEepromWrite(Session &s, const StepCall &call) {
     if (!error.empty()) {
         return s.fail(call, path + ": " + error);
     }
-    const int channel = s.dc.currentChannel;
+    const int channel = s.dc.State().currentChannel;
     const std::string question = "Write the EEPROM text of " + path + " into the unit on channel " +
                                  std::to_string(channel) + " (" +
-                                 serialOf(s.dc.channels[static_cast<std::size_t>(channel)]) +
+                                 serialOf(s.dc.State().currentInfo()) +
                                  ")? It replaces the unit's factory data.";
     if (!s.prompter.askYesNo(question)) {
         return s.prompter.needsAnswer() ? false : s.fail(call, "not written (answered No)");
     }
-    ovSetEEPROMData(text.c_str());
-    if (ovWriteEEPROM(nullptr, channel) != OV_OK) {
+    if (!s.dc.Unit().writeEepromText(channel, text)) {
         return s.fail(call, "the unit did not take the EEPROM text");
     }
     // Read back: a unit that lost part of the text must not pass as written.
-    if (ovReadEEPROM(nullptr, channel) != OV_OK || ovGetEEPROMData() == nullptr ||
-        eepromTextForUnit(ovGetEEPROMData(), error) != eepromTextForUnit(text, error)) {
+    std::string readBack;
+    if (s.dc.Unit().readEepromText(channel, readBack) != OV_OK ||
+        eepromTextForUnit(readBack, error) != eepromTextForUnit(text, error)) {
         return s.fail(call, "the EEPROM text read back differs from " + path);
     }
     s.note("EEPROM of channel " + std::to_string(channel) +
@@ -391,7 +402,7 @@ const std::vector<StepSpec> kSteps{
      "  FilterOn FilterWin Title SubTitle\n"
      "  mode=scope|tr|absorbance  axis=pixel|wavelength|wavenumber  base=pixel|wavelength\n"
      "'quillon show' prints the current values.\n",
-     {{"KEY=VALUE", Arity::OneOrMore, checkAssignment}}, {}, runSet},
+     {{"KEY=VALUE", Arity::OneOrMore, checkSettingAssignment}}, {}, runSet},
     {"sim", "run one command of the simulated units",
      "Passes COMMAND to the simulator (simulated units only), e.g. sim \"set 0 source dark\",\n"
      "sim \"set 0 sample nd 25\", sim list. Quote a command with blanks. The reply is shown\n"

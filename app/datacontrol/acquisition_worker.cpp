@@ -1,6 +1,7 @@
 #include "datacontrol/acquisition_worker.h"
 
 #include "datacontrol/data_control.h"
+#include "platform/thread_priority.h"
 
 namespace quillon {
 
@@ -11,64 +12,81 @@ constexpr std::chrono::milliseconds kTriggerPoll{1};
 
 } // namespace
 
-PassOutcome RunAcquisitionPass(DataControl &control, const std::function<void()> &draw,
+PassOutcome RunAcquisitionPass(DataControl &control, PassListener *listener,
                                std::chrono::milliseconds holdPause) {
-    FlagWord &status = control.flags.status;
+    const DisplayFlags &flags = control.State().flags;
+    const FlagWord &status = flags.status;
+    const bool suspended = status.test(status_bits::kDrawingSuspended);
     const bool held =
-        status.test(status_bits::kHold) || control.flags.option.test(option_bits::kHoldOption);
-    if (status.test(status_bits::kDrawingSuspended) ||
-        (held && !status.test(status_bits::kSingleScan))) {
+        status.test(status_bits::kHold) || flags.option.test(option_bits::kHoldOption);
+    if (suspended || (held && !status.test(status_bits::kSingleScan))) {
         std::this_thread::sleep_for(holdPause);
-        if (draw && !status.test(status_bits::kDrawingSuspended)) {
-            draw();
+        if (listener != nullptr) {
+            listener->passHeld(suspended);
         }
         control.SignalScanDone();
         return PassOutcome::Held;
     }
-    if (control.AcquireScan(0) == kScanNoTrigger) {
+    PassReport report;
+    report.externalTrigger = flags.option.test(option_bits::kExternalTrigger);
+    report.memoryMode = flags.option.test(option_bits::kMemoryMode);
+    const DisplayMode modeBefore = flags.displayMode();
+    report.oneShot =
+        modeBefore == DisplayMode::DarkScan || modeBefore == DisplayMode::ReferenceScan;
+    if (listener != nullptr) {
+        listener->scanStarting(report);
+    }
+    if (control.AcquireScan() == ScanOutcome::NoTrigger) {
         return PassOutcome::NoTrigger;
     }
-    status.clear(status_bits::kSingleScan);
-    if (draw) {
-        draw();
+    control.Hold().SingleScanTaken();
+    if (listener != nullptr) {
+        listener->scanFinished(report);
     }
     control.SignalScanDone();
     return PassOutcome::Scanned;
 }
 
-AcquisitionWorker::AcquisitionWorker(DataControl &dataControl, std::function<void()> redraw,
+AcquisitionWorker::AcquisitionWorker(DataControl &dataControl, PassListener *passListener,
                                      std::chrono::milliseconds pause)
-    : control(dataControl), draw(std::move(redraw)), holdPause(pause) {}
+    : control(dataControl), listener(passListener), holdPause(pause) {}
 
 AcquisitionWorker::~AcquisitionWorker() {
     stop();
 }
 
-void AcquisitionWorker::start() {
+void AcquisitionWorker::start(int prioritySetting) {
     if (thread.joinable()) {
         return;
     }
-    control.flags.status.set(status_bits::kWorkerRunning | status_bits::kLoopEnabled);
-    thread = std::thread([this] { loop(); });
+    control.Hold().WorkerStarting();
+    thread = std::thread([this, prioritySetting] { loop(prioritySetting); });
 }
 
 void AcquisitionWorker::stop() {
     if (!thread.joinable()) {
         return;
     }
-    control.SuspendAcquisition(0);
-    control.flags.status.clear(status_bits::kLoopEnabled);
+    (void)control.SuspendAcquisition(HoldBy::Change); // the join below waits regardless
+    control.Hold().EndLoop();
     thread.join();
-    control.ResumeAcquisition(0);
+    control.ResumeAcquisition(HoldBy::Change);
 }
 
-void AcquisitionWorker::loop() {
-    while (control.flags.status.test(status_bits::kLoopEnabled)) {
-        if (RunAcquisitionPass(control, draw, holdPause) == PassOutcome::NoTrigger) {
+void AcquisitionWorker::loop(int prioritySetting) {
+    if (prioritySetting != 1) {
+        platform::lowerCurrentThreadPriority();
+    }
+    while (control.State().flags.status.test(status_bits::kLoopEnabled)) {
+        passes.fetch_add(1);
+        if (RunAcquisitionPass(control, listener, holdPause) == PassOutcome::NoTrigger) {
             std::this_thread::sleep_for(kTriggerPoll);
         }
     }
-    control.flags.status.clear(status_bits::kWorkerRunning);
+    control.Hold().WorkerEnded();
+    if (listener != nullptr) {
+        listener->workerStopping();
+    }
     // A wait that began just before the worker left must not sit out its limit.
     control.SignalScanDone();
 }

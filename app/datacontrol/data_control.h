@@ -1,59 +1,39 @@
-// The measurement object of the main program: settings, channel start-up,
-// the current channel's records and buffers. There is one per process,
-// created and owned by the main frame and reachable through Instance().
+// The measurement object of the main program. There is one per process,
+// created and owned by the main frame (or a command-line run) and reachable
+// through Instance(). It is a facade: its parts keep their own state and
+// rules, front ends read the shared state through State() and change it only
+// through the operations below (or the parts' own operations).
 //
-// What the front ends (GUI, command line) use:
-//   StartUp, FinishStartUp, ChangeChannel(channel), CloseDown
-//   AcquireScan()                   one scan on the calling thread (the worker's pass,
-//                                   see acquisition_pass.h, or a command-line loop)
-//   TakeDarkScan, TakeReferenceScan one-shot scans now, under hold when a worker runs;
-//   RequestDarkScan, RequestReferenceScan   the same, left to the worker's next pass
-//   SetDisplayMode, CycleDisplayMode, SetXUnit, SetWavelengthBase
-//   ChangeAcquisition(change, skipIntegration)   settings changed under the hold protocol;
-//   SuspendAcquisition / ResumeAcquisition       the bracket for longer dialogs
-//   CurrentResult()                 the values to draw: N pixels with the wavelength
-//                                   table, or G grid points from grid.start by grid.interval
-//   SaveDarkRef, SwapConfiguration, SaveColorTile, LoadColorTile
+//   ChannelSetup     start-up, channel configuration, hardware set-up, write-back
+//   UnitControl      every request to a unit
+//   AcquisitionHold  the hold protocol between the interface and the worker
+//   WavelengthAxis   calibration, wavelength table and grid
+//   ScanPipeline     AcquireScan, one-shot dark/reference scans, the result
+//   DarkRefSnapshot  the dark/reference snapshot and colour tiles
+//   SettingsTable    every settings key: reading, writing, assignments
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
-#include "datacontrol/display_flags.h"
-#include "datacontrol/profile_file.h"
-#include "datacontrol/records.h"
-#include "datacontrol/sensors.h"
-#include "datacontrol/wavelength_calibration.h"
-#include "platform/auto_reset_event.h"
+#include "datacontrol/acquisition_hold.h"
+#include "datacontrol/channel_setup.h"
+#include "datacontrol/channel_state.h"
+#include "datacontrol/dark_ref_snapshot.h"
+#include "datacontrol/op_result.h"
+#include "datacontrol/scan_pipeline.h"
+#include "datacontrol/settings_table.h"
+#include "datacontrol/unit_control.h"
+#include "datacontrol/wavelength_axis.h"
 #include "platform/prompter.h"
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon {
 
-// What is on screen: the values of the current mode on the pixel base (N
-// values, x from the wavelength table) or on the wavelength grid (G values,
-// x = start + i * step).
-struct ScanResult {
-    std::span<const float> values;
-    std::span<const float> wavelengths; // pixel base only
-    bool wavelengthBase = false;
-    double start = 0.0;
-    double step = 0.0;
-};
-
-// AcquireScan's answers besides 1: no trigger yet (external trigger), and
-// no scan because the unit does not answer (the last spectrum stays).
-inline constexpr int kScanNoTrigger = -99;
-inline constexpr int kScanNoUnit = 0;
-
-// Operations return 1 for success, 0 for "try again" (start-up only) and -1
-// for a failure that has already been shown to the user.
 class DataControl {
 public:
     explicit DataControl(Prompter &prompter);
@@ -63,184 +43,108 @@ public:
 
     // The live instance, or null when none exists.
     static DataControl *Instance();
+    const ChannelState &State() const { return state; }
+    // Tests arrange buffers and flag words that no operation sets (a memory
+    // list, a dark of known values); no front end uses it.
+    ChannelState &StateForTests() { return state; }
 
-    // Start-up and close (the main frame repeats StartUp while it returns 0).
-    int StartUp();
-    int ConfigureChannel(int channel, int ask);
-    int FinishStartUp();
-    int InitializeHardware();
-    void CloseDown();
+    // StartUp until it settles, then FinishStartUp: what every front end
+    // runs first. `attempts` 0 repeats for as long as start-up asks (the
+    // window: the user ends it with Abort); `interrupted` ends the repeats
+    // early (a question no one can answer). A start that did not end in
+    // Done leaves the settings file alone.
+    enum class StartStage { StartUp, Configuration };
+    struct StartResult {
+        OpResult result = OpResult::NotDone;
+        StartStage stage = StartStage::StartUp;
+    };
+    [[nodiscard]] StartResult StartChannels(int attempts,
+                                            const std::function<bool()> &interrupted = {});
+    // Start-up (the caller repeats StartUp while it gives NotDone), channel
+    // change under hold, and the close sequence (false: the settings could
+    // not be written; the user has been told).
+    [[nodiscard]] OpResult StartUp();
+    [[nodiscard]] OpResult FinishStartUp();
+    [[nodiscard]] OpResult ChangeChannel(int channel);
+    [[nodiscard]] bool CloseDown();
+    bool StartUpAborted() const { return setup.Aborted(); }
+    // The close sequence leaves the main settings file as it is (a run that failed).
+    void KeepSettingsFile() { keepSettingsFile = true; }
 
-    int SetVariablesFromEEPROMData(const std::filesystem::path &path);
-    int SetVariablesFromIni(const std::filesystem::path &path, int ask);
-    // 1 old single-board mode, 0 multi-channel, -1 the file cannot be read.
-    int IsOldBoard(const std::filesystem::path &path);
-    std::string GetSNFromOldIni(const std::filesystem::path &path);
-    void ApplySensorGeometry();
-    void ResetAxisLimits();
-    int AllocatePixelBuffers();
-    // ConfigureChannel and everything FinishStartUp does after it, under
-    // hold: the GUI's and the command line's channel change.
-    int ChangeChannel(int channel);
-
-    // Wavelength calibration and grid.
-    int ReadCalData();
-    void ResetGrid();
-    int AllocateGridBuffers();
-    void ComputeWavelengthTables();
-    int RebuildWavelengthGrid();
-    void RefreshReferenceMinusDark();
-
-    // Scans (worker thread, or the interface thread under hold).
-    int AcquireScan(int colourScaling = 0);
-    // The steps of AcquireScan after the frame read, on the raw frame as it
-    // is: corrections into the spectrum, then smoothing and the display
-    // quantity. Benchmarks time the processing with these.
-    void CorrectRawFrame();
-    int ProcessSpectrum(int colourScaling);
-    int TakeDarkScan();
-    int TakeReferenceScan();
-    // 0 when refused: the source is a file, or a one-shot scan is pending.
-    int RequestDarkScan();
-    int RequestReferenceScan();
-    ScanResult CurrentResult() const;
+    // Scans: on the worker thread, or on the interface thread under hold.
+    ScanOutcome AcquireScan(bool colourScaling = false) {
+        return pipeline.AcquireScan(colourScaling);
+    }
+    // The dark scan closes the built-in shutter for its frame when that is the source.
+    [[nodiscard]] OpResult TakeDarkScan() { return pipeline.TakeOneShot(DisplayMode::DarkScan); }
+    [[nodiscard]] OpResult TakeReferenceScan() {
+        return pipeline.TakeOneShot(DisplayMode::ReferenceScan);
+    }
+    [[nodiscard]] bool RequestDarkScan() { return pipeline.RequestOneShot(DisplayMode::DarkScan); }
+    [[nodiscard]] bool RequestReferenceScan() {
+        return pipeline.RequestOneShot(DisplayMode::ReferenceScan);
+    }
+    ScanResult CurrentResult() const { return pipeline.CurrentResult(); }
+    bool UnitDisconnected() const { return pipeline.UnitDisconnected(); }
 
     // Display mode and axis.
     void SetDisplayMode(DisplayMode mode);
     DisplayMode CycleDisplayMode();
     void SetXUnit(XUnit unit);
     void SetWavelengthBase(bool on);
+    void ToggleOption(std::uint16_t optionBit);
+    void SetOption(std::uint16_t optionBit, bool on);
 
-    // The hold protocol (see data_control_hold.cpp).
-    int SuspendAcquisition(int byDialog);
-    void ResumeAcquisition(int byDialog);
-    int ApplyAcquisitionChange(int skipIntegration);
-    int ReapplyIntegrationTime();
-    int ChangeAcquisition(const std::function<void(DataControl &)> &change, int skipIntegration);
-    // Two scan-done signals, or none needed: true when no pass can be
-    // running any more, false when the wait limit was reached first.
-    bool WaitForQuietWorker();
-    // Called by the acquisition worker at the end of every pass and when it
-    // leaves its loop.
-    void SignalScanDone() { scanDone.set(); }
+    // Settings by their keys, checked together and applied as one change
+    // (see settings_table.h); empty on success, else why nothing changed.
+    [[nodiscard]] std::string ApplySettings(std::span<const SettingAssignment> assignments,
+                                            std::vector<std::string> &warnings);
+    [[nodiscard]] std::string ApplySetting(std::string_view key, std::string_view value);
+    // A new integration time: sent to the unit, dark and reference dropped.
+    [[nodiscard]] OpResult SetIntegrationTime(std::int32_t time);
+
+    // The hold protocol.
+    [[nodiscard]] bool SuspendAcquisition(HoldBy by);
+    void ResumeAcquisition(HoldBy by);
+    [[nodiscard]] bool WaitForQuietWorker() { return hold.WaitForQuietWorker(); }
+    void SignalScanDone() { hold.SignalScanDone(); }
+    AcquisitionHold &Hold() { return hold; }
     void BackupViewSettings();
     void RestoreViewSettings();
 
     // Dark/reference snapshot and colour tile.
-    int SaveDarkRef();
-    int SwapConfiguration();
-    int SaveColorTile(const std::filesystem::path &path);
-    int LoadColorTile(const std::filesystem::path &path);
+    [[nodiscard]] OpResult SaveDarkRef() { return snapshot.SaveDarkRef(); }
+    [[nodiscard]] OpResult SwapConfiguration();
+    [[nodiscard]] OpResult SaveColorTile(const std::filesystem::path &path) {
+        return snapshot.SaveColorTile(path);
+    }
+    [[nodiscard]] OpResult LoadColorTile(const std::filesystem::path &path);
 
-    int WriteChannelId(int newId);
-    int WriteUnitFileToEeprom();
-    int ReportDisconnection();
-    bool UnitDisconnected() const { return disconnected.load(); }
+    [[nodiscard]] OpResult WriteChannelId(int newId) { return setup.WriteChannelId(newId); }
+    [[nodiscard]] OpResult WriteUnitFileToEeprom() { return setup.WriteUnitFileToEeprom(); }
 
-    bool NoDeviceMode() const { return flags.option.test(option_bits::kNoDevice); }
-    bool HasCoolerRecord() const;
-
-    // Folders and files.
-    std::filesystem::path programFolder;
-    std::filesystem::path dataFolder;
-    std::filesystem::path iniFolder;
-    std::filesystem::path mainSettingsPath;
-
-    bool oldBoard = false; // main settings file is Quillon.ini
-    std::int16_t channelCount = 0;
-    std::int16_t currentChannel = 0;
-    std::int16_t channelId = 0;
-    std::vector<ChannelInfo> channels;
-    bool ilxSeen = false; // an ILX511/ILX554 channel was configured this run
-    bool tcdSeen = false; // a TCD1304 channel was configured this run
-    bool abort = false;   // start-up ended the program: settings are not written
-
-    SensorGeometry geometry;
-    IntegrationLimits limits;
-    ModelRecord model;
-    AcquisitionRecord acquisition;
-    DisplayRecord display;
-    CoolerRecord cooler;
-    OddEvenAdjustment oddEven;
-    PeakSettings peaks;
-    TraceColors colors;
-    PhotometricTotals photometry;
-    UserSettings settings;
-    TriggerSettings trigger;
-    std::vector<int> badPixels; // raw frame indexes
-    float signalThreshold = 0.0f;
-    DisplayFlags flags;
-    SpectrumBuffers buffers;
-    SavedConfiguration saved;
-    ViewSettingsBackup viewBackup;
-    ScanParameters scanParameters;
-    DarkCondition darkCondition;
-    MemoryList memory;
-    std::string commentText; // third text of a played-back scan
-    WavelengthGrid grid;
-    int calibrationPolynomialOrder = 1;
-    // Both flag words saved before a one-shot dark or reference scan.
-    std::atomic<std::uint32_t> oneShotFlags{0};
-    // Longest wait for one scan-done signal; 0 derives it from the
-    // integration time and the read time-out.
-    std::chrono::milliseconds scanDoneLimit{0};
+    // The parts, for the steps that front ends and tests call one by one.
+    ChannelSetup &Setup() { return setup; }
+    WavelengthAxis &Axis() { return axis; }
+    ScanPipeline &Pipeline() { return pipeline; }
+    UnitControl &Unit() { return unit; }
 
 private:
-    int findProgramFolder();
-    int testConnections();
-    int startOldBoard();
-    int startMultiChannel();
-    int setUpPorts();
-    int readUnitFile(int port);
-    int adoptSerialIni(int port);
-    bool hasDuplicateUnitFiles() const;
-    bool applySensor(const SensorSpec &spec);
-    void readFactoryDefaults(ProfileFile &file);
-    void readExtendOptions(ProfileFile &file, int ask);
-    void checkIntegrationTime(std::int32_t stored, int ask);
-    void readInitPane(ProfileFile &file);
-    std::string modelNameFor(ProfileFile &file) const;
-    int lowerMaximumIntegration(std::int32_t maximum);
-    int selectFeedbackCapacitor();
-    int adjustOddEvenSteps();
-    void writeBackSettings();
-    void removeTempIniFiles();
-    void releaseBuffers();
-    void showForPort(const char *text, int port);
-    int finishConfiguration();
-    int readCalibration(bool reportFailures);
-    void usePixelAxisCalibration();
-    void saveCurrentConfiguration();
-    void prepareScratch();
-    int sendIntegrationTime(bool report = true);
-    int sendSoftwareTriggerMode();
-    std::chrono::milliseconds scanDoneWaitLimit() const;
-    bool waitForOnePass(std::chrono::milliseconds limit);
-    // Scans.
-    int readFrames();
-    int readFrameFromUnit();
-    int readOneFrame();
-    int readAveragedFrames();
-    void correctFrameCounts(bool scale);
-    void convertToRatio(bool colourScaling, bool wavelengthBase);
-    int requestOneShot(DisplayMode mode, std::uint16_t readyBit);
-    int noteFailedRead(int result);
-    int reconnectUnit();
-    bool playBackNextItem();
-    void storeDarkScan();
-    void storeReferenceScan();
-    void restoreOneShotFlags();
-    int takeOneShot(DisplayMode mode, std::uint16_t readyBit);
-    void finishRatioModes(bool wavelengthBase);
+    // Settings changed under hold, then the integration time (unless skipped).
+    OpResult applyAcquisitionChange(Integration integration);
+    OpResult reapplyIntegrationTime();
+    OpResult finishConfiguration();
 
-    AutoResetEvent scanDone;
-    std::atomic<bool> disconnected{false};
-    std::uint16_t rememberedHold = 0;
-    int suspendDepth = 0; // interface thread only
-
+    ChannelState state;
     Prompter &prompter;
-    bool started = false;
+    UnitControl unit{state};
+    AcquisitionHold hold{state};
+    WavelengthAxis axis{state, prompter};
+    ScanPipeline pipeline{state, unit, hold, axis, prompter};
+    DarkRefSnapshot snapshot{state, pipeline, prompter};
+    ChannelSetup setup{state, unit, pipeline, prompter};
     bool closed = false;
+    bool keepSettingsFile = false;
 };
 
 // FirstStep/SecondStep from a frame taken with the input blocked: the first

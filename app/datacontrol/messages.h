@@ -67,6 +67,9 @@ inline constexpr const char *kInternalTriggerOnClose =
 inline constexpr const char *kWriteEeprom =
     "Error on writing the EEPROM data via the USB port #%d.";
 inline constexpr const char *kPixelMemory = "Error in allocation Pixel memory space!";
+inline constexpr const char *kSaveSettings = "The settings could not be saved to ";
+inline constexpr const char *kShutterNotMoved =
+    "The built-in shutter did not answer. Check the connection of the unit.";
 inline constexpr const char *kOpenIniInReadCalData =
     "Failed to open the initial setup file in ReadCalData() in DataControl class...";
 inline constexpr const char *kTooFewCalibrationPoints =

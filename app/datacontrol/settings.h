@@ -32,6 +32,9 @@ inline constexpr const char *kExtendOptions = "Extend Options";
 inline constexpr const char *kFactoryDefault = "Factory Default";
 inline constexpr const char *kCalData = "Cal Data";
 inline constexpr const char *kQx30 = "QX30";
+// Each unit's own integration time by serial number, in the unit of its
+// sensor, so that units of both sensor families come back as they were.
+inline constexpr const char *kUnitIntegrationTimes = "Unit Integration Times";
 // "Cal %d"
 std::string customCalibration(int number);
 } // namespace sections

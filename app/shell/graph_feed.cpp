@@ -15,12 +15,12 @@ GraphXUnit graphXUnitOf(XUnit unit) {
 }
 
 IrradianceUnit irradianceUnitOf(const DataControl &control) {
-    return control.settings.irradLux != 0 ? IrradianceUnit::Illuminance
-                                          : IrradianceUnit::Irradiance;
+    return control.State().settings.irradLux != 0 ? IrradianceUnit::Illuminance
+                                                  : IrradianceUnit::Irradiance;
 }
 
 RangeContext rangeContextFrom(const DataControl &control) {
-    const DisplayRecord &d = control.display;
+    const DisplayRecord &d = control.State().display;
     RangeContext context;
     context.settings.pixelStart = d.pixelStart;
     context.settings.pixelEnd = d.pixelEnd;
@@ -35,16 +35,17 @@ RangeContext rangeContextFrom(const DataControl &control) {
     context.settings.absorbMax = d.absMax;
     context.settings.irradMin = d.irrMin;
     context.settings.irradMax = d.irrMax;
-    context.mode = graphModeOf(control.flags.displayMode());
-    context.calibratedAxis = control.flags.option.test(option_bits::kWavelengthBase);
-    context.relativeIrradiance = control.flags.option.test(option_bits::kRelativeIrradiance);
+    context.mode = graphModeOf(control.State().flags.displayMode());
+    context.calibratedAxis = control.State().flags.option.test(option_bits::kWavelengthBase);
+    context.relativeIrradiance =
+        control.State().flags.option.test(option_bits::kRelativeIrradiance);
     return context;
 }
 
 namespace {
 
 std::vector<double> polynomialOf(const DataControl &control) {
-    const auto &c = control.geometry.wavelengthOfPixel;
+    const auto &c = control.State().geometry.wavelengthOfPixel;
     return {c.begin(), c.end()};
 }
 
@@ -52,22 +53,22 @@ std::vector<double> polynomialOf(const DataControl &control) {
 
 GraphAxisContext axisContextFrom(const DataControl &control) {
     GraphAxisContext context;
-    context.calibratedAxis = control.flags.option.test(option_bits::kWavelengthBase);
-    context.xUnit = graphXUnitOf(control.flags.xUnit());
-    context.mode = graphModeOf(control.flags.displayMode());
-    context.wavelengthTable = control.buffers.wavelengthTable;
+    context.calibratedAxis = control.State().flags.option.test(option_bits::kWavelengthBase);
+    context.xUnit = graphXUnitOf(control.State().flags.xUnit());
+    context.mode = graphModeOf(control.State().flags.displayMode());
+    context.wavelengthTable = control.State().buffers.wavelengthTable;
     context.wavelengthPolynomial = polynomialOf(control);
     return context;
 }
 
 void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot) {
-    const FlagWord &status = control.flags.status;
-    const FlagWord &option = control.flags.option;
-    snapshot.mode = graphModeOf(control.flags.displayMode());
-    snapshot.xUnit = graphXUnitOf(control.flags.xUnit());
+    const FlagWord &status = control.State().flags.status;
+    const FlagWord &option = control.State().flags.option;
+    snapshot.mode = graphModeOf(control.State().flags.displayMode());
+    snapshot.xUnit = graphXUnitOf(control.State().flags.xUnit());
     snapshot.relativeIrradiance = option.test(option_bits::kRelativeIrradiance);
     snapshot.irradianceUnit = irradianceUnitOf(control);
-    snapshot.displayWord = control.settings.displayWord;
+    snapshot.displayWord = control.State().settings.displayWord;
     snapshot.range = view.range;
     snapshot.mainTitle = view.mainTitle;
     snapshot.secondTitle = view.secondTitle;
@@ -78,9 +79,9 @@ void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphS
     snapshot.values.assign(result.values.begin(), result.values.end());
     snapshot.grid = {result.start, result.step > 0.0 ? result.step : 1.0,
                      static_cast<int>(result.values.size())};
-    const auto &table = control.buffers.wavelengthTable;
+    const auto &table = control.State().buffers.wavelengthTable;
     snapshot.wavelengthTable.assign(table.begin(), table.end());
-    const auto &c = control.geometry.wavelengthOfPixel;
+    const auto &c = control.State().geometry.wavelengthOfPixel;
     snapshot.wavelengthPolynomial.assign(c.begin(), c.end());
 
     snapshot.showDark =
@@ -88,14 +89,15 @@ void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphS
     snapshot.showReference =
         option.test(option_bits::kShowReferenceLine) && status.test(status_bits::kReferenceReady);
     if (snapshot.showDark) {
-        snapshot.dark.assign(control.buffers.dark.begin(), control.buffers.dark.end());
+        snapshot.dark.assign(control.State().buffers.dark.begin(),
+                             control.State().buffers.dark.end());
     }
     if (snapshot.showReference) {
-        snapshot.reference.assign(control.buffers.reference.begin(),
-                                  control.buffers.reference.end());
+        snapshot.reference.assign(control.State().buffers.reference.begin(),
+                                  control.State().buffers.reference.end());
     }
 
-    const TraceColors &colours = control.colors;
+    const TraceColors &colours = control.State().colors;
     snapshot.colours.back = static_cast<std::int32_t>(colours.back);
     snapshot.colours.pixel = static_cast<std::int32_t>(colours.pixel);
     snapshot.colours.trans = static_cast<std::int32_t>(colours.trans);
@@ -103,7 +105,7 @@ void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphS
     snapshot.colours.irrad = static_cast<std::int32_t>(colours.irrad);
 
     if (option.test(option_bits::kSpectrumStatistics)) {
-        const ScanParameters &p = control.scanParameters;
+        const ScanParameters &p = control.State().scanParameters;
         snapshot.statistics = ScanStatistics{p.currentOb, p.mean, p.variance};
     } else {
         snapshot.statistics.reset();

@@ -34,15 +34,7 @@ QString modePaneText(DisplayMode mode) {
 
 std::unique_ptr<CMainFrame> CMainFrame::create(Prompter &prompter, QtPrompter *closingPrompter) {
     auto control = std::make_unique<DataControl>(prompter);
-    int result = 0;
-    while ((result = control->StartUp()) == 0) {
-    }
-    if (result < 0) {
-        control->abort = true;
-        return nullptr;
-    }
-    if (control->FinishStartUp() < 0) {
-        control->abort = true;
+    if (control->StartChannels(0).result != OpResult::Done) {
         return nullptr;
     }
     return std::unique_ptr<CMainFrame>(new CMainFrame(std::move(control), closingPrompter));
@@ -51,8 +43,8 @@ std::unique_ptr<CMainFrame> CMainFrame::create(Prompter &prompter, QtPrompter *c
 CMainFrame::CMainFrame(std::unique_ptr<DataControl> control, QtPrompter *closingPrompter)
     : control_(std::move(control)), closingPrompter_(closingPrompter) {
     setObjectName("CMainFrame");
-    setWindowTitle(QString("%1 - %2").arg(deployment::kProgramName,
-                                          QString::fromStdString(control_->settings.modelName)));
+    setWindowTitle(QString("%1 - %2").arg(
+        deployment::kProgramName, QString::fromStdString(control_->State().settings.modelName)));
     setMinimumSize(960, 600);
     createStatusBar();
     createTabs();
@@ -171,8 +163,8 @@ void CMainFrame::createMenus() {
 
 void CMainFrame::updateCommandStates() {
     using namespace command;
-    const FlagWord &status = control_->flags.status;
-    const FlagWord &option = control_->flags.option;
+    const FlagWord &status = control_->State().flags.status;
+    const FlagWord &option = control_->State().flags.option;
     const bool dark = status.test(status_bits::kDarkReady);
     const bool reference = status.test(status_bits::kReferenceReady);
     const bool modeEnabled = view_->modeButtonEnabled();
@@ -222,10 +214,10 @@ void CMainFrame::createTabs() {
 void CMainFrame::checkColourTab() {
     // Enabled once a colour view exists: dark and reference taken, and the
     // unit set up for colour (InitPane bit 2).
-    const FlagWord &status = control_->flags.status;
+    const FlagWord &status = control_->State().flags.status;
     const bool ready = status.test(status_bits::kDarkReady) &&
                        status.test(status_bits::kReferenceReady) &&
-                       (control_->settings.initPane & 4u) != 0;
+                       (control_->State().settings.initPane & 4u) != 0;
     constexpr bool kColourViewBuilt = false;
     tabs_->setTabEnabled(1, ready && kColourViewBuilt);
     updateCommandStates();
@@ -233,9 +225,9 @@ void CMainFrame::checkColourTab() {
 
 void CMainFrame::refreshPane(int index) {
     const DataControl &dc = *control_;
-    const FlagWord &status = dc.flags.status;
-    const FlagWord &option = dc.flags.option;
-    const bool hundredths = dc.geometry.boardType == kBoardTcd1304;
+    const FlagWord &status = dc.State().flags.status;
+    const FlagWord &option = dc.State().flags.option;
+    const bool hundredths = dc.State().geometry.boardType == kBoardTcd1304;
     switch (index) {
     case pane::kSource:
         panes_->setPane(index, option.test(option_bits::kMemoryMode) ? "MEMORY" : "SCAN",
@@ -258,23 +250,24 @@ void CMainFrame::refreshPane(int index) {
         }
         break;
     case pane::kMode: {
-        const DisplayMode mode = dc.flags.displayMode();
-        const bool scopeOnPixels = static_cast<int>(mode) <= 2 && dc.flags.xUnit() == XUnit::Pixel;
+        const DisplayMode mode = dc.State().flags.displayMode();
+        const bool scopeOnPixels =
+            static_cast<int>(mode) <= 2 && dc.State().flags.xUnit() == XUnit::Pixel;
         panes_->setPane(index, scopeOnPixels ? "PIXEL" : modePaneText(mode), !scopeOnPixels);
         break;
     }
     case pane::kIntegration:
         panes_->setPane(index, QString::fromStdString(status_rules::integrationTimeText(
-                                   dc.limits.current, hundredths)));
+                                   dc.State().limits.current, hundredths)));
         break;
     case pane::kTimeAverage:
-        panes_->setPane(index, QString::number(dc.acquisition.timeAverage));
+        panes_->setPane(index, QString::number(dc.State().acquisition.timeAverage));
         break;
     case pane::kBinning:
-        panes_->setPane(index, QString::number(dc.acquisition.binningAverage));
+        panes_->setPane(index, QString::number(dc.State().acquisition.binningAverage));
         break;
     case pane::kSmoothing:
-        panes_->setPane(index, QString::number(dc.acquisition.smoothingPercent));
+        panes_->setPane(index, QString::number(dc.State().acquisition.smoothingPercent));
         break;
     default:
         break;
@@ -292,7 +285,7 @@ void CMainFrame::refreshStatus(int group, bool on) {
         break;
     case 1:
         panes_->setLamp(pane::kInternalLamp, on);
-        if (control_->flags.option.test(option_bits::kSpectrumStatistics)) {
+        if (control_->State().flags.option.test(option_bits::kSpectrumStatistics)) {
             panes_->setPane(pane::kFreeText,
                             QString::fromStdString(view_->worker().readouts().statistics));
         }
@@ -312,7 +305,7 @@ void CMainFrame::refreshStatus(int group, bool on) {
         }
         break;
     case 11:
-        panes_->setPane(pane::kFreeText, QString::fromStdString(control_->commentText));
+        panes_->setPane(pane::kFreeText, QString::fromStdString(control_->State().commentText));
         break;
     default:
         refreshPane(group);
@@ -322,7 +315,7 @@ void CMainFrame::refreshStatus(int group, bool on) {
 }
 
 void CMainFrame::paneClicked(int index, Qt::MouseButton button) {
-    if (control_->flags.option.test(option_bits::kExternalTrigger)) {
+    if (control_->State().flags.option.test(option_bits::kExternalTrigger)) {
         return;
     }
     const bool left = button == Qt::LeftButton;
@@ -352,31 +345,32 @@ void CMainFrame::stepValuePane(int index, bool leftClick) {
     DataControl &dc = *control_;
     if (index == pane::kIntegration) {
         const std::int32_t next = status_rules::steppedIntegrationTime(
-            dc.limits.current, dc.geometry.boardType == kBoardTcd1304, click, dc.limits.minimum,
-            dc.limits.maximum);
-        if (next != dc.limits.current) {
+            dc.State().limits.current, dc.State().geometry.boardType == kBoardTcd1304, click,
+            dc.State().limits.minimum, dc.State().limits.maximum);
+        if (next != dc.State().limits.current) {
             // A new integration time makes dark and reference invalid.
-            dc.ChangeAcquisition([next](DataControl &d) { d.limits.current = next; }, 0);
+            (void)dc.SetIntegrationTime(next); // a unit that refused it has been reported
             view_->afterDarkOrReference();
+            view_->updateGraph(true);
         }
         refreshPane(index);
         view_->refreshTextPanel();
         return;
     }
-    view_->changeUnderHold([index, click](DataControl &d) {
-        AcquisitionRecord &a = d.acquisition;
-        if (index == pane::kTimeAverage) {
-            a.timeAverage =
-                static_cast<std::uint16_t>(status_rules::steppedTimeAverage(a.timeAverage, click));
-        } else if (index == pane::kBinning) {
-            a.binningAverage =
-                static_cast<std::uint16_t>(status_rules::steppedBinning(a.binningAverage, click));
-        } else {
-            a.smoothingPercent = static_cast<std::uint16_t>(
-                status_rules::steppedSmoothing(a.smoothingPercent, click));
-            d.flags.status.assign(status_bits::kSmoothingOn, a.smoothingPercent > 0);
-        }
-    });
+    const AcquisitionRecord &a = dc.State().acquisition;
+    std::string key;
+    int value = 0;
+    if (index == pane::kTimeAverage) {
+        key = "TimeAV";
+        value = status_rules::steppedTimeAverage(a.timeAverage, click);
+    } else if (index == pane::kBinning) {
+        key = "BinningAV";
+        value = status_rules::steppedBinning(a.binningAverage, click);
+    } else {
+        key = "FFT";
+        value = status_rules::steppedSmoothing(a.smoothingPercent, click);
+    }
+    (void)dc.ApplySetting(key, std::to_string(value)); // the stepped values lie inside the ranges
     refreshPane(index);
     view_->refreshTextPanel();
 }
@@ -403,7 +397,8 @@ void CMainFrame::shutDown() {
         closingPrompter_->beginClosing();
     }
     view_->stopAcquisition();
-    control_->CloseDown();
+    // A settings file that could not be written has been reported to the user.
+    (void)control_->CloseDown();
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event) {

@@ -1,6 +1,5 @@
 #include "shell/quillon_view.h"
 
-#include "ovdbusbm.h"
 #include "shell/button_icons.h"
 #include "shell/commands.h"
 #include "shell/deployment.h"
@@ -46,8 +45,6 @@ constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
 }};
 
 constexpr int kButtonGap = 2;
-constexpr int kShutterPollMs = 20;
-constexpr int kShutterOpenDelayMs = 200;
 constexpr int kTextRefreshMs = 250;
 
 bool hasCooler(int boardType) {
@@ -109,17 +106,22 @@ CQuillonView::CQuillonView(DataControl &control, QWidget *parent)
     text_ = new CTextPanel(this);
     side_ = new CSideDialog(this);
     graph_ = new CScopeGraph(this);
-    graph_->setTitles(QString::fromStdString(control_.settings.title),
-                      QString::fromStdString(control_.settings.subTitle));
-    graph_->setDisplayWord(control_.settings.displayWord);
+    graph_->setTitles(QString::fromStdString(control_.State().settings.title),
+                      QString::fromStdString(control_.State().settings.subTitle));
+    graph_->setDisplayWord(control_.State().settings.displayWord);
     graph_->setPointerState(true);
     worker_ = std::make_unique<ScopeWorker>(control_, *graph_, *this);
 
     connect(graph_, &CScopeGraph::textPanelPageChanged, text_, &CTextPanel::setPage);
     connect(graph_, &CScopeGraph::textPanelRefreshRequested, this, &CQuillonView::refreshTextPanel);
     connect(graph_, &CScopeGraph::titleEdited, this, [this](TitleField field, const QString &t) {
-        (field == TitleField::Main ? control_.settings.title : control_.settings.subTitle) =
-            t.toStdString();
+        // The titles are texts of the settings: the table checks them.
+        const std::string problem = control_.ApplySetting(
+            field == TitleField::Main ? "Title" : "SubTitle", t.toStdString());
+        if (!problem.empty()) {
+            graph_->setTitles(QString::fromStdString(control_.State().settings.title),
+                              QString::fromStdString(control_.State().settings.subTitle));
+        }
     });
     connect(side_, &CSideDialog::channelChosen, this, &CQuillonView::changeChannel);
     connect(side_, &CSideDialog::xUnitChosen, this, &CQuillonView::changeXUnit);
@@ -176,7 +178,7 @@ void CQuillonView::createButtons() {
         });
         buttons_[i] = b;
     }
-    button(command::kTecControl)->setVisible(hasCooler(control_.geometry.boardType));
+    button(command::kTecControl)->setVisible(hasCooler(control_.State().geometry.boardType));
 }
 
 SplitButton *CQuillonView::button(int command) const {
@@ -227,7 +229,7 @@ void CQuillonView::startAcquisition() {
     if (!active_ || worker_->running()) {
         return;
     }
-    worker_->start(control_.settings.priority);
+    worker_->start(control_.State().settings.priority);
 }
 
 void CQuillonView::stopAcquisition() {
@@ -253,12 +255,12 @@ void CQuillonView::activate() {
     startTimer_.start(kRestartDelayMs);
 }
 
-int CQuillonView::changeUnderHold(const std::function<void(DataControl &)> &change) {
-    const int quiet = control_.SuspendAcquisition(0);
-    if (quiet == 1) {
+bool CQuillonView::changeUnderHold(const std::function<void(DataControl &)> &change) {
+    const bool quiet = control_.SuspendAcquisition(HoldBy::Change);
+    if (quiet) {
         change(control_);
     }
-    control_.ResumeAcquisition(0);
+    control_.ResumeAcquisition(HoldBy::Change);
     return quiet;
 }
 
@@ -267,7 +269,7 @@ void CQuillonView::runQxSetup() {
         dc.SetXUnit(XUnit::Pixel);
         dc.SetDisplayMode(DisplayMode::Scope);
     });
-    control_.flags.status.clear(status_bits::kDrawingSuspended | status_bits::kHold);
+    control_.Hold().ReleaseAll();
     // The loop and run bits belong to a running worker: start one when none runs.
     if (active_ && !worker_->running()) {
         startAcquisition();
@@ -280,28 +282,27 @@ void CQuillonView::runQxSetup() {
 }
 
 bool CQuillonView::runDarkScan() {
-    const FlagWord &status = control_.flags.status;
-    const DisplayMode mode = control_.flags.displayMode();
-    if (control_.flags.darkSource() == DarkSource::File || mode == DisplayMode::DarkScan ||
+    const FlagWord &status = control_.State().flags.status;
+    const DisplayMode mode = control_.State().flags.displayMode();
+    if (control_.State().flags.darkSource() == DarkSource::File || mode == DisplayMode::DarkScan ||
         status.test(status_bits::kHold) || status.test(status_bits::kDrawingSuspended)) {
         return false;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool shutter = control_.flags.darkSource() == DarkSource::BuiltInShutter;
-    if (shutter) {
-        changeUnderHold([](DataControl &dc) { ovSetShutterPos(1, dc.currentChannel); });
-        control_.WaitForQuietWorker();
+    // A unit that is gone takes no dark; it would be taken silently, later,
+    // from whatever unit comes back.
+    if (control_.UnitDisconnected()) {
+        emit statusRefresh(0, true);
+        return false;
     }
-    const bool requested = control_.RequestDarkScan() == 1;
-    // The next pass takes the dark: the command ends when it is stored.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The next pass takes the dark (closing the built-in shutter for it on
+    // the worker thread): the command ends when it is stored.
+    const bool requested = control_.RequestDarkScan();
     if (requested) {
         waitForOneShot(DisplayMode::DarkScan);
     }
     QApplication::restoreOverrideCursor();
     afterDarkOrReference();
-    if (shutter) {
-        openShutterWhenDarkTaken(kShutterOpenDelayMs / kShutterPollMs);
-    }
     return requested;
 }
 
@@ -311,34 +312,29 @@ bool CQuillonView::runDarkScan() {
 // left the one-shot mode.
 void CQuillonView::waitForOneShot(DisplayMode mode) {
     constexpr int kMaxRounds = 4;
-    for (int round = 0; round < kMaxRounds && control_.flags.displayMode() == mode &&
-                        control_.flags.status.test(status_bits::kWorkerRunning);
+    for (int round = 0; round < kMaxRounds && control_.State().flags.displayMode() == mode &&
+                        control_.State().flags.status.test(status_bits::kWorkerRunning);
          ++round) {
-        control_.WaitForQuietWorker();
+        if (!control_.WaitForQuietWorker()) {
+            break; // the worker did not answer: the pending scan stays pending
+        }
     }
-}
-
-// The shutter opens once the one-shot dark has been stored, or after the
-// delay at the latest, without blocking the interface.
-void CQuillonView::openShutterWhenDarkTaken(int attemptsLeft) {
-    if (control_.flags.displayMode() == DisplayMode::DarkScan && attemptsLeft > 0) {
-        QTimer::singleShot(kShutterPollMs, this,
-                           [this, attemptsLeft] { openShutterWhenDarkTaken(attemptsLeft - 1); });
-        return;
-    }
-    changeUnderHold([](DataControl &dc) { ovSetShutterPos(0, dc.currentChannel); });
 }
 
 bool CQuillonView::runReferenceScan() {
-    const FlagWord &status = control_.flags.status;
+    const FlagWord &status = control_.State().flags.status;
     waitForOneShot(DisplayMode::DarkScan); // a requested dark is taken first
-    if (control_.flags.referenceSource() != ReferenceSource::CurrentScan ||
-        control_.flags.displayMode() == DisplayMode::ReferenceScan ||
+    if (control_.State().flags.referenceSource() != ReferenceSource::CurrentScan ||
+        control_.State().flags.displayMode() == DisplayMode::ReferenceScan ||
         status.test(status_bits::kHold) || status.test(status_bits::kDrawingSuspended)) {
         return false;
     }
+    if (control_.UnitDisconnected()) {
+        emit statusRefresh(0, true);
+        return false;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool requested = control_.RequestReferenceScan() == 1;
+    const bool requested = control_.RequestReferenceScan();
     if (requested) {
         waitForOneShot(DisplayMode::ReferenceScan);
     }
@@ -352,16 +348,15 @@ void CQuillonView::runModeCycle() {
     changeUnderHold([&next](DataControl &dc) {
         next = dc.CycleDisplayMode();
         if (next == DisplayMode::Irradiance &&
-            !dc.flags.option.test(option_bits::kWavelengthBase)) {
-            dc.flags.option.set(option_bits::kRelativeIrradiance);
+            !dc.State().flags.option.test(option_bits::kWavelengthBase)) {
+            dc.SetOption(option_bits::kRelativeIrradiance, true);
         }
     });
     button(command::kModePanel)->setText(modeCaption(next, irradianceUnitOf(control_)));
     updateGraph(true);
-    graph_->modeChanged(graphXUnitOf(control_.flags.xUnit()), graphModeOf(next));
+    graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()), graphModeOf(next));
     emit statusRefresh(6, true);
-    control_.flags.status.clear(status_bits::kHold);
-    control_.flags.option.clear(option_bits::kHoldOption);
+    control_.Hold().ReleaseAll();
 }
 
 void CQuillonView::chooseDisplayMode(DisplayMode target) {
@@ -388,11 +383,10 @@ void CQuillonView::chooseDisplayMode(DisplayMode target) {
 
 // Shows or hides a line that exists; refreshes its status pane.
 void CQuillonView::toggleLine(std::uint16_t readyBit, std::uint16_t shownBit, int pane) {
-    if (!control_.flags.status.test(readyBit)) {
+    if (!control_.State().flags.status.test(readyBit)) {
         return;
     }
-    FlagWord &option = control_.flags.option;
-    option.assign(shownBit, !option.test(shownBit));
+    control_.ToggleOption(shownBit);
     emit statusRefresh(pane, true);
 }
 
@@ -405,14 +399,10 @@ void CQuillonView::toggleReferenceLine() {
 }
 
 void CQuillonView::toggleSubtractDark() {
-    if (!control_.flags.status.test(status_bits::kDarkReady)) {
+    if (!control_.State().flags.status.test(status_bits::kDarkReady)) {
         return;
     }
-    changeUnderHold([](DataControl &dc) {
-        FlagWord &option = dc.flags.option;
-        option.assign(option_bits::kSubtractDarkInScope,
-                      !option.test(option_bits::kSubtractDarkInScope));
-    });
+    changeUnderHold([](DataControl &dc) { dc.ToggleOption(option_bits::kSubtractDarkInScope); });
     emit statusRefresh(4, true);
 }
 
@@ -429,24 +419,25 @@ bool CQuillonView::modeButtonEnabled() const {
 
 QString CQuillonView::axisTitleText() const {
     AxisTitleContext context;
-    context.mode = graphModeOf(control_.flags.displayMode());
-    context.xUnit = graphXUnitOf(control_.flags.xUnit());
-    context.relativeIrradiance = control_.flags.option.test(option_bits::kRelativeIrradiance);
+    context.mode = graphModeOf(control_.State().flags.displayMode());
+    context.xUnit = graphXUnitOf(control_.State().flags.xUnit());
+    context.relativeIrradiance =
+        control_.State().flags.option.test(option_bits::kRelativeIrradiance);
     context.irradianceUnit = irradianceUnitOf(control_);
     return QString::fromStdString(axisTitle(context));
 }
 
 void CQuillonView::afterDarkOrReference() {
-    const FlagWord &status = control_.flags.status;
-    const bool memory = control_.flags.option.test(option_bits::kMemoryMode);
+    const FlagWord &status = control_.State().flags.status;
+    const bool memory = control_.State().flags.option.test(option_bits::kMemoryMode);
     const bool dark = status.test(status_bits::kDarkReady);
     const bool reference = status.test(status_bits::kReferenceReady);
     button(command::kModePanel)->setEnabled(dark && reference);
     button(command::kDarkScanPanel)->setEnabled(!memory);
     button(command::kRefScanPanel)->setEnabled(!memory);
     button(command::kModePanel)
-        ->setText(modeCaption(control_.flags.displayMode(), irradianceUnitOf(control_)));
-    control_.flags.status.clear(status_bits::kDrawingSuspended);
+        ->setText(modeCaption(control_.State().flags.displayMode(), irradianceUnitOf(control_)));
+    control_.Hold().ResumeDrawing();
     emit statusRefresh(0, true);
     emit colourTabCheck();
 }
@@ -454,7 +445,7 @@ void CQuillonView::afterDarkOrReference() {
 void CQuillonView::updateGraph(bool resetRange) {
     graph_->setRangeContext(rangeContextFrom(control_));
     graph_->setAxisContext(axisContextFrom(control_));
-    graph_->setDisplayWord(control_.settings.displayWord);
+    graph_->setDisplayWord(control_.State().settings.displayWord);
     if (resetRange) {
         graph_->setInteractionMode(InteractionMode::None);
         graph_->rescale();
@@ -462,23 +453,23 @@ void CQuillonView::updateGraph(bool resetRange) {
     } else {
         graph_->rescale();
     }
-    text_->setPage(textPanelPage(graphXUnitOf(control_.flags.xUnit()),
-                                 graphModeOf(control_.flags.displayMode())));
+    text_->setPage(textPanelPage(graphXUnitOf(control_.State().flags.xUnit()),
+                                 graphModeOf(control_.State().flags.displayMode())));
     refreshTextPanel();
 }
 
 TextPanelSettings CQuillonView::textPanelSettings() const {
     TextPanelSettings s;
-    const bool hundredths = control_.geometry.boardType == kBoardTcd1304;
+    const bool hundredths = control_.State().geometry.boardType == kBoardTcd1304;
     s.hundredths = hundredths;
     s.integration = QString::fromStdString(
-        status_rules::integrationTimeText(control_.limits.current, hundredths));
-    s.timeAverage = control_.acquisition.timeAverage;
-    s.binning = control_.acquisition.binningAverage;
-    s.smoothing = control_.acquisition.smoothingPercent;
-    s.modeName = modeName(control_.flags.displayMode());
-    s.xUnitName =
-        xUnitName(control_.flags.xUnit(), control_.flags.option.test(option_bits::kWavelengthBase));
+        status_rules::integrationTimeText(control_.State().limits.current, hundredths));
+    s.timeAverage = control_.State().acquisition.timeAverage;
+    s.binning = control_.State().acquisition.binningAverage;
+    s.smoothing = control_.State().acquisition.smoothingPercent;
+    s.modeName = modeName(control_.State().flags.displayMode());
+    s.xUnitName = xUnitName(control_.State().flags.xUnit(),
+                            control_.State().flags.option.test(option_bits::kWavelengthBase));
     return s;
 }
 
@@ -489,21 +480,21 @@ void CQuillonView::refreshTextPanel() {
 }
 
 void CQuillonView::changeChannel(int channel) {
-    if (channel == control_.currentChannel || channel < 0 ||
-        channel >= static_cast<int>(control_.channels.size())) {
+    if (channel == control_.State().currentChannel || channel < 0 ||
+        channel >= static_cast<int>(control_.State().channels.size())) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    control_.ChangeChannel(channel);
+    (void)control_.ChangeChannel(channel); // a failure has been shown to the user
     QApplication::restoreOverrideCursor();
-    button(command::kTecControl)->setVisible(hasCooler(control_.geometry.boardType));
+    button(command::kTecControl)->setVisible(hasCooler(control_.State().geometry.boardType));
     layoutChildren();
     side_->refresh(control_);
     updateGraph(true);
     afterDarkOrReference();
     if (QWidget *frame = window()) {
         frame->setWindowTitle(QString("%1 - %2").arg(
-            deployment::kProgramName, QString::fromStdString(control_.settings.modelName)));
+            deployment::kProgramName, QString::fromStdString(control_.State().settings.modelName)));
     }
 }
 
@@ -513,8 +504,8 @@ void CQuillonView::changeXUnit(int unit) {
     }
     changeUnderHold([unit](DataControl &dc) { dc.SetXUnit(static_cast<XUnit>(unit)); });
     updateGraph(true);
-    graph_->modeChanged(graphXUnitOf(control_.flags.xUnit()),
-                        graphModeOf(control_.flags.displayMode()));
+    graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()),
+                        graphModeOf(control_.State().flags.displayMode()));
     side_->refresh(control_);
     emit statusRefresh(6, true);
 }

@@ -74,7 +74,7 @@ public:
     void changeChannel(int channel);
     void changeXUnit(int unit);
     // A settings change under the hold protocol.
-    int changeUnderHold(const std::function<void(DataControl &)> &change);
+    bool changeUnderHold(const std::function<void(DataControl &)> &change);
 
     bool modeButtonEnabled() const;
     // The axis title the graph draws for the current mode and x unit.
@@ -99,7 +99,6 @@ private:
     void createButtons();
     void layoutChildren();
     TextPanelSettings textPanelSettings() const;
-    void openShutterWhenDarkTaken(int attemptsLeft);
     void waitForOneShot(DisplayMode mode);
     void toggleLine(std::uint16_t readyBit, std::uint16_t shownBit, int pane);
 

@@ -6,29 +6,9 @@
 #include <cstdio>
 #include <ctime>
 
-#if defined(__linux__)
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
-
 namespace quillon {
 
 namespace {
-
-// Under external trigger a read answers at once until a trigger arrives.
-constexpr std::chrono::milliseconds kTriggerPoll{1};
-
-void lowerThreadPriority() {
-#if defined(__linux__)
-    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
-    errno = 0;
-    const int current = getpriority(PRIO_PROCESS, tid);
-    if (errno == 0) {
-        setpriority(PRIO_PROCESS, tid, current + 1);
-    }
-#endif
-}
 
 std::string nowText() {
     const std::time_t now = std::time(nullptr);
@@ -43,47 +23,15 @@ std::string nowText() {
 } // namespace
 
 ScopeWorker::ScopeWorker(DataControl &control, const CScopeGraph &graph, WorkerSink &sink)
-    : control_(control), graph_(graph), sink_(sink) {}
+    : control_(control), graph_(graph), sink_(sink), worker_(control, this) {}
 
 ScopeWorker::~ScopeWorker() {
     stop();
 }
 
-void ScopeWorker::start(int prioritySetting) {
-    if (thread_.joinable()) {
-        return;
-    }
-    control_.flags.status.set(status_bits::kWorkerRunning | status_bits::kLoopEnabled);
-    thread_ = std::thread([this, prioritySetting] { loop(prioritySetting); });
-}
-
-void ScopeWorker::stop() {
-    if (!thread_.joinable()) {
-        return;
-    }
-    control_.SuspendAcquisition(0);
-    control_.flags.status.clear(status_bits::kLoopEnabled);
-    thread_.join();
-    control_.ResumeAcquisition(0);
-}
-
 LiveReadouts ScopeWorker::readouts() const {
     const std::lock_guard lock(readoutsMutex_);
     return readouts_;
-}
-
-void ScopeWorker::loop(int prioritySetting) {
-    if (prioritySetting != 1) {
-        lowerThreadPriority();
-    }
-    while (control_.flags.status.test(status_bits::kLoopEnabled)) {
-        runPass();
-    }
-    control_.flags.status.clear(status_bits::kWorkerRunning);
-    setInternalLamp(false);
-    setExternalLamp(false);
-    // A hold wait that began just before the worker left must not sit out its limit.
-    control_.SignalScanDone();
 }
 
 void ScopeWorker::setInternalLamp(bool on) {
@@ -98,62 +46,49 @@ void ScopeWorker::setExternalLamp(bool on) {
     }
 }
 
-// One pass. While held the worker redraws its last picture data (zoom and
-// pan still show) but never reads the buffers the interface may be changing.
-void ScopeWorker::runPass() {
-    passes_.fetch_add(1);
-    FlagWord &status = control_.flags.status;
-    const FlagWord &option = control_.flags.option;
-    const bool externalTrigger = option.test(option_bits::kExternalTrigger);
-    if (status.test(status_bits::kDrawingSuspended)) {
-        std::this_thread::sleep_for(holdPause);
-        if (externalTrigger) {
-            setExternalLamp(false);
-        }
-        control_.SignalScanDone();
-        return;
-    }
-    const bool held = status.test(status_bits::kHold) || option.test(option_bits::kHoldOption);
-    if (held && !status.test(status_bits::kSingleScan)) {
-        std::this_thread::sleep_for(holdPause);
+// While held the worker redraws its last picture data (zoom and pan still
+// show) but never reads the buffers the interface may be changing.
+void ScopeWorker::passHeld(bool drawingSuspended) {
+    if (!drawingSuspended) {
         draw(false);
-        control_.SignalScanDone();
-        return;
+    } else if (control_.State().flags.option.test(option_bits::kExternalTrigger)) {
+        setExternalLamp(false);
     }
+}
 
-    const bool memoryMode = option.test(option_bits::kMemoryMode);
-    if (!memoryMode && !externalTrigger) {
+void ScopeWorker::scanStarting(const PassReport &report) {
+    if (!report.memoryMode && !report.externalTrigger) {
         setInternalLamp(true);
     }
-    const DisplayMode modeBefore = control_.flags.displayMode();
-    if (control_.AcquireScan(0) == kScanNoTrigger) {
-        std::this_thread::sleep_for(kTriggerPoll);
-        return; // no trigger yet: the pass ends without a signal
-    }
-    if (externalTrigger && !memoryMode) {
+}
+
+void ScopeWorker::scanFinished(const PassReport &report) {
+    if (report.externalTrigger && !report.memoryMode) {
         {
             const std::lock_guard lock(readoutsMutex_);
             readouts_.triggerTime = nowText();
         }
         setExternalLamp(true);
-    } else if (!externalTrigger) {
+    } else if (!report.externalTrigger) {
         setInternalLamp(false);
     }
-    status.clear(status_bits::kSingleScan);
-
     // A one-shot dark or reference scan is stored, not shown.
-    if (modeBefore != DisplayMode::DarkScan && modeBefore != DisplayMode::ReferenceScan) {
+    if (!report.oneShot) {
         draw(true);
         const GraphViewState view = graph_.viewState();
-        if (view.range.cursorLine >= 0 || control_.flags.displayMode() == DisplayMode::Irradiance ||
-            memoryMode) {
+        if (view.range.cursorLine >= 0 ||
+            control_.State().flags.displayMode() == DisplayMode::Irradiance || report.memoryMode) {
             sink_.textPanelDue();
         }
     }
-    if (externalTrigger) {
+    if (report.externalTrigger) {
         setExternalLamp(false);
     }
-    control_.SignalScanDone();
+}
+
+void ScopeWorker::workerStopping() {
+    setInternalLamp(false);
+    setExternalLamp(false);
 }
 
 QImage &ScopeWorker::freeImage(int width, int height) {
@@ -210,7 +145,7 @@ double ScopeWorker::positionOf(std::size_t index) const {
 void ScopeWorker::noteReadouts() {
     LiveReadouts next;
     next.valid = !snapshot_.values.empty();
-    next.mode = control_.flags.displayMode();
+    next.mode = control_.State().flags.displayMode();
     next.calibratedAxis = snapshot_.calibratedAxis;
     if (next.valid) {
         std::size_t best = 0;

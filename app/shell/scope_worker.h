@@ -1,10 +1,11 @@
-// The acquisition worker of the scope view: one thread that repeats the
-// scan-and-draw pass while the loop bit is set. It draws into pictures it
-// owns and hands each finished one to the interface through its sink; it
-// never touches a widget.
+// The acquisition worker of the scope view: the core's worker with the
+// drawing as its pass listener. It draws into pictures it owns and hands
+// each finished one to the interface through its sink; it never touches a
+// widget.
 #ifndef QUILLON_APP_SHELL_SCOPE_WORKER_H
 #define QUILLON_APP_SHELL_SCOPE_WORKER_H
 
+#include "datacontrol/acquisition_worker.h"
 #include "datacontrol/data_control.h"
 #include "shell/graph_renderer.h"
 #include "shell/graph_snapshot.h"
@@ -18,7 +19,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 
 namespace quillon {
 
@@ -47,7 +47,7 @@ struct LiveReadouts {
     std::uint64_t scans = 0;
 };
 
-class ScopeWorker {
+class ScopeWorker : private PassListener {
 public:
     ScopeWorker(DataControl &control, const CScopeGraph &graph, WorkerSink &sink);
     ~ScopeWorker();
@@ -56,22 +56,24 @@ public:
 
     // Sets the running and loop bits and starts the thread. Priority 1 runs
     // it at normal priority, anything else one step below.
-    void start(int prioritySetting);
+    void start(int prioritySetting) { worker_.start(prioritySetting); }
     // Hold, let the pass end, clear the loop bit, join, lift the hold.
-    void stop();
-    bool running() const { return thread_.joinable(); }
+    void stop() { worker_.stop(); }
+    bool running() const { return worker_.running(); }
 
     bool internalLamp() const { return internalLamp_.load(); }
     bool externalLamp() const { return externalLamp_.load(); }
     LiveReadouts readouts() const;
-    std::uint64_t passCount() const { return passes_.load(); }
+    std::uint64_t passCount() const { return worker_.passCount(); }
     std::uint64_t framesDrawn() const { return frames_.load(); }
 
-    std::chrono::milliseconds holdPause{50};
-
 private:
-    void loop(int prioritySetting);
-    void runPass();
+    // The passes, on the worker thread.
+    void passHeld(bool drawingSuspended) override;
+    void scanStarting(const PassReport &report) override;
+    void scanFinished(const PassReport &report) override;
+    void workerStopping() override;
+
     void draw(bool freshScan);
     QImage &freeImage(int width, int height);
     void noteReadouts();
@@ -82,7 +84,6 @@ private:
     DataControl &control_;
     const CScopeGraph &graph_;
     WorkerSink &sink_;
-    std::thread thread_;
 
     GraphRenderer renderer_;
     GraphSnapshot snapshot_;
@@ -93,10 +94,11 @@ private:
 
     std::atomic<bool> internalLamp_{false};
     std::atomic<bool> externalLamp_{false};
-    std::atomic<std::uint64_t> passes_{0};
     std::atomic<std::uint64_t> frames_{0};
     mutable std::mutex readoutsMutex_;
     LiveReadouts readouts_;
+    // Last: its thread calls the listener above and is joined first.
+    AcquisitionWorker worker_;
 };
 
 } // namespace quillon

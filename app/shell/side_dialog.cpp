@@ -50,21 +50,21 @@ CSideDialog::CSideDialog(QWidget *parent) : QFrame(parent) {
 void CSideDialog::refresh(const DataControl &control) {
     refreshing_ = true;
     channel_.clear();
-    for (std::size_t i = 0; i < control.channels.size(); ++i) {
+    for (std::size_t i = 0; i < control.State().channels.size(); ++i) {
         const QString serial =
-            QString::fromStdString(control.channels[i].unitFile.stem().string()).toUpper();
+            QString::fromStdString(control.State().channels[i].unitFile.stem().string()).toUpper();
         channel_.addItem(QString("#%1  %2").arg(i).arg(serial));
     }
-    channel_.setCurrentIndex(control.currentChannel);
-    channel_.setEnabled(control.channels.size() > 1 && !control.NoDeviceMode());
-    xUnit_.setCurrentIndex(static_cast<int>(control.flags.xUnit()));
+    channel_.setCurrentIndex(control.State().currentChannel);
+    channel_.setEnabled(control.State().channels.size() > 1 && !control.State().NoDeviceMode());
+    xUnit_.setCurrentIndex(static_cast<int>(control.State().flags.xUnit()));
     unit_.setText(QString("S/N %1  ·  %2")
-                      .arg(QString::fromStdString(control.settings.modelName),
-                           sensorName(control.geometry.boardType)));
+                      .arg(QString::fromStdString(control.State().settings.modelName),
+                           sensorName(control.State().geometry.boardType)));
     range_.setText(QString("%1 – %2 nm  ·  %3 pixels")
-                       .arg(control.acquisition.calStartWavelength)
-                       .arg(control.acquisition.calEndWavelength)
-                       .arg(control.geometry.activePixels));
+                       .arg(control.State().acquisition.calStartWavelength)
+                       .arg(control.State().acquisition.calEndWavelength)
+                       .arg(control.State().geometry.activePixels));
     refreshing_ = false;
 }
 

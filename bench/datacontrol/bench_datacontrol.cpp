@@ -71,15 +71,15 @@ struct Setup {
         control = std::make_unique<DataControl>(prompter);
         int started = 0;
         for (int attempt = 0; attempt < 3 && started == 0; ++attempt) {
-            started = control->StartUp();
+            started = toCode(control->StartUp());
         }
-        if (started != 1 || control->FinishStartUp() != 1 || control->TakeDarkScan() != 1 ||
-            !sim("set 0 source halogen") || control->TakeReferenceScan() != 1 ||
-            !sim("set 0 sample nd 50")) {
+        if (started != 1 || toCode(control->FinishStartUp()) != 1 ||
+            toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source halogen") ||
+            toCode(control->TakeReferenceScan()) != 1 || !sim("set 0 sample nd 50")) {
             return;
         }
         control->SetDisplayMode(quillon::DisplayMode::TransRefl);
-        if (control->AcquireScan() != 1) {
+        if (control->AcquireScan() != quillon::ScanOutcome::Scanned) {
             return;
         }
         frame = lastRawFrame();
@@ -95,8 +95,8 @@ struct Setup {
 
     // The frame as read: take it again from the unit, before corrections.
     std::vector<std::int32_t> lastRawFrame() {
-        std::vector<std::int32_t> raw(control->geometry.totalPixels);
-        ovReadDataEx(raw.data(), control->currentChannel);
+        std::vector<std::int32_t> raw(control->State().geometry.totalPixels);
+        ovReadDataEx(raw.data(), control->State().currentChannel);
         return raw;
     }
 };
@@ -107,9 +107,7 @@ Setup &setup() {
 }
 
 void processOnce(DataControl &dc, const std::vector<std::int32_t> &frame) {
-    std::copy(frame.begin(), frame.end(), dc.buffers.rawFrame.begin());
-    dc.CorrectRawFrame();
-    dc.ProcessSpectrum(0);
+    dc.Pipeline().ProcessRawFrame(frame);
 }
 
 void BM_ProcessScan(benchmark::State &state) {
@@ -123,12 +121,12 @@ void BM_ProcessScan(benchmark::State &state) {
     const long long before = bench::heapAllocations();
     for (auto _ : state) {
         processOnce(dc, s.frame);
-        benchmark::DoNotOptimize(dc.buffers.gridResult.data());
+        benchmark::DoNotOptimize(dc.State().buffers.gridResult.data());
     }
     state.counters["allocs/scan"] =
         benchmark::Counter(static_cast<double>(bench::heapAllocations() - before) /
                            static_cast<double>(state.iterations()));
-    state.counters["grid points"] = static_cast<double>(dc.grid.count);
+    state.counters["grid points"] = static_cast<double>(dc.State().grid.count);
 }
 BENCHMARK(BM_ProcessScan)->Unit(benchmark::kMicrosecond);
 
@@ -138,7 +136,7 @@ void BM_ReadFrame(benchmark::State &state) {
         state.SkipWithError("simulated unit not ready");
         return;
     }
-    std::vector<std::int32_t> raw(s.control->geometry.totalPixels);
+    std::vector<std::int32_t> raw(s.control->State().geometry.totalPixels);
     for (auto _ : state) {
         benchmark::DoNotOptimize(ovReadDataEx(raw.data(), 0));
     }
@@ -153,7 +151,7 @@ void BM_AcquireScan(benchmark::State &state) {
     }
     DataControl &dc = *s.control;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(dc.AcquireScan(0));
+        benchmark::DoNotOptimize(dc.AcquireScan());
     }
 }
 BENCHMARK(BM_AcquireScan)->Unit(benchmark::kMicrosecond);
@@ -175,29 +173,32 @@ bool dumpScan(const std::string &path) {
     }
     DataControl &dc = *s.control;
     processOnce(dc, s.frame); // settles the dark adjustment
-    const std::vector<float> dark = dc.buffers.dark;
+    const std::vector<float> dark = dc.State().buffers.dark;
     processOnce(dc, s.frame);
     std::ofstream out(path);
     out.precision(9);
-    out << "{\n\"activePixels\": " << dc.geometry.activePixels
-        << ",\n\"firstActive\": " << dc.geometry.firstActivePixel
-        << ",\n\"obStart\": " << dc.geometry.obStart << ",\n\"obCount\": " << dc.geometry.obCount
-        << ",\n\"fftLength\": " << dc.geometry.fftLength
-        << ",\n\"fftPercent\": " << dc.acquisition.smoothingPercent
-        << ",\n\"binning\": " << dc.acquisition.binningAverage
-        << ",\n\"threshold\": " << dc.signalThreshold << ",\n\"refMax\": " << dc.settings.refMax
-        << ",\n\"maxT\": " << dc.display.trMax << ",\n\"minT\": " << dc.display.trMin << ",\n";
-    writeArray(out, "badPixels", dc.badPixels);
+    out << "{\n\"activePixels\": " << dc.State().geometry.activePixels
+        << ",\n\"firstActive\": " << dc.State().geometry.firstActivePixel
+        << ",\n\"obStart\": " << dc.State().geometry.obStart
+        << ",\n\"obCount\": " << dc.State().geometry.obCount
+        << ",\n\"fftLength\": " << dc.State().geometry.fftLength
+        << ",\n\"fftPercent\": " << dc.State().acquisition.smoothingPercent
+        << ",\n\"binning\": " << dc.State().acquisition.binningAverage
+        << ",\n\"threshold\": " << dc.State().signalThreshold
+        << ",\n\"refMax\": " << dc.State().settings.refMax
+        << ",\n\"maxT\": " << dc.State().display.trMax
+        << ",\n\"minT\": " << dc.State().display.trMin << ",\n";
+    writeArray(out, "badPixels", dc.State().badPixels);
     out << ",\n";
     writeArray(out, "frame", s.frame);
     out << ",\n";
     writeArray(out, "dark", dark);
     out << ",\n";
-    writeArray(out, "gridIndex", dc.buffers.gridIndex);
+    writeArray(out, "gridIndex", dc.State().buffers.gridIndex);
     out << ",\n";
-    writeArray(out, "gridReferenceMinusDark", dc.buffers.gridReferenceMinusDark);
+    writeArray(out, "gridReferenceMinusDark", dc.State().buffers.gridReferenceMinusDark);
     out << ",\n";
-    writeArray(out, "result", dc.buffers.gridResult);
+    writeArray(out, "result", dc.State().buffers.gridResult);
     out << "\n}\n";
     return static_cast<bool>(out);
 }

@@ -107,7 +107,7 @@ void scanAndDraw(benchmark::State &state, const char *timing) {
     DataControl &dc = frame.dataControl();
     waitForFirstFrame(frame, 5000);
     // 1 ms integration (hundredths of a millisecond on this sensor).
-    dc.ChangeAcquisition([](DataControl &d) { d.limits.current = 100; }, 0);
+    (void)dc.SetIntegrationTime(100);
     QTest::qWait(500);
     for (auto _ : state) {
         ScopeWorker &worker = frame.scopeView().worker();
@@ -123,7 +123,7 @@ void scanAndDraw(benchmark::State &state, const char *timing) {
             static_cast<double>(frame.scopeView().framesPresented() - shown) / seconds;
         state.counters["loop_late_ms_max"] = lateness;
     }
-    state.counters["integration_ms"] = dc.limits.current / 100.0;
+    state.counters["integration_ms"] = dc.State().limits.current / 100.0;
 }
 
 // A TCD1304 unit answering at full speed, 1 ms integration.
@@ -172,7 +172,7 @@ void BM_ResidentMemoryOverLongRun(benchmark::State &state) {
     for (auto _ : state) {
         Session session(tcdBench("fast"));
         CMainFrame &frame = session.start();
-        frame.dataControl().ChangeAcquisition([](DataControl &d) { d.limits.current = 100; }, 0);
+        (void)frame.dataControl().SetIntegrationTime(100);
         QTest::qWait(5000);
         const double before = residentMegabytes();
         const std::uint64_t passes = frame.scopeView().worker().framesDrawn();

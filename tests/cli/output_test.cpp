@@ -1,7 +1,5 @@
 // Scan tables, number and JSON texts, EEPROM texts made ready for a unit,
-// the simulator's unit list, and the checks `set` makes before it changes
-// anything.
-#include "cli/setting_keys.h"
+// and the simulator's unit list.
 #include "cli/steps.h"
 #include "cli/table_output.h"
 #include "platform/scripted_prompter.h"
@@ -156,87 +154,6 @@ TEST(SimList, PluggedSlotsInListOrder) {
                                       "slot 7: G9212, fast"),
               (std::vector<int>{0, 7}));
     EXPECT_TRUE(pluggedSlotsFromSimList("no units").empty());
-}
-
-// `set` against a configured-looking DataControl: the refusals change
-// nothing; values that need no unit are stored.
-class SetChecks : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dc.limits = {35, 1, 65535};
-        dc.acquisition.calStartWavelength = 345;
-        dc.acquisition.calEndWavelength = 1030;
-        dc.display.wavelengthStart = 345.0f;
-        dc.display.wavelengthEnd = 1030.0f;
-        dc.display.wavelengthStep = 1.0f;
-        dc.display.trMin = -10.0f;
-        dc.display.trMax = 110.0f;
-        dc.display.absMin = -1.0f;
-        dc.display.absMax = 3.0f;
-        dc.display.irrMax = 3.0f;
-    }
-
-    std::string apply(std::vector<std::string> texts) {
-        std::vector<Assignment> assignments;
-        for (const auto &text : texts) {
-            std::string error;
-            const auto a = parseAssignment(text, error);
-            EXPECT_TRUE(a) << error;
-            if (a) {
-                assignments.push_back(*a);
-            }
-        }
-        warnings.clear();
-        return applyAssignments(dc, assignments, warnings);
-    }
-
-    ScriptedPrompter prompter;
-    DataControl dc{prompter};
-    std::vector<std::string> warnings;
-};
-
-TEST_F(SetChecks, RefusalsNameTheLimitAndChangeNothing) {
-    EXPECT_EQ(apply({"TimeAV=9", "IntTime=70000"}),
-              "IntTime of this unit must lie from 1 to 65535, not 70000");
-    EXPECT_EQ(apply({"StartWL=300"}),
-              "the wavelength grid must lie inside the calibrated range 345 to 1030 nm");
-    EXPECT_EQ(apply({"StartWL=500", "EndWL=515"}),
-              "EndWL must lie more than 20 nm above StartWL (StartWL 500, EndWL 515)");
-    EXPECT_EQ(apply({"MinT=120"}), "MinT must lie below MaxT (120 is not below 110)");
-    EXPECT_EQ(apply({"MaxA=-2"}), "MinA must lie below MaxA (-1 is not below -2)");
-    EXPECT_EQ(dc.acquisition.timeAverage, 1);
-    EXPECT_EQ(dc.limits.current, 35);
-    EXPECT_FLOAT_EQ(dc.display.wavelengthStart, 345.0f);
-    EXPECT_FLOAT_EQ(dc.display.trMin, -10.0f);
-    EXPECT_TRUE(prompter.shown().empty());
-}
-
-TEST_F(SetChecks, PairsAreCheckedTogetherAndStored) {
-    // Each alone would cross the other limit; together they are a range.
-    EXPECT_EQ(apply({"MinT=150", "MaxT=200", "FFT=20", "mode=absorbance", "base=wavelength"}), "");
-    EXPECT_FLOAT_EQ(dc.display.trMin, 150.0f);
-    EXPECT_FLOAT_EQ(dc.display.trMax, 200.0f);
-    EXPECT_EQ(dc.acquisition.smoothingPercent, 20);
-    EXPECT_TRUE(dc.flags.status.test(status_bits::kSmoothingOn));
-    EXPECT_EQ(dc.flags.displayMode(), DisplayMode::Absorbance);
-    EXPECT_EQ(dc.flags.xUnit(), XUnit::Wavelength);
-    EXPECT_TRUE(warnings.empty());
-
-    EXPECT_EQ(apply({"FFT=0", "MinA=0"}), "");
-    EXPECT_FALSE(dc.flags.status.test(status_bits::kSmoothingOn));
-    EXPECT_EQ(warnings, std::vector<std::string>{
-                            "MinA=0 holds for this run only: the settings file reads a stored 0 "
-                            "as the default -1"});
-}
-
-TEST_F(SetChecks, ShowGivesBackWhatWasSet) {
-    ASSERT_EQ(apply({"Title=Batch 7", "axis=wavenumber", "RefMax=95.5"}), "");
-    const auto show = [&](const char *name) { return findSettingKey(name)->show(dc); };
-    EXPECT_EQ(show("Title"), "Batch 7");
-    EXPECT_EQ(show("axis"), "wavenumber");
-    EXPECT_EQ(show("RefMax"), "95.5");
-    EXPECT_EQ(show("IntTime"), "35");
-    EXPECT_EQ(show("mode"), "scope");
 }
 
 } // namespace

@@ -26,7 +26,7 @@ protected:
             writeMainSettings(settings);
         }
         EXPECT_EQ(startUp(), 1);
-        EXPECT_EQ(control->FinishStartUp(), 1);
+        EXPECT_EQ(toCode(control->FinishStartUp()), 1);
         return *control;
     }
 
@@ -50,47 +50,47 @@ const std::vector<std::string> kIlxPoints{"4047;170",  "4358;259",  "5461;577",
 
 TEST_F(Acquisition, TwoPointCalibrationIsALine) {
     DataControl &dc = start(eepromWithPoints("ILX511", {"4000;100", "5000;1100"}));
-    EXPECT_EQ(dc.calibrationPolynomialOrder, 1);
-    EXPECT_NEAR(dc.geometry.wavelengthOfPixel[0], 390.0f, 1e-3f);
-    EXPECT_NEAR(dc.geometry.wavelengthOfPixel[1], 0.1f, 1e-6f);
-    EXPECT_EQ(dc.acquisition.calStartWavelength, 391);
-    EXPECT_EQ(dc.acquisition.calEndWavelength, 594);
-    ASSERT_EQ(dc.buffers.wavelengthTable.size(), 2048u);
-    EXPECT_NEAR(dc.buffers.wavelengthTable[0], 390.1f, 1e-3f);
-    EXPECT_NEAR(dc.buffers.wavelengthTable[2047], 594.8f, 1e-3f);
+    EXPECT_EQ(dc.State().calibrationPolynomialOrder, 1);
+    EXPECT_NEAR(dc.State().geometry.wavelengthOfPixel[0], 390.0f, 1e-3f);
+    EXPECT_NEAR(dc.State().geometry.wavelengthOfPixel[1], 0.1f, 1e-6f);
+    EXPECT_EQ(dc.State().acquisition.calStartWavelength, 391);
+    EXPECT_EQ(dc.State().acquisition.calEndWavelength, 594);
+    ASSERT_EQ(dc.State().buffers.wavelengthTable.size(), 2048u);
+    EXPECT_NEAR(dc.State().buffers.wavelengthTable[0], 390.1f, 1e-3f);
+    EXPECT_NEAR(dc.State().buffers.wavelengthTable[2047], 594.8f, 1e-3f);
     // The default grid is the calibrated range in 1 nm steps.
-    EXPECT_EQ(dc.grid.count, 204);
-    EXPECT_FLOAT_EQ(dc.display.wavelengthStart, 391.0f);
-    EXPECT_FLOAT_EQ(dc.display.wavelengthEnd, 594.0f);
-    EXPECT_DOUBLE_EQ(dc.grid.dispersion, 0.0); // 203 nm over 2048 pixels, one decimal
+    EXPECT_EQ(dc.State().grid.count, 204);
+    EXPECT_FLOAT_EQ(dc.State().display.wavelengthStart, 391.0f);
+    EXPECT_FLOAT_EQ(dc.State().display.wavelengthEnd, 594.0f);
+    EXPECT_DOUBLE_EQ(dc.State().grid.dispersion, 0.0); // 203 nm over 2048 pixels, one decimal
     // 450 nm lies at pixel 600, index 599.
-    EXPECT_EQ(dc.buffers.gridIndex[59], 599);
+    EXPECT_EQ(dc.State().buffers.gridIndex[59], 599);
 }
 
 TEST_F(Acquisition, RequestedGridInsideTheCalibration) {
     DataControl &dc = start(eepromWithPoints("ILX511", {"4000;100", "5000;1100"}), {},
                             "StartWL=450\nEndWL=460.5\nIntervalWL=2\n");
-    EXPECT_EQ(dc.grid.count, 6);
-    EXPECT_FLOAT_EQ(dc.display.wavelengthEnd, 460.0f);
-    ASSERT_EQ(dc.buffers.gridResult.size(), 6u);
+    EXPECT_EQ(dc.State().grid.count, 6);
+    EXPECT_FLOAT_EQ(dc.State().display.wavelengthEnd, 460.0f);
+    ASSERT_EQ(dc.State().buffers.gridResult.size(), 6u);
     const std::vector<std::int32_t> pixels{599, 619, 639, 659, 679, 699};
-    EXPECT_EQ(dc.buffers.gridIndex, pixels);
+    EXPECT_EQ(dc.State().buffers.gridIndex, pixels);
 }
 
 TEST_F(Acquisition, CustomCalibrationSetsAndTheirFailures) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
-    EXPECT_EQ(dc.calibrationPolynomialOrder, 3);
-    const float before = dc.geometry.wavelengthOfPixel[0];
+    EXPECT_EQ(dc.State().calibrationPolynomialOrder, 3);
+    const float before = dc.State().geometry.wavelengthOfPixel[0];
 
     auto useSet = [&](int number, const std::string &section) {
         writeMainSettings("CalNo=" + std::to_string(number) + "\n" + section);
-        dc.settings.calNo = number;
-        return dc.ReadCalData();
+        dc.StateForTests().settings.calNo = number;
+        return toCode(dc.Axis().ReadCalData());
     };
     EXPECT_EQ(useSet(2, "[Cal 2]\nPointCount=3\nData 1=4047;100\nData 2=5461;600\n"
                         "Data 3=6965;1100\n"),
               1);
-    EXPECT_EQ(dc.calibrationPolynomialOrder, 2);
+    EXPECT_EQ(dc.State().calibrationPolynomialOrder, 2);
     EXPECT_EQ(useSet(3, ""), -1); // missing section: no points
     EXPECT_EQ(useSet(4, "[Cal 4]\nPointCount=3\nData 1=4000;500\nData 2=5000;500\n"
                         "Data 3=6000;500\n"),
@@ -103,14 +103,14 @@ TEST_F(Acquisition, CustomCalibrationSetsAndTheirFailures) {
               (std::vector<std::string>{"Too few calibration data. It should be more than 1.",
                                         "Bad calibration data. ", "Bad calibration data. "}));
     // A rejected list leaves the last good calibration in place.
-    EXPECT_EQ(dc.calibrationPolynomialOrder, 2);
-    EXPECT_NE(dc.geometry.wavelengthOfPixel[0], before);
+    EXPECT_EQ(dc.State().calibrationPolynomialOrder, 2);
+    EXPECT_NE(dc.State().geometry.wavelengthOfPixel[0], before);
 }
 
 TEST_F(Acquisition, BadFactoryCalibrationStopsTheStart) {
     loadBench({{0, eepromWithPoints("ILX511", {"4000;100", "4000;100"})}});
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->FinishStartUp(), -1);
+    EXPECT_EQ(toCode(control->FinishStartUp()), -1);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>{"Bad calibration data. "});
 }
@@ -120,36 +120,39 @@ TEST_F(Acquisition, BadFactoryCalibrationStopsTheStart) {
 TEST_F(Acquisition, NeutralDensityFilterShowsItsTransmissionAndAbsorbance) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints), {"Source=dark"},
                             "TimeAV=8\nInitSet=" + std::to_string(9 << 16) + "\n");
-    ASSERT_TRUE(dc.flags.option.test(option_bits::kWavelengthBase));
-    ASSERT_EQ(dc.TakeDarkScan(), 1);
+    ASSERT_TRUE(dc.State().flags.option.test(option_bits::kWavelengthBase));
+    ASSERT_EQ(toCode(dc.TakeDarkScan()), 1);
     simCommand("set 0 source halogen");
-    ASSERT_EQ(dc.TakeReferenceScan(), 1);
-    EXPECT_TRUE(dc.flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady));
-    EXPECT_EQ(dc.flags.displayMode(), DisplayMode::Scope);
+    ASSERT_EQ(toCode(dc.TakeReferenceScan()), 1);
+    EXPECT_TRUE(
+        dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady));
+    EXPECT_EQ(dc.State().flags.displayMode(), DisplayMode::Scope);
     simCommand("set 0 sample nd 25");
 
     dc.SetDisplayMode(DisplayMode::TransRefl);
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    const std::vector<float> transmission = dc.buffers.gridResult;
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const std::vector<float> transmission = dc.State().buffers.gridResult;
     dc.SetDisplayMode(DisplayMode::Absorbance);
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    const std::vector<float> absorbance = dc.buffers.gridResult;
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const std::vector<float> absorbance = dc.State().buffers.gridResult;
 
-    const float strongest = *std::max_element(dc.buffers.gridReferenceMinusDark.begin(),
-                                              dc.buffers.gridReferenceMinusDark.end());
+    const float strongest = *std::max_element(dc.State().buffers.gridReferenceMinusDark.begin(),
+                                              dc.State().buffers.gridReferenceMinusDark.end());
     int withSignal = 0;
     for (std::size_t i = 0; i < transmission.size(); ++i) {
-        if (dc.buffers.gridReferenceMinusDark[i] < 0.1f * strongest) {
+        if (dc.State().buffers.gridReferenceMinusDark[i] < 0.1f * strongest) {
             continue;
         }
         ++withSignal;
-        EXPECT_NEAR(transmission[i], 25.0f, 1.0f) << "at " << dc.grid.start + i * dc.grid.interval;
-        EXPECT_NEAR(absorbance[i], 0.602f, 0.02f) << "at " << dc.grid.start + i * dc.grid.interval;
+        EXPECT_NEAR(transmission[i], 25.0f, 1.0f)
+            << "at " << dc.State().grid.start + i * dc.State().grid.interval;
+        EXPECT_NEAR(absorbance[i], 0.602f, 0.02f)
+            << "at " << dc.State().grid.start + i * dc.State().grid.interval;
     }
     EXPECT_GT(withSignal, 300);
     // Where the reference has no signal the display shows 0, not noise ratios.
     for (std::size_t i = 0; i < transmission.size(); ++i) {
-        if (dc.buffers.gridReferenceMinusDark[i] < dc.signalThreshold) {
+        if (dc.State().buffers.gridReferenceMinusDark[i] < dc.State().signalThreshold) {
             EXPECT_FLOAT_EQ(transmission[i], 0.0f);
         }
     }
@@ -157,14 +160,14 @@ TEST_F(Acquisition, NeutralDensityFilterShowsItsTransmissionAndAbsorbance) {
 
 TEST_F(Acquisition, PixelBaseRatiosAndTheDarkNoise) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints), {"Source=dark"});
-    ASSERT_EQ(dc.TakeDarkScan(), 1);
-    EXPECT_GT(dc.darkCondition.noiseEstimate, 0.0f);
-    EXPECT_GT(dc.scanParameters.darkOb, 0.0f); // the unit's bias under the OB pixels
+    ASSERT_EQ(toCode(dc.TakeDarkScan()), 1);
+    EXPECT_GT(dc.State().darkCondition.noiseEstimate, 0.0f);
+    EXPECT_GT(dc.State().scanParameters.darkOb, 0.0f); // the unit's bias under the OB pixels
     simCommand("set 0 source halogen");
-    ASSERT_EQ(dc.TakeReferenceScan(), 1);
+    ASSERT_EQ(toCode(dc.TakeReferenceScan()), 1);
     simCommand("set 0 sample nd 50");
     dc.SetDisplayMode(DisplayMode::TransRefl);
-    ASSERT_EQ(dc.AcquireScan(), 1);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
     const ScanResult result = dc.CurrentResult();
     ASSERT_FALSE(result.wavelengthBase);
     ASSERT_EQ(result.values.size(), 2048u);
@@ -176,7 +179,7 @@ TEST_F(Acquisition, PixelBaseRatiosAndTheDarkNoise) {
 
     // Irradiance needs the photometry's calibration: no values until then.
     dc.SetDisplayMode(DisplayMode::Irradiance);
-    ASSERT_EQ(dc.AcquireScan(), 1);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
     const ScanResult irradiance = dc.CurrentResult();
     EXPECT_TRUE(std::all_of(irradiance.values.begin(), irradiance.values.end(),
                             [](float v) { return v == 0.0f; }));
@@ -207,9 +210,9 @@ TEST_F(Acquisition, MercuryArgonLinesWhereTheTableSays) {
     constexpr double kCalibrationError = 1.0; // the unit's WavelengthError
     DataControl &dc =
         start(eepromWithPoints("ILX511", kIlxPoints), {"Source=hgar", "WavelengthError=1.0"});
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    const std::vector<float> spectrum(dc.buffers.spectrum.begin(),
-                                      dc.buffers.spectrum.begin() + 2048);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const std::vector<float> spectrum(dc.State().buffers.spectrum.begin(),
+                                      dc.State().buffers.spectrum.begin() + 2048);
     const std::vector<Line> lines = hgArLines();
     ASSERT_GT(lines.size(), 40u);
     int checked = 0;
@@ -222,7 +225,7 @@ TEST_F(Acquisition, MercuryArgonLinesWhereTheTableSays) {
             continue;
         }
         // The brightest pixel within the calibration error of the line.
-        const auto &table = dc.buffers.wavelengthTable;
+        const auto &table = dc.State().buffers.wavelengthTable;
         std::size_t best = 0;
         for (std::size_t p = 1; p + 1 < table.size(); ++p) {
             if (std::abs(table[p] - line.wavelength) <= kCalibrationError + 1.0 &&
@@ -235,8 +238,8 @@ TEST_F(Acquisition, MercuryArgonLinesWhereTheTableSays) {
         ASSERT_GT(centre, left) << line.wavelength << " is not a peak";
         ASSERT_GE(centre, right) << line.wavelength << " is not a peak";
         const double shift = 0.5 * (left - right) / (left - 2 * centre + right);
-        const double peak = EvalPolynomial(dc.geometry.wavelengthOfPixel,
-                                           dc.calibrationPolynomialOrder, best + 1 + shift);
+        const double peak = EvalPolynomial(dc.State().geometry.wavelengthOfPixel,
+                                           dc.State().calibrationPolynomialOrder, best + 1 + shift);
         EXPECT_NEAR(peak, line.wavelength, kCalibrationError + 0.2);
         ++checked;
     }
@@ -246,82 +249,85 @@ TEST_F(Acquisition, MercuryArgonLinesWhereTheTableSays) {
 TEST_F(Acquisition, OneShotScansRestoreTheWordsAndKeepTheirReadyBit) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
     dc.SetDisplayMode(DisplayMode::Absorbance);
-    dc.flags.option.set(option_bits::kShowDarkLine);
-    ASSERT_EQ(dc.TakeDarkScan(), 1);
-    EXPECT_EQ(dc.flags.displayMode(), DisplayMode::Absorbance);
-    EXPECT_TRUE(dc.flags.option.test(option_bits::kShowDarkLine));
-    EXPECT_TRUE(dc.flags.status.test(status_bits::kDarkReady));
-    EXPECT_FALSE(dc.flags.status.test(status_bits::kHold));
+    dc.StateForTests().flags.option.set(option_bits::kShowDarkLine);
+    ASSERT_EQ(toCode(dc.TakeDarkScan()), 1);
+    EXPECT_EQ(dc.State().flags.displayMode(), DisplayMode::Absorbance);
+    EXPECT_TRUE(dc.State().flags.option.test(option_bits::kShowDarkLine));
+    EXPECT_TRUE(dc.State().flags.status.test(status_bits::kDarkReady));
+    EXPECT_FALSE(dc.State().flags.status.test(status_bits::kHold));
 
     // Optical black as the dark source: a flat dark at the OB level.
-    dc.flags.setDarkSource(DarkSource::OpticalBlack);
-    ASSERT_EQ(dc.TakeDarkScan(), 1);
-    EXPECT_GT(dc.scanParameters.darkOb, 0.0f);
-    EXPECT_TRUE(std::all_of(dc.buffers.dark.begin(), dc.buffers.dark.end(),
-                            [&](float v) { return v == dc.scanParameters.darkOb; }));
+    dc.StateForTests().flags.setDarkSource(DarkSource::OpticalBlack);
+    ASSERT_EQ(toCode(dc.TakeDarkScan()), 1);
+    EXPECT_GT(dc.State().scanParameters.darkOb, 0.0f);
+    EXPECT_TRUE(std::all_of(dc.State().buffers.dark.begin(), dc.State().buffers.dark.end(),
+                            [&](float v) { return v == dc.State().scanParameters.darkOb; }));
 
     // A dark file is never overwritten by a scan; a pending request is not doubled.
-    dc.flags.setDarkSource(DarkSource::File);
-    EXPECT_EQ(dc.TakeDarkScan(), 0);
+    dc.StateForTests().flags.setDarkSource(DarkSource::File);
+    EXPECT_EQ(toCode(dc.TakeDarkScan()), 0);
     EXPECT_EQ(dc.RequestReferenceScan(), 1);
     EXPECT_EQ(dc.RequestReferenceScan(), 0);
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    EXPECT_EQ(dc.flags.displayMode(), DisplayMode::Absorbance);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_EQ(dc.State().flags.displayMode(), DisplayMode::Absorbance);
 }
 
 TEST_F(Acquisition, ModeCycleAndAxisChoices) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
-    ASSERT_EQ(dc.settings.initPane & 8u, 0u); // no irradiance calibration here
+    ASSERT_EQ(dc.State().settings.initPane & 8u, 0u); // no irradiance calibration here
     EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::TransRefl);
     EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Absorbance);
     EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Scope);
-    dc.settings.initPane |= 8u;
+    dc.StateForTests().settings.initPane |= 8u;
     dc.SetDisplayMode(DisplayMode::Absorbance);
     EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Irradiance);
     EXPECT_EQ(dc.CycleDisplayMode(), DisplayMode::Scope);
 
     dc.SetXUnit(XUnit::Pixel);
     dc.SetWavelengthBase(true); // the grid has no pixel axis: wavelength it is
-    EXPECT_EQ(dc.flags.xUnit(), XUnit::Wavelength);
+    EXPECT_EQ(dc.State().flags.xUnit(), XUnit::Wavelength);
     dc.SetXUnit(XUnit::Wavenumber);
-    EXPECT_TRUE(dc.flags.option.test(option_bits::kWavelengthBase));
-    ASSERT_EQ(dc.AcquireScan(), 1);
+    EXPECT_TRUE(dc.State().flags.option.test(option_bits::kWavelengthBase));
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
     const ScanResult scope = dc.CurrentResult();
     EXPECT_TRUE(scope.wavelengthBase);
-    EXPECT_EQ(scope.values.size(), static_cast<std::size_t>(dc.grid.count));
-    EXPECT_FLOAT_EQ(scope.values[10],
-                    dc.buffers.spectrum[static_cast<std::size_t>(dc.buffers.gridIndex[10])]);
+    EXPECT_EQ(scope.values.size(), static_cast<std::size_t>(dc.State().grid.count));
+    EXPECT_FLOAT_EQ(
+        scope.values[10],
+        dc.State().buffers.spectrum[static_cast<std::size_t>(dc.State().buffers.gridIndex[10])]);
     dc.SetXUnit(XUnit::Pixel);
-    EXPECT_FALSE(dc.flags.option.test(option_bits::kWavelengthBase));
+    EXPECT_FALSE(dc.State().flags.option.test(option_bits::kWavelengthBase));
     EXPECT_FALSE(dc.CurrentResult().wavelengthBase);
 }
 
 TEST_F(Acquisition, TimeAverageAndConverterResolutionScaleAlike) {
     DataControl &dc =
         start(eepromWithPoints("ILX511", kIlxPoints), {"ReadNoise=0"}, "ConvBit=12\nTimeAV=4\n");
-    EXPECT_EQ(dc.display.countMax, 4095);
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    const float averagedOb = dc.scanParameters.currentOb;
-    const float averagedPixel = dc.buffers.spectrum[700];
-    dc.acquisition.timeAverage = 1;
-    ASSERT_EQ(dc.AcquireScan(), 1);
+    EXPECT_EQ(dc.State().display.countMax, 4095);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const float averagedOb = dc.State().scanParameters.currentOb;
+    const float averagedPixel = dc.State().buffers.spectrum[700];
+    dc.StateForTests().acquisition.timeAverage = 1;
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
     // Both paths give counts of the 12-bit converter, OB level included.
-    EXPECT_NEAR(dc.scanParameters.currentOb, averagedOb, 2.0f);
-    EXPECT_NEAR(dc.buffers.spectrum[700], averagedPixel, 0.03f * averagedPixel);
-    EXPECT_LE(*std::max_element(dc.buffers.rawFrame.begin(), dc.buffers.rawFrame.end()), 4095);
+    EXPECT_NEAR(dc.State().scanParameters.currentOb, averagedOb, 2.0f);
+    EXPECT_NEAR(dc.State().buffers.spectrum[700], averagedPixel, 0.03f * averagedPixel);
+    EXPECT_LE(
+        *std::max_element(dc.State().buffers.rawFrame.begin(), dc.State().buffers.rawFrame.end()),
+        4095);
 }
 
 TEST_F(Acquisition, SmoothingAndBinningRunOnTheScan) {
     DataControl &dc =
         start(eepromWithPoints("ILX511", kIlxPoints), {"Seed=5"}, "FFT=50\nBinningAV=2\n");
-    ASSERT_TRUE(dc.flags.status.test(status_bits::kSmoothingOn));
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    const std::vector<float> smoothed(dc.buffers.spectrum.begin(),
-                                      dc.buffers.spectrum.begin() + 2048);
+    ASSERT_TRUE(dc.State().flags.status.test(status_bits::kSmoothingOn));
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const std::vector<float> smoothed(dc.State().buffers.spectrum.begin(),
+                                      dc.State().buffers.spectrum.begin() + 2048);
     // The same frame processed by the kernels directly.
     std::vector<float> expected(2048);
     for (std::size_t i = 0; i < 2048; ++i) {
-        expected[i] = static_cast<float>(dc.buffers.rawFrame[32 + i]); // first active: 32
+        expected[i] = static_cast<float>(dc.State().buffers.rawFrame[32 + i]); // first active: 32
     }
     std::vector<float> padded = expected;
     padded.resize(2048);
@@ -342,72 +348,76 @@ TEST_F(Acquisition, MemoryPlaybackWrapsAndCarriesTheTexts) {
         stored.sampleName = "S" + std::to_string(item);
         stored.captureTime = "01/02/2024  10:00:0" + std::to_string(item);
         stored.counts.assign(item == 2 ? 10 : 2048, item * 100); // item 2 is short
-        dc.memory.items.push_back(stored);
+        dc.StateForTests().memory.items.push_back(stored);
     }
-    dc.flags.option.set(option_bits::kMemoryMode);
-    dc.memory.current = 3;
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    EXPECT_EQ(dc.memory.current, 1);
-    EXPECT_FLOAT_EQ(dc.buffers.spectrum[2047], 100.0f);
-    EXPECT_EQ(dc.settings.title, "P1");
-    EXPECT_EQ(dc.commentText, "01/02/2024  10:00:01");
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    EXPECT_FLOAT_EQ(dc.buffers.spectrum[9], 200.0f);
-    EXPECT_FLOAT_EQ(dc.buffers.spectrum[10], 0.0f);
-    dc.flags.option.set(option_bits::kPlaybackBackwards);
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    EXPECT_EQ(dc.memory.current, 3);
-    EXPECT_EQ(dc.settings.subTitle, "S3");
+    dc.StateForTests().flags.option.set(option_bits::kMemoryMode);
+    dc.StateForTests().memory.current = 3;
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_EQ(dc.State().memory.current, 1);
+    EXPECT_FLOAT_EQ(dc.State().buffers.spectrum[2047], 100.0f);
+    EXPECT_EQ(dc.State().settings.title, "P1");
+    EXPECT_EQ(dc.State().commentText, "01/02/2024  10:00:01");
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_FLOAT_EQ(dc.State().buffers.spectrum[9], 200.0f);
+    EXPECT_FLOAT_EQ(dc.State().buffers.spectrum[10], 0.0f);
+    dc.StateForTests().flags.option.set(option_bits::kPlaybackBackwards);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_EQ(dc.State().memory.current, 3);
+    EXPECT_EQ(dc.State().settings.subTitle, "S3");
 }
 
 TEST_F(Acquisition, SwapConfigurationTwiceGivesBackTheFirst) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
-    std::fill(dc.buffers.dark.begin(), dc.buffers.dark.end(), 11.0f);
-    std::fill(dc.buffers.reference.begin(), dc.buffers.reference.end(), 22.0f);
-    dc.limits.current = 40;
-    dc.acquisition.timeAverage = 3;
-    ASSERT_EQ(dc.SaveDarkRef(), 1);
+    std::fill(dc.StateForTests().buffers.dark.begin(), dc.StateForTests().buffers.dark.end(),
+              11.0f);
+    std::fill(dc.StateForTests().buffers.reference.begin(),
+              dc.StateForTests().buffers.reference.end(), 22.0f);
+    dc.StateForTests().limits.current = 40;
+    dc.StateForTests().acquisition.timeAverage = 3;
+    ASSERT_EQ(toCode(dc.SaveDarkRef()), 1);
     EXPECT_EQ(readBytes(folder / "DarkRef.mem").size(), 2048u * 8);
 
-    std::fill(dc.buffers.dark.begin(), dc.buffers.dark.end(), 33.0f);
-    dc.buffers.reference[5] = 44.0f;
-    dc.limits.current = 70;
-    dc.acquisition.timeAverage = 5;
-    dc.flags.setDisplayMode(DisplayMode::TransRefl);
-    dc.flags.status.set(status_bits::kLoopEnabled);
+    std::fill(dc.StateForTests().buffers.dark.begin(), dc.StateForTests().buffers.dark.end(),
+              33.0f);
+    dc.StateForTests().buffers.reference[5] = 44.0f;
+    dc.StateForTests().limits.current = 70;
+    dc.StateForTests().acquisition.timeAverage = 5;
+    dc.StateForTests().flags.setDisplayMode(DisplayMode::TransRefl);
+    dc.StateForTests().flags.status.set(status_bits::kLoopEnabled);
 
-    ASSERT_EQ(dc.SwapConfiguration(), 1);
-    EXPECT_FLOAT_EQ(dc.buffers.dark[0], 11.0f);
-    EXPECT_FLOAT_EQ(dc.buffers.reference[5], 22.0f);
-    EXPECT_EQ(dc.limits.current, 40);
-    EXPECT_EQ(dc.acquisition.timeAverage, 3);
-    EXPECT_EQ(dc.flags.displayMode(), DisplayMode::Scope);
-    EXPECT_TRUE(dc.flags.status.test(status_bits::kLoopEnabled)); // the worker keeps running
+    ASSERT_EQ(toCode(dc.SwapConfiguration()), 1);
+    EXPECT_FLOAT_EQ(dc.State().buffers.dark[0], 11.0f);
+    EXPECT_FLOAT_EQ(dc.State().buffers.reference[5], 22.0f);
+    EXPECT_EQ(dc.State().limits.current, 40);
+    EXPECT_EQ(dc.State().acquisition.timeAverage, 3);
+    EXPECT_EQ(dc.State().flags.displayMode(), DisplayMode::Scope);
+    EXPECT_TRUE(
+        dc.State().flags.status.test(status_bits::kLoopEnabled)); // the worker keeps running
     EXPECT_FALSE(std::filesystem::exists(folder / "DarkRef.tmp"));
 
-    ASSERT_EQ(dc.SwapConfiguration(), 1);
-    EXPECT_FLOAT_EQ(dc.buffers.dark[0], 33.0f);
-    EXPECT_FLOAT_EQ(dc.buffers.reference[5], 44.0f);
-    EXPECT_EQ(dc.limits.current, 70);
-    EXPECT_EQ(dc.acquisition.timeAverage, 5);
-    EXPECT_EQ(dc.flags.displayMode(), DisplayMode::TransRefl);
+    ASSERT_EQ(toCode(dc.SwapConfiguration()), 1);
+    EXPECT_FLOAT_EQ(dc.State().buffers.dark[0], 33.0f);
+    EXPECT_FLOAT_EQ(dc.State().buffers.reference[5], 44.0f);
+    EXPECT_EQ(dc.State().limits.current, 70);
+    EXPECT_EQ(dc.State().acquisition.timeAverage, 5);
+    EXPECT_EQ(dc.State().flags.displayMode(), DisplayMode::TransRefl);
     EXPECT_TRUE(prompter.shown().empty());
 }
 
 TEST_F(Acquisition, DamagedSnapshotChangesNothing) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
-    std::fill(dc.buffers.dark.begin(), dc.buffers.dark.end(), 5.0f);
-    dc.limits.current = 40;
-    EXPECT_EQ(dc.SwapConfiguration(), -1); // no snapshot yet
+    std::fill(dc.StateForTests().buffers.dark.begin(), dc.StateForTests().buffers.dark.end(), 5.0f);
+    dc.StateForTests().limits.current = 40;
+    EXPECT_EQ(toCode(dc.SwapConfiguration()), -1); // no snapshot yet
     writeBytes(folder / "DarkRef.mem", std::string(2048 * 8 - 3, '\0'));
-    EXPECT_EQ(dc.SwapConfiguration(), -1); // short
+    EXPECT_EQ(toCode(dc.SwapConfiguration()), -1); // short
     writeBytes(folder / "DarkRef.mem", std::string(2048 * 8 + 4, '\0'));
-    EXPECT_EQ(dc.SwapConfiguration(), -1); // too long
+    EXPECT_EQ(toCode(dc.SwapConfiguration()), -1); // too long
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>(3, "Couldn't open the file!"));
-    EXPECT_FLOAT_EQ(dc.buffers.dark[0], 5.0f);
-    EXPECT_EQ(dc.limits.current, 40);
+    EXPECT_FLOAT_EQ(dc.State().buffers.dark[0], 5.0f);
+    EXPECT_EQ(dc.State().limits.current, 40);
 }
 
 TEST_F(Acquisition, SnapshotBytesAreLittleEndianFloats) {
@@ -422,73 +432,75 @@ TEST_F(Acquisition, SnapshotBytesAreLittleEndianFloats) {
 TEST_F(Acquisition, ColourTileRoundTrip) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
     for (std::size_t p = 0; p < 2048; ++p) {
-        dc.buffers.dark[p] = 100.0f;
-        dc.buffers.spectrum[p] = 1100.0f;
-        dc.buffers.reference[p] = 100.0f + static_cast<float>(p);
+        dc.StateForTests().buffers.dark[p] = 100.0f;
+        dc.StateForTests().buffers.spectrum[p] = 1100.0f;
+        dc.StateForTests().buffers.reference[p] = 100.0f + static_cast<float>(p);
     }
-    dc.buffers.spectrum[7] = 100.0f; // no signal from the tile here
+    dc.StateForTests().buffers.spectrum[7] = 100.0f; // no signal from the tile here
     const auto tile = folder / "white.ctf";
-    ASSERT_EQ(dc.SaveColorTile(tile), 1);
+    ASSERT_EQ(toCode(dc.SaveColorTile(tile)), 1);
     EXPECT_EQ(readBytes(tile).size(), 2048u * 4);
-    std::fill(dc.buffers.reference.begin(), dc.buffers.reference.end(), 0.0f);
+    std::fill(dc.StateForTests().buffers.reference.begin(),
+              dc.StateForTests().buffers.reference.end(), 0.0f);
     for (std::size_t p = 0; p < 2048; ++p) {
-        dc.buffers.spectrum[p] = 2100.0f; // twice the light on the tile
+        dc.StateForTests().buffers.spectrum[p] = 2100.0f; // twice the light on the tile
     }
-    ASSERT_EQ(dc.LoadColorTile(tile), 1);
-    EXPECT_FLOAT_EQ(dc.buffers.reference[1000], 100.0f + 2.0f * 1000.0f);
-    EXPECT_FLOAT_EQ(dc.buffers.reference[7], 100.0f);
+    ASSERT_EQ(toCode(dc.LoadColorTile(tile)), 1);
+    EXPECT_FLOAT_EQ(dc.State().buffers.reference[1000], 100.0f + 2.0f * 1000.0f);
+    EXPECT_FLOAT_EQ(dc.State().buffers.reference[7], 100.0f);
     writeBytes(tile, "short");
-    EXPECT_EQ(dc.LoadColorTile(tile), -1);
-    EXPECT_EQ(dc.LoadColorTile(folder / "missing.ctf"), -1);
+    EXPECT_EQ(toCode(dc.LoadColorTile(tile)), -1);
+    EXPECT_EQ(toCode(dc.LoadColorTile(folder / "missing.ctf")), -1);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>(2, "Can not open the file for Color Tile!"));
-    EXPECT_FLOAT_EQ(dc.buffers.reference[1000], 2100.0f);
+    EXPECT_FLOAT_EQ(dc.State().buffers.reference[1000], 2100.0f);
 }
 
 TEST_F(Acquisition, LostUnitIsReportedOnceAndAcquisitionResumesWhenItIsBack) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    const std::vector<float> last(dc.buffers.spectrum.begin(), dc.buffers.spectrum.begin() + 2048);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const std::vector<float> last(dc.State().buffers.spectrum.begin(),
+                                  dc.State().buffers.spectrum.begin() + 2048);
     simCommand("unplug 0");
     for (int pass = 0; pass < 3; ++pass) {
-        EXPECT_EQ(dc.AcquireScan(), kScanNoUnit);
+        EXPECT_EQ(dc.AcquireScan(), ScanOutcome::NoUnit);
     }
     EXPECT_TRUE(dc.UnitDisconnected());
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>{"Unit is disconnected unexpectedly during acquiring "
                                        "data.\r\nPlease check the Unit and click OK."});
-    EXPECT_TRUE(std::equal(last.begin(), last.end(), dc.buffers.spectrum.begin()));
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), dc.State().buffers.spectrum.begin()));
 
     simCommand("replug 0");
-    ASSERT_EQ(dc.AcquireScan(), 1);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
     EXPECT_FALSE(dc.UnitDisconnected());
-    EXPECT_NEAR(dc.buffers.spectrum[700], last[700], 0.1f * last[700]);
+    EXPECT_NEAR(dc.State().buffers.spectrum[700], last[700], 0.1f * last[700]);
 
     // A second disconnection is a new one: one more box.
     simCommand("unplug 0");
-    EXPECT_EQ(dc.AcquireScan(), kScanNoUnit);
+    EXPECT_EQ(dc.AcquireScan(), ScanOutcome::NoUnit);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message).size(), 2u);
 }
 
 TEST_F(Acquisition, ChannelChangeRebuildsBuffersAndAxis) {
     ASSERT_EQ(startUp(), 1); // the default bench: ILX511, TCD1304, InGaAs
     DataControl &dc = *control;
-    ASSERT_EQ(dc.FinishStartUp(), 1);
-    dc.flags.status.set(status_bits::kDarkReady);
-    ASSERT_EQ(dc.ChangeChannel(1), 1);
-    EXPECT_EQ(dc.geometry.activePixels, 3648);
-    EXPECT_EQ(dc.buffers.spectrum.size(), 4096u);
-    EXPECT_EQ(dc.buffers.wavelengthTable.size(), 3648u);
-    EXPECT_FALSE(dc.flags.status.test(status_bits::kDarkReady));
-    EXPECT_NEAR(dc.buffers.wavelengthTable[771], 435.8f, 1.0f); // point 4358;772
-    ASSERT_EQ(dc.AcquireScan(), 1);
+    ASSERT_EQ(toCode(dc.FinishStartUp()), 1);
+    dc.StateForTests().flags.status.set(status_bits::kDarkReady);
+    ASSERT_EQ(toCode(dc.ChangeChannel(1)), 1);
+    EXPECT_EQ(dc.State().geometry.activePixels, 3648);
+    EXPECT_EQ(dc.State().buffers.spectrum.size(), 4096u);
+    EXPECT_EQ(dc.State().buffers.wavelengthTable.size(), 3648u);
+    EXPECT_FALSE(dc.State().flags.status.test(status_bits::kDarkReady));
+    EXPECT_NEAR(dc.State().buffers.wavelengthTable[771], 435.8f, 1.0f); // point 4358;772
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
 
     // The InGaAs unit reads out mirrored; its flip and step correction give
     // back the lamp's rising response towards long wavelengths.
-    ASSERT_EQ(dc.ChangeChannel(2), 1);
-    EXPECT_TRUE(dc.flags.option.test(option_bits::kPixelFlip));
-    ASSERT_EQ(dc.AcquireScan(), 1);
-    EXPECT_GT(dc.buffers.spectrum[300], dc.buffers.spectrum[5]);
+    ASSERT_EQ(toCode(dc.ChangeChannel(2)), 1);
+    EXPECT_TRUE(dc.State().flags.option.test(option_bits::kPixelFlip));
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_GT(dc.State().buffers.spectrum[300], dc.State().buffers.spectrum[5]);
 }
 
 } // namespace

@@ -42,7 +42,7 @@ const std::vector<std::string> kWrittenKeys{
 
 TEST_F(CloseDown, WritesExactlyTheWrittenKeysInOrder) {
     ASSERT_EQ(startUp(), 1);
-    control->CloseDown();
+    EXPECT_TRUE(control->CloseDown());
     ProfileFile saved = savedSettings();
     EXPECT_EQ(keysOf(saved, "Extend Options"), kWrittenKeys);
     const char *s = "Extend Options";
@@ -55,15 +55,15 @@ TEST_F(CloseDown, WritesExactlyTheWrittenKeysInOrder) {
     EXPECT_EQ(saved.GetText(s, "InitOption"), "3");
     EXPECT_EQ(saved.GetText(s, "InitColor"), "34");
     EXPECT_EQ(saved.GetText(s, "BackColor"), "16777215");
-    EXPECT_EQ(saved.GetLong(s, "InitSet"), control->flags.packed());
+    EXPECT_EQ(saved.GetLong(s, "InitSet"), control->State().flags.packed());
 }
 
 TEST_F(CloseDown, SettingsSurviveARunAndUnknownEntriesAreKept) {
     writeMainSettings("OVEdit=1\nTimeAV=8\nMaxA=2.5\nTitle=Lamp test\nInitSet=65536\n"
                       "[Print Page]\nOperator=Kim\n");
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->flags.xUnit(), XUnit::Wavelength);
-    control->CloseDown();
+    EXPECT_EQ(control->State().flags.xUnit(), XUnit::Wavelength);
+    EXPECT_TRUE(control->CloseDown());
     ProfileFile saved = savedSettings();
     EXPECT_EQ(saved.GetText("Extend Options", "OVEdit"), "1");
     EXPECT_EQ(saved.GetText("Print Page", "Operator"), "Kim");
@@ -77,18 +77,19 @@ TEST_F(CloseDown, SettingsSurviveARunAndUnknownEntriesAreKept) {
     // A second run reads back what the first wrote.
     control.reset();
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->acquisition.timeAverage, 8);
-    EXPECT_FLOAT_EQ(control->display.absMax, 2.5f);
+    EXPECT_EQ(control->State().acquisition.timeAverage, 8);
+    EXPECT_FLOAT_EQ(control->State().display.absMax, 2.5f);
 }
 
 TEST_F(CloseDown, CooledBoardWritesTecAndCapAfterCalNo) {
     ASSERT_EQ(startUp(), 1);
-    ASSERT_EQ(control->ConfigureChannel(2, 1), 1); // the G9212 unit of the default bench
-    EXPECT_TRUE(control->HasCoolerRecord());
-    EXPECT_EQ(control->oddEven.firstStep, 12);
-    EXPECT_EQ(control->oddEven.secondStep, -9);
-    EXPECT_EQ(control->badPixels, std::vector<int>{86});
-    control->CloseDown();
+    ASSERT_EQ(toCode(control->Setup().ConfigureChannel(2, Ask::Yes)),
+              1); // the G9212 unit of the default bench
+    EXPECT_TRUE(control->State().HasCoolerRecord());
+    EXPECT_EQ(control->State().oddEven.firstStep, 12);
+    EXPECT_EQ(control->State().oddEven.secondStep, -9);
+    EXPECT_EQ(control->State().badPixels, std::vector<int>{86});
+    EXPECT_TRUE(control->CloseDown());
     ProfileFile saved = savedSettings();
     std::vector<std::string> expected = kWrittenKeys;
     const auto calNo = std::find(expected.begin(), expected.end(), "CalNo");
@@ -97,35 +98,50 @@ TEST_F(CloseDown, CooledBoardWritesTecAndCapAfterCalNo) {
     EXPECT_EQ(saved.GetText("Extend Options", "TEC"), "1");
 }
 
-TEST_F(CloseDown, BothSensorFamiliesWriteTheTimeInMilliseconds) {
+// Units of both sensor families: each gets back its own time in the next
+// run, whichever channel was current at close.
+TEST_F(CloseDown, EveryUnitGetsItsOwnIntegrationTimeBack) {
     ASSERT_EQ(startUp(), 1);
-    ASSERT_EQ(control->ConfigureChannel(1, 0), 1); // the TCD1304 unit, 3500 x 10 us
-    EXPECT_TRUE(control->ilxSeen && control->tcdSeen);
-    EXPECT_EQ(control->limits.current, 3500);
-    control->CloseDown();
+    ASSERT_EQ(toCode(control->FinishStartUp()), 1);
+    ASSERT_EQ(control->ApplySetting("IntTime", "50"), "");
+    ASSERT_EQ(toCode(control->ChangeChannel(1)), 1); // the TCD1304 unit, 3500 x 10 us
+    ASSERT_EQ(control->State().limits.current, 3500);
+    ASSERT_EQ(control->ApplySetting("IntTime", "35"), ""); // 0.35 ms
+    EXPECT_TRUE(control->CloseDown());
     ProfileFile saved = savedSettings();
     EXPECT_EQ(saved.GetText("Extend Options", "IntTime"), "35");
+    EXPECT_EQ(saved.GetText("Unit Integration Times", "QX10-S10417"), "50");
+    EXPECT_EQ(saved.GetText("Unit Integration Times", "QX20-T20931"), "35");
+
+    control.reset();
+    prompter.queueYesNo(true); // keep the low TCD1304 time when it is asked about
+    ASSERT_EQ(startUp(), 1);
+    EXPECT_EQ(control->State().limits.current, 50);
+    ASSERT_EQ(toCode(control->FinishStartUp()), 1);
+    ASSERT_EQ(toCode(control->ChangeChannel(1)), 1);
+    EXPECT_EQ(control->State().limits.current, 35);
+    ASSERT_EQ(toCode(control->ChangeChannel(0)), 1);
+    EXPECT_EQ(control->State().limits.current, 50);
 }
 
 TEST_F(CloseDown, IrradianceDistanceWrittenOnlyWithIrradianceCalibration) {
     writeBytes(folder / "OVIrrad.cal", "x");
-    writeMainSettings("IrradLux=1\n");
+    writeMainSettings("IrradLux=1\nIrradDist=30\n");
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->settings.initPane, 12u);
-    EXPECT_EQ(control->settings.irradDist, 50); // from the unit file
-    EXPECT_EQ(control->settings.irradLux, 1);
-    control->settings.irradDist = 30;
-    control->CloseDown();
+    EXPECT_EQ(control->State().settings.initPane, 12u);
+    EXPECT_EQ(control->State().settings.irradDist, 30); // the main file's over the unit file's
+    EXPECT_EQ(control->State().settings.irradLux, 1);
+    EXPECT_TRUE(control->CloseDown());
     ProfileFile saved = savedSettings();
-    EXPECT_EQ(keysOf(saved, "Extend Options").back(), "IrradDist");
     EXPECT_EQ(saved.GetText("Extend Options", "IrradDist"), "30");
+    EXPECT_EQ(keysOf(saved, "Extend Options").front(), "IrradLux"); // the file's own order stays
 }
 
 TEST_F(CloseDown, AnUnreadableSettingsFileIsNotOverwritten) {
     ASSERT_EQ(startUp(), 1);
     std::filesystem::remove(folder / "QuillonX.ini");
     std::filesystem::create_directories(folder / "QuillonX.ini" / "in the way");
-    control->CloseDown();
+    EXPECT_TRUE(control->CloseDown());
     EXPECT_TRUE(std::filesystem::is_directory(folder / "QuillonX.ini" / "in the way"));
 }
 
@@ -185,7 +201,7 @@ TEST_F(CloseDown, AutomaticOddEvenAdjustmentAsksAndCancelsTheStep) {
                               {"[QX30]", "AutoAdjStep=1", "FirstStep=12", "SecondStep=-9"}),
                 {"Source=dark", "ReadNoise=0", "DarkCurrent=0"}}});
     ASSERT_EQ(startUp(), 1);
-    ASSERT_EQ(control->FinishStartUp(), 1);
+    ASSERT_EQ(toCode(control->FinishStartUp()), 1);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>{
                   "To adjust the difference between odd number pixels and even number pixels "
@@ -194,7 +210,7 @@ TEST_F(CloseDown, AutomaticOddEvenAdjustmentAsksAndCancelsTheStep) {
     // adjusted steps remove it.
     std::vector<int> frame(512);
     ASSERT_EQ(ovReadDataEx(frame.data(), 0), 1);
-    const auto means = correctedMeans(frame, 512, control->oddEven);
+    const auto means = correctedMeans(frame, 512, control->State().oddEven);
     EXPECT_NEAR(means[0], means[1], 1.0);
     const auto unitMeans = correctedMeans(frame, 512, OddEvenAdjustment{});
     EXPECT_NEAR(std::abs(unitMeans[0] - unitMeans[1]), 21.0, 1.0);
@@ -204,8 +220,8 @@ TEST_F(CloseDown, UnitFileGoesBackToTheEepromTrimmed) {
     ASSERT_EQ(startUp(), 1);
     writeBytes(iniFile("QX10-S10417.ini"),
                "  [Factory Default]  \r\nName=QX10-S10417\t \nCCD=ILX511\n");
-    ASSERT_EQ(control->WriteUnitFileToEeprom(), 1);
-    EXPECT_EQ(control->channels[0].onSerialIni, 0);
+    ASSERT_EQ(toCode(control->WriteUnitFileToEeprom()), 1);
+    EXPECT_EQ(control->State().channels[0].onSerialIni, 0);
     ASSERT_EQ(ovReadEEPROM(nullptr, 0), 1);
     // The unit keeps lines; how many line ends follow the last is its own affair.
     std::string stored = ovGetEEPROMData();
@@ -218,19 +234,19 @@ TEST_F(CloseDown, AMissingUnitFileNeverWipesTheEeprom) {
     ASSERT_EQ(ovReadEEPROM(nullptr, 0), 1);
     const std::string before = ovGetEEPROMData();
     std::filesystem::remove(iniFile("QX10-S10417.ini"));
-    EXPECT_EQ(control->WriteUnitFileToEeprom(), -1);
+    EXPECT_EQ(toCode(control->WriteUnitFileToEeprom()), -1);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>{"Error on writing the EEPROM data via the USB port #0."});
-    EXPECT_EQ(control->channels[0].onSerialIni, 1);
+    EXPECT_EQ(control->State().channels[0].onSerialIni, 1);
     ASSERT_EQ(ovReadEEPROM(nullptr, 0), 1);
     EXPECT_EQ(std::string(ovGetEEPROMData()), before);
 }
 
 TEST_F(CloseDown, SerialFromTheOldSettingsFile) {
     writeBytes(folder / "Quillon.ini", "[Factory Default]\nName= ab12 \n");
-    EXPECT_EQ(make().GetSNFromOldIni(folder / "Quillon.ini"), "AB12");
+    EXPECT_EQ(make().Setup().GetSNFromOldIni(folder / "Quillon.ini"), "AB12");
     writeBytes(folder / "Quillon.ini", "[Factory Default]\nName=  \n");
-    EXPECT_EQ(control->GetSNFromOldIni(folder / "Quillon.ini"), "");
+    EXPECT_EQ(control->Setup().GetSNFromOldIni(folder / "Quillon.ini"), "");
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>{
                   "Error in the Quillon.ini. There is no serial number information."});
@@ -238,8 +254,8 @@ TEST_F(CloseDown, SerialFromTheOldSettingsFile) {
 
 TEST_F(CloseDown, ChannelIdIsWrittenToTheUnit) {
     ASSERT_EQ(startUp(), 1);
-    ASSERT_EQ(control->WriteChannelId(7), 1);
-    EXPECT_EQ(control->channelId, 7);
+    ASSERT_EQ(toCode(control->WriteChannelId(7)), 1);
+    EXPECT_EQ(control->State().channelId, 7);
     short id = -1;
     ASSERT_EQ(ovReadChannelID(&id, 0), 1);
     EXPECT_EQ(id, 7);

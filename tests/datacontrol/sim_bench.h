@@ -96,7 +96,7 @@ protected:
         DataControl &dc = control ? *control : make();
         int result = 0;
         for (int i = 0; i < attempts && result == 0; ++i) {
-            result = dc.StartUp();
+            result = toCode(dc.StartUp());
         }
         return result;
     }

@@ -44,9 +44,9 @@ TEST_F(StartUp, DefaultBenchWritesUnitFilesAndConfiguresChannelZero) {
     DataControl &dc = *control;
     EXPECT_TRUE(prompter.shown().empty());
     EXPECT_TRUE(std::filesystem::is_directory(folder / "Data"));
-    EXPECT_EQ(dc.channelCount, 3);
-    EXPECT_FALSE(dc.oldBoard);
-    EXPECT_EQ(dc.mainSettingsPath, folder / "QuillonX.ini");
+    EXPECT_EQ(dc.State().channelCount, 3);
+    EXPECT_FALSE(dc.State().oldBoard);
+    EXPECT_EQ(dc.State().mainSettingsPath, folder / "QuillonX.ini");
     EXPECT_EQ(std::filesystem::file_size(folder / "QuillonX.ini"), 0u);
     for (const char *serial : {"QX10-S10417", "QX20-T20931", "QX50-G50112"}) {
         EXPECT_TRUE(std::filesystem::exists(iniFile(std::string(serial) + ".ini"))) << serial;
@@ -57,46 +57,44 @@ TEST_F(StartUp, DefaultBenchWritesUnitFilesAndConfiguresChannelZero) {
     EXPECT_EQ(unit.GetText("Factory Default", "CCD"), "TCD1304");
     EXPECT_EQ(unit.GetText("Cal Data", "Data 6"), "8115;2918");
 
-    EXPECT_EQ(dc.currentChannel, 0);
-    EXPECT_EQ(dc.channels[0].unitFile, iniFile("QX10-S10417.ini"));
-    EXPECT_EQ(dc.geometry.boardType, 0);
-    EXPECT_EQ(dc.geometry.totalPixels, 2080);
-    EXPECT_EQ(dc.geometry.activePixels, 2048);
-    EXPECT_EQ(dc.geometry.firstActivePixel, 32);
-    EXPECT_EQ(dc.geometry.newDevice, 1);
-    EXPECT_EQ(dc.geometry.speedMode, 512);
-    EXPECT_EQ(dc.limits.current, 35);
-    EXPECT_EQ(dc.limits.minimum, 1);
-    EXPECT_EQ(dc.limits.maximum, 65535);
-    EXPECT_EQ(dc.badPixels, (std::vector<int>{733 + 31, 1502 + 31}));
-    EXPECT_TRUE(dc.ilxSeen);
-    EXPECT_FALSE(dc.tcdSeen);
-    EXPECT_EQ(dc.model.name, "Quillon ILX511");
-    EXPECT_EQ(dc.settings.modelName, "QX10-S10417");
-    EXPECT_TRUE(dc.flags.option.test(option_bits::kGeometryApplied));
-    EXPECT_FALSE(dc.NoDeviceMode());
-    EXPECT_EQ(dc.trigger.triggerMode, 1);
+    EXPECT_EQ(dc.State().currentChannel, 0);
+    EXPECT_EQ(dc.State().channels[0].unitFile, iniFile("QX10-S10417.ini"));
+    EXPECT_EQ(dc.State().geometry.boardType, 0);
+    EXPECT_EQ(dc.State().geometry.totalPixels, 2080);
+    EXPECT_EQ(dc.State().geometry.activePixels, 2048);
+    EXPECT_EQ(dc.State().geometry.firstActivePixel, 32);
+    EXPECT_EQ(dc.State().geometry.newDevice, 1);
+    EXPECT_EQ(dc.State().geometry.speedMode, 512);
+    EXPECT_EQ(dc.State().limits.current, 35);
+    EXPECT_EQ(dc.State().limits.minimum, 1);
+    EXPECT_EQ(dc.State().limits.maximum, 65535);
+    EXPECT_EQ(dc.State().badPixels, (std::vector<int>{733 + 31, 1502 + 31}));
+    EXPECT_EQ(dc.State().model.name, "Quillon ILX511");
+    EXPECT_EQ(dc.State().settings.modelName, "QX10-S10417");
+    EXPECT_TRUE(dc.State().flags.option.test(option_bits::kGeometryApplied));
+    EXPECT_FALSE(dc.State().NoDeviceMode());
+    EXPECT_EQ(dc.State().trigger.triggerMode, 1);
 
     // Every setting at its default.
-    EXPECT_EQ(dc.acquisition.timeAverage, 1);
-    EXPECT_EQ(dc.settings.title, "Project Name");
-    EXPECT_EQ(dc.settings.subTitle, "Sample Name");
-    EXPECT_EQ(dc.settings.calNo, 0);
-    EXPECT_FLOAT_EQ(dc.display.trMin, -10.0f);
-    EXPECT_FLOAT_EQ(dc.display.trMax, 110.0f);
-    EXPECT_FLOAT_EQ(dc.display.wavelengthStart, 100000000.0f);
-    EXPECT_FLOAT_EQ(dc.display.wavelengthStep, 1.0f);
-    EXPECT_EQ(dc.colors.pixel, 255u + 60u * 256 + 60u * 65536);
-    EXPECT_EQ(dc.settings.displayWord, 3u);
-    EXPECT_EQ(dc.settings.initPane, 4u); // 12 from the unit, without irradiance calibration
-    EXPECT_EQ(dc.display.pixelEnd, 2048);
-    EXPECT_EQ(dc.display.countMax, 65535);
-    EXPECT_NEAR(dc.signalThreshold, 13.107f, 1e-3f);
+    EXPECT_EQ(dc.State().acquisition.timeAverage, 1);
+    EXPECT_EQ(dc.State().settings.title, "Project Name");
+    EXPECT_EQ(dc.State().settings.subTitle, "Sample Name");
+    EXPECT_EQ(dc.State().settings.calNo, 0);
+    EXPECT_FLOAT_EQ(dc.State().display.trMin, -10.0f);
+    EXPECT_FLOAT_EQ(dc.State().display.trMax, 110.0f);
+    EXPECT_FLOAT_EQ(dc.State().display.wavelengthStart, 100000000.0f);
+    EXPECT_FLOAT_EQ(dc.State().display.wavelengthStep, 1.0f);
+    EXPECT_EQ(dc.State().colors.pixel, 255u + 60u * 256 + 60u * 65536);
+    EXPECT_EQ(dc.State().settings.displayWord, 3u);
+    EXPECT_EQ(dc.State().settings.initPane, 4u); // 12 from the unit, without irradiance calibration
+    EXPECT_EQ(dc.State().display.pixelEnd, 2048);
+    EXPECT_EQ(dc.State().display.countMax, 65535);
+    EXPECT_NEAR(dc.State().signalThreshold, 13.107f, 1e-3f);
 
-    ASSERT_EQ(dc.FinishStartUp(), 1);
-    EXPECT_EQ(dc.buffers.rawFrame.size(), 2080u);
-    EXPECT_EQ(dc.buffers.spectrum.size(), 2048u);
-    EXPECT_EQ(dc.saved.limits.current, 35);
+    ASSERT_EQ(toCode(dc.FinishStartUp()), 1);
+    EXPECT_EQ(dc.State().buffers.rawFrame.size(), 2080u);
+    EXPECT_EQ(dc.State().buffers.spectrum.size(), 2048u);
+    EXPECT_EQ(dc.State().saved.limits.current, 35);
     EXPECT_TRUE(prompter.shown().empty());
 }
 
@@ -104,14 +102,14 @@ TEST_F(StartUp, SerialIsFoundInAnyCaseAndUpperCased) {
     loadBench({{0, {"[Factory Default]", "ccd=ILX511", "name=  ab12 ", "CCD=ILX511"}}});
     ASSERT_EQ(startUp(), 1);
     EXPECT_TRUE(std::filesystem::exists(iniFile("AB12.ini")));
-    EXPECT_EQ(control->settings.modelName, "AB12");
+    EXPECT_EQ(control->State().settings.modelName, "AB12");
 }
 
 TEST_F(StartUp, ASerialCannotWriteOutsideTheIniFolder) {
     loadBench({{0, factoryEeprom("../../escape", "ILX511")}});
     ASSERT_EQ(startUp(), 1);
     EXPECT_FALSE(std::filesystem::exists(folder.path.parent_path() / "ESCAPE.ini"));
-    EXPECT_EQ(control->channels[0].unitFile.parent_path(), folder / "Ini");
+    EXPECT_EQ(control->State().channels[0].unitFile.parent_path(), folder / "Ini");
 }
 
 TEST_F(StartUp, NoUnitOffersAbortRetryIgnore) {
@@ -121,33 +119,32 @@ TEST_F(StartUp, NoUnitOffersAbortRetryIgnore) {
     EXPECT_EQ(startUp(), -1);
     EXPECT_EQ(prompter.textsOf(PromptKind::AbortRetryIgnore),
               (std::vector<std::string>{kNoDeviceText, kNoDeviceText}));
-    EXPECT_TRUE(control->abort);
+    EXPECT_TRUE(control->StartUpAborted());
 }
 
 TEST_F(StartUp, IgnoreGivesTheNoDeviceModeWithOneTcd1304Channel) {
     loadBench({});
     prompter.queueAbortRetryIgnore(AbortRetryIgnore::Ignore);
     DataControl &dc = make();
-    EXPECT_EQ(dc.StartUp(), 0);
-    EXPECT_TRUE(dc.NoDeviceMode());
-    ASSERT_EQ(dc.StartUp(), 1);
-    EXPECT_EQ(dc.channelCount, 1);
-    EXPECT_TRUE(dc.oldBoard);
-    EXPECT_EQ(dc.mainSettingsPath, folder / "Quillon.ini");
+    EXPECT_EQ(toCode(dc.StartUp()), 0);
+    EXPECT_TRUE(dc.State().NoDeviceMode());
+    ASSERT_EQ(toCode(dc.StartUp()), 1);
+    EXPECT_EQ(dc.State().channelCount, 1);
+    EXPECT_TRUE(dc.State().oldBoard);
+    EXPECT_EQ(dc.State().mainSettingsPath, folder / "Quillon.ini");
     EXPECT_TRUE(std::filesystem::exists(folder / "Quillon.ini"));
-    EXPECT_EQ(dc.geometry.boardType, 1);
-    EXPECT_EQ(dc.geometry.activePixels, 3648);
-    EXPECT_TRUE(dc.tcdSeen);
-    EXPECT_TRUE(dc.flags.option.test(option_bits::kMemoryMode));
-    EXPECT_TRUE(dc.flags.status.test(status_bits::kHold));
-    EXPECT_EQ(dc.settings.calNo, 1);
+    EXPECT_EQ(dc.State().geometry.boardType, 1);
+    EXPECT_EQ(dc.State().geometry.activePixels, 3648);
+    EXPECT_TRUE(dc.State().flags.option.test(option_bits::kMemoryMode));
+    EXPECT_TRUE(dc.State().flags.status.test(status_bits::kHold));
+    EXPECT_EQ(dc.State().settings.calNo, 1);
     // The empty Quillon.ini leaves the TCD1304 at its 10 us minimum; without a
     // unit the too-low check takes its default without asking.
     EXPECT_TRUE(prompter.textsOf(PromptKind::YesNo).empty());
-    EXPECT_EQ(dc.limits.current, 3500);
+    EXPECT_EQ(dc.State().limits.current, 3500);
     // Without a unit the hardware steps do nothing, and succeed.
-    EXPECT_EQ(dc.FinishStartUp(), 1);
-    dc.CloseDown();
+    EXPECT_EQ(toCode(dc.FinishStartUp()), 1);
+    EXPECT_TRUE(dc.CloseDown());
     ProfileFile saved;
     saved.SetPath(folder / "Quillon.ini");
     ASSERT_TRUE(saved.Load());
@@ -164,8 +161,8 @@ TEST_F(StartUp, TwoUnitsWithOneSerialEndTheProgram) {
                   "Error! At least two units with the same serial number were connected at the "
                   "same time.\nPlease plug the units with the same S/N one by one and correct the "
                   "S/N properly.\nThe program will be closed now."});
-    EXPECT_TRUE(control->abort);
-    control->CloseDown();
+    EXPECT_TRUE(control->StartUpAborted());
+    EXPECT_TRUE(control->CloseDown());
     // An ended start-up writes no settings.
     EXPECT_EQ(std::filesystem::file_size(folder / "QuillonX.ini"), 0u);
 }
@@ -191,14 +188,14 @@ TEST_F(StartUp, EmptyEepromAnsweredYesRunsOnSerialIniUntilClose) {
                                         "QX50-512-2.2 : Hamamatsu InGaAs Array TE-Cooled",
                                         "QX50-512-2.5 : Hamamatsu InGaAs Array TE-Cooled",
                                         "QX50-256-2.5 : Hamamatsu InGaAs Array TE-Cooled"}));
-    EXPECT_EQ(dc.channels[0].unitFile, iniFile("TempIni_0.ini"));
+    EXPECT_EQ(dc.State().channels[0].unitFile, iniFile("TempIni_0.ini"));
     EXPECT_EQ(readBytes(iniFile("TempIni_0.ini")), readBytes(folder / "Serial.ini"));
-    EXPECT_EQ(dc.channels[0].onSerialIni, 1);
-    EXPECT_EQ(dc.geometry.boardType, 1);
-    EXPECT_EQ(dc.limits.current, 2000); // Serial.ini gives the TCD1304 time in ms
-    EXPECT_EQ(dc.settings.calNo, -1);
-    EXPECT_EQ(dc.settings.modelName, "TEMPINI_0");
-    dc.CloseDown();
+    EXPECT_EQ(dc.State().channels[0].onSerialIni, 1);
+    EXPECT_EQ(dc.State().geometry.boardType, 1);
+    EXPECT_EQ(dc.State().limits.current, 2000); // Serial.ini gives the TCD1304 time in ms
+    EXPECT_EQ(dc.State().settings.calNo, -1);
+    EXPECT_EQ(dc.State().settings.modelName, "TEMPINI_0");
+    EXPECT_TRUE(dc.CloseDown());
     EXPECT_FALSE(std::filesystem::exists(iniFile("TempIni_0.ini")));
     EXPECT_TRUE(std::filesystem::exists(folder / "Serial.ini"));
 }
@@ -216,8 +213,8 @@ TEST_F(StartUp, SensorDialogClosedWithoutOkGivesBoardTypeZero) {
     prompter.queueYesNo(true);
     prompter.queueSensorChoice(std::nullopt);
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->geometry.boardType, 0);
-    EXPECT_EQ(control->geometry.activePixels, 2048);
+    EXPECT_EQ(control->State().geometry.boardType, 0);
+    EXPECT_EQ(control->State().geometry.activePixels, 2048);
 }
 
 TEST_F(StartUp, MissingSerialIniIsReportedNotInvented) {
@@ -237,14 +234,14 @@ TEST_F(StartUp, OldBoardUsesOneIlxChannelFromQuillonIni) {
                                        "[Cal 1]\nName=Bench model\n");
     ASSERT_EQ(startUp(), 1);
     DataControl &dc = *control;
-    EXPECT_TRUE(dc.oldBoard);
-    EXPECT_EQ(dc.channelCount, 1);
-    EXPECT_EQ(dc.mainSettingsPath, folder / "Quillon.ini");
-    EXPECT_EQ(dc.geometry.boardType, 0);
-    EXPECT_EQ(dc.limits.current, 12);
-    EXPECT_TRUE(dc.flags.option.test(option_bits::kPixelFlip));
-    EXPECT_EQ(dc.settings.calNo, 1);
-    EXPECT_EQ(dc.settings.modelName, "Bench model");
+    EXPECT_TRUE(dc.State().oldBoard);
+    EXPECT_EQ(dc.State().channelCount, 1);
+    EXPECT_EQ(dc.State().mainSettingsPath, folder / "Quillon.ini");
+    EXPECT_EQ(dc.State().geometry.boardType, 0);
+    EXPECT_EQ(dc.State().limits.current, 12);
+    EXPECT_TRUE(dc.State().flags.option.test(option_bits::kPixelFlip));
+    EXPECT_EQ(dc.State().settings.calNo, 1);
+    EXPECT_EQ(dc.State().settings.modelName, "Bench model");
     EXPECT_FALSE(std::filesystem::exists(iniFile("QX10-S10417.ini")));
 }
 
@@ -253,17 +250,17 @@ TEST_F(StartUp, HighIntegrationTimeOnIlxAsksAndNoGives35) {
     prompter.queueYesNo(false);
     ASSERT_EQ(startUp(), 1);
     EXPECT_EQ(prompter.textsOf(PromptKind::YesNo), std::vector<std::string>{tooHighText(400)});
-    EXPECT_EQ(control->limits.current, 35);
+    EXPECT_EQ(control->State().limits.current, 35);
 }
 
 TEST_F(StartUp, HighIntegrationTimeKeptOnYesAndUnaskedReplaced) {
     writeMainSettings("IntTime=400\n");
     prompter.queueYesNo(true);
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->limits.current, 400);
+    EXPECT_EQ(control->State().limits.current, 400);
     // Asked with ask = 0, the default applies silently.
-    ASSERT_EQ(control->ConfigureChannel(0, 0), 1);
-    EXPECT_EQ(control->limits.current, 35);
+    ASSERT_EQ(toCode(control->Setup().ConfigureChannel(0, Ask::No)), 1);
+    EXPECT_EQ(control->State().limits.current, 35);
     EXPECT_EQ(prompter.shown().size(), 1u);
 }
 
@@ -273,15 +270,15 @@ TEST_F(StartUp, LowIntegrationTimeOnTcd1304AsksAndNoGives3500) {
     prompter.queueYesNo(false);
     ASSERT_EQ(startUp(), 1);
     EXPECT_EQ(prompter.textsOf(PromptKind::YesNo), std::vector<std::string>{tooLowText(50)});
-    EXPECT_EQ(control->limits.current, 3500);
-    EXPECT_EQ(control->geometry.boardType, 1);
+    EXPECT_EQ(control->State().limits.current, 3500);
+    EXPECT_EQ(control->State().geometry.boardType, 1);
 }
 
 TEST_F(StartUp, TcdOnlySuppressesTheIntegrationChecks) {
     loadBench({{0, factoryEeprom("T1", "TCD1304", 5000)}});
     writeMainSettings("IntTime=50\nTCDOnly=1\n");
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->limits.current, 50);
+    EXPECT_EQ(control->State().limits.current, 50);
     EXPECT_TRUE(prompter.shown().empty());
 }
 
@@ -293,13 +290,13 @@ TEST_P(CapacitorTest, G9208_512MaximumFollowsTheCapacitor) {
     writeMainSettings("CAP=" + std::to_string(cap) + "\n");
     ASSERT_EQ(startUp(), 1);
     DataControl &dc = *control;
-    EXPECT_EQ(dc.geometry.boardType, 3);
-    EXPECT_EQ(dc.geometry.inGaAsKind, 2);
-    EXPECT_EQ(dc.limits.current, 300);
-    EXPECT_EQ(dc.cooler.cap, cap);
-    ASSERT_EQ(dc.FinishStartUp(), 1);
-    EXPECT_EQ(dc.limits.maximum, cap == 10 ? 500 : 30);
-    EXPECT_EQ(dc.limits.current, cap == 10 ? 300 : 30);
+    EXPECT_EQ(dc.State().geometry.boardType, 3);
+    EXPECT_EQ(dc.State().geometry.inGaAsKind, 2);
+    EXPECT_EQ(dc.State().limits.current, 300);
+    EXPECT_EQ(dc.State().cooler.cap, cap);
+    ASSERT_EQ(toCode(dc.FinishStartUp()), 1);
+    EXPECT_EQ(dc.State().limits.maximum, cap == 10 ? 500 : 30);
+    EXPECT_EQ(dc.State().limits.current, cap == 10 ? 300 : 30);
     EXPECT_TRUE(prompter.shown().empty());
 }
 
@@ -309,10 +306,10 @@ TEST_F(StartUp, CapIsForcedOffForS7031) {
     loadBench({{0, factoryEeprom("P1", "S7031", 20)}});
     writeMainSettings("CAP=10\nTEC=5\n");
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(control->cooler.cap, 0);
-    EXPECT_EQ(control->cooler.tec, 5);
-    EXPECT_EQ(control->cooler.minIntegration, 7);
-    EXPECT_EQ(control->FinishStartUp(), 1);
+    EXPECT_EQ(control->State().cooler.cap, 0);
+    EXPECT_EQ(control->State().cooler.tec, 5);
+    EXPECT_EQ(control->State().cooler.minIntegration, 7);
+    EXPECT_EQ(toCode(control->FinishStartUp()), 1);
 }
 
 TEST_F(StartUp, GarbageSettingsFileStartsWithDefaults) {
@@ -323,8 +320,9 @@ TEST_F(StartUp, GarbageSettingsFileStartsWithDefaults) {
     bytes += "\n[Extend Options]\nTimeAV=" + std::string(10000, '9') + "\nMinT=abc\n";
     writeBytes(folder / "QuillonX.ini", bytes);
     ASSERT_EQ(startUp(), 1);
-    EXPECT_FLOAT_EQ(control->display.trMin, -10.0f);
-    EXPECT_EQ(control->acquisition.timeAverage, 1000); // held to the panel range, not wrapped
+    EXPECT_FLOAT_EQ(control->State().display.trMin, -10.0f);
+    EXPECT_EQ(control->State().acquisition.timeAverage,
+              1000); // held to the panel range, not wrapped
 }
 
 } // namespace
@@ -334,13 +332,13 @@ namespace {
 TEST_F(StartUp, PortErrorsAskForAnotherAttempt) {
     simCommand("fail 1 0x0A 1"); // one EEPROM read packet of the unit in slot 1
     DataControl &dc = make();
-    EXPECT_EQ(dc.StartUp(), 0);
+    EXPECT_EQ(toCode(dc.StartUp()), 0);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>{
                   "There is an error on reading the EEPROM data from the USB port #1."});
-    EXPECT_FALSE(dc.abort);
-    EXPECT_EQ(dc.StartUp(), 1);
-    EXPECT_EQ(dc.channelCount, 3);
+    EXPECT_FALSE(dc.StartUpAborted());
+    EXPECT_EQ(toCode(dc.StartUp()), 1);
+    EXPECT_EQ(dc.State().channelCount, 3);
 }
 
 TEST_F(StartUp, TheLiveObjectIsTheProcessWideInstance) {

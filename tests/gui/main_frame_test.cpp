@@ -92,7 +92,7 @@ void MainFrameTest::startUpReachesALiveGraph() {
     const QImage picture = graph.frame();
     const PixelRect plot = graph.layout().plot;
     const QRgb trace =
-        colourFromSetting(static_cast<std::int32_t>(session.control().colors.pixel)).rgb();
+        colourFromSetting(static_cast<std::int32_t>(session.control().State().colors.pixel)).rgb();
     int tracePixels = 0;
     for (int x = plot.left + 1; x < plot.right; ++x) {
         for (int y = plot.top + 1; y < plot.bottom; ++y) {
@@ -105,7 +105,8 @@ void MainFrameTest::startUpReachesALiveGraph() {
     QCOMPARE(panes.paneText(pane::kDark), QString("DARK OFF"));
     QCOMPARE(panes.paneText(pane::kReference), QString("REF OFF"));
     QCOMPARE(panes.paneText(pane::kMode), QString("PIXEL"));
-    QCOMPARE(panes.paneText(pane::kIntegration), QString::number(session.control().limits.current));
+    QCOMPARE(panes.paneText(pane::kIntegration),
+             QString::number(session.control().State().limits.current));
     QCOMPARE(panes.message(), QString("ORVANTIS"));
     QVERIFY(!frame->scopeView().modeButtonEnabled());
     QVERIFY(!frame->tabs().isTabEnabled(1));
@@ -121,39 +122,39 @@ void MainFrameTest::valuePanesStepWithinLimits() {
     QVERIFY(session.waitForFrames(1));
     DataControl &dc = session.control();
 
-    const std::int32_t start = dc.limits.current;
+    const std::int32_t start = dc.State().limits.current;
     clickPane(*frame, pane::kIntegration);
-    QCOMPARE(dc.limits.current, start + 1);
+    QCOMPARE(dc.State().limits.current, start + 1);
     QCOMPARE(deviceIntegrationMs(), static_cast<double>(start + 1));
     clickPane(*frame, pane::kIntegration, Qt::RightButton);
     clickPane(*frame, pane::kIntegration, Qt::RightButton);
-    QCOMPARE(dc.limits.current, start - 1);
+    QCOMPARE(dc.State().limits.current, start - 1);
     QCOMPARE(deviceIntegrationMs(), static_cast<double>(start - 1));
     QCOMPARE(frame->statusPanes().paneText(pane::kIntegration), QString::number(start - 1));
     // At the unit's maximum a further step changes nothing.
-    frame->scopeView().changeUnderHold([](DataControl &d) { d.limits.current = d.limits.maximum; });
+    QCOMPARE(toCode(dc.SetIntegrationTime(dc.State().limits.maximum)), 1);
     clickPane(*frame, pane::kIntegration);
-    QCOMPARE(dc.limits.current, dc.limits.maximum);
+    QCOMPARE(dc.State().limits.current, dc.State().limits.maximum);
 
     clickPane(*frame, pane::kTimeAverage);
-    QCOMPARE(dc.acquisition.timeAverage, std::uint16_t{2});
+    QCOMPARE(dc.State().acquisition.timeAverage, std::uint16_t{2});
     clickPane(*frame, pane::kTimeAverage, Qt::RightButton);
     clickPane(*frame, pane::kTimeAverage, Qt::RightButton);
-    QCOMPARE(dc.acquisition.timeAverage, std::uint16_t{1});
+    QCOMPARE(dc.State().acquisition.timeAverage, std::uint16_t{1});
 
     clickPane(*frame, pane::kBinning, Qt::RightButton);
-    QCOMPARE(dc.acquisition.binningAverage, std::uint16_t{0});
+    QCOMPARE(dc.State().acquisition.binningAverage, std::uint16_t{0});
     clickPane(*frame, pane::kBinning);
-    QCOMPARE(dc.acquisition.binningAverage, std::uint16_t{1});
+    QCOMPARE(dc.State().acquisition.binningAverage, std::uint16_t{1});
     QCOMPARE(frame->statusPanes().paneText(pane::kBinning), QString("1"));
 
-    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{0});
+    QCOMPARE(dc.State().acquisition.smoothingPercent, std::uint16_t{0});
     clickPane(*frame, pane::kSmoothing, Qt::RightButton);
-    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{100});
-    QVERIFY(dc.flags.status.test(status_bits::kSmoothingOn));
+    QCOMPARE(dc.State().acquisition.smoothingPercent, std::uint16_t{100});
+    QVERIFY(dc.State().flags.status.test(status_bits::kSmoothingOn));
     clickPane(*frame, pane::kSmoothing);
-    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{0});
-    QVERIFY(!dc.flags.status.test(status_bits::kSmoothingOn));
+    QCOMPARE(dc.State().acquisition.smoothingPercent, std::uint16_t{0});
+    QVERIFY(!dc.State().flags.status.test(status_bits::kSmoothingOn));
     // Acquisition goes on after all the holds.
     QVERIFY(session.waitForFrames(2));
     QVERIFY(session.prompter().shown().empty());
@@ -164,15 +165,15 @@ void MainFrameTest::panesIgnoreClicksUnderExternalTrigger() {
     CMainFrame *frame = session.start();
     QVERIFY(frame != nullptr);
     DataControl &dc = session.control();
-    dc.flags.option.set(option_bits::kExternalTrigger);
-    const std::int32_t start = dc.limits.current;
+    dc.SetOption(option_bits::kExternalTrigger, true);
+    const std::int32_t start = dc.State().limits.current;
     clickPane(*frame, pane::kIntegration);
     clickPane(*frame, pane::kTimeAverage);
     clickPane(*frame, pane::kSmoothing);
-    QCOMPARE(dc.limits.current, start);
-    QCOMPARE(dc.acquisition.timeAverage, std::uint16_t{1});
-    QCOMPARE(dc.acquisition.smoothingPercent, std::uint16_t{0});
-    dc.flags.option.clear(option_bits::kExternalTrigger);
+    QCOMPARE(dc.State().limits.current, start);
+    QCOMPARE(dc.State().acquisition.timeAverage, std::uint16_t{1});
+    QCOMPARE(dc.State().acquisition.smoothingPercent, std::uint16_t{0});
+    dc.SetOption(option_bits::kExternalTrigger, false);
 }
 
 void MainFrameTest::darkThenReferenceEnableTheModeButton() {
@@ -186,15 +187,15 @@ void MainFrameTest::darkThenReferenceEnableTheModeButton() {
     QVERIFY(!frame->action(command::kTransReflMode)->isEnabled());
 
     clickMain(view.button(command::kDarkScanPanel));
-    QVERIFY(dc.flags.status.test(status_bits::kDarkReady));
-    QCOMPARE(dc.flags.displayMode(), DisplayMode::Scope); // the one-shot scan has run
+    QVERIFY(dc.State().flags.status.test(status_bits::kDarkReady));
+    QCOMPARE(dc.State().flags.displayMode(), DisplayMode::Scope); // the one-shot scan has run
     QVERIFY(!view.modeButtonEnabled());
     QCOMPARE(frame->statusPanes().paneText(pane::kDark), QString("DARK READY"));
     QVERIFY(frame->action(command::kShowDarkLine)->isEnabled());
     QVERIFY(!frame->action(command::kShowReferenceLine)->isEnabled());
 
     clickMain(view.button(command::kRefScanPanel));
-    QVERIFY(dc.flags.status.test(status_bits::kReferenceReady));
+    QVERIFY(dc.State().flags.status.test(status_bits::kReferenceReady));
     QVERIFY(view.modeButtonEnabled());
     QVERIFY(frame->action(command::kTransReflMode)->isEnabled());
     QCOMPARE(frame->statusPanes().paneText(pane::kReference), QString("REF READY"));
@@ -202,15 +203,15 @@ void MainFrameTest::darkThenReferenceEnableTheModeButton() {
     // Pane 4: left shows the dark line, right switches dark subtraction.
     clickPane(*frame, pane::kDark);
     QCOMPARE(frame->statusPanes().paneText(pane::kDark), QString("DARK DISP"));
-    QVERIFY(dc.flags.option.test(option_bits::kShowDarkLine));
+    QVERIFY(dc.State().flags.option.test(option_bits::kShowDarkLine));
     clickPane(*frame, pane::kDark, Qt::RightButton);
-    QVERIFY(dc.flags.option.test(option_bits::kSubtractDarkInScope));
+    QVERIFY(dc.State().flags.option.test(option_bits::kSubtractDarkInScope));
     clickPane(*frame, pane::kReference);
     QCOMPARE(frame->statusPanes().paneText(pane::kReference), QString("REF DISP"));
 
     // A new integration time makes both invalid again.
     clickPane(*frame, pane::kIntegration);
-    QVERIFY(!dc.flags.status.test(status_bits::kDarkReady));
+    QVERIFY(!dc.State().flags.status.test(status_bits::kDarkReady));
     QVERIFY(!view.modeButtonEnabled());
     QCOMPARE(frame->statusPanes().paneText(pane::kDark), QString("DARK OFF"));
     QVERIFY(session.prompter().shown().empty());
@@ -231,12 +232,12 @@ void MainFrameTest::modeCycleSetsCaptionsAndTitles() {
 
     clickMain(mode);
     QCOMPARE(mode->text(), QString("&T/R(%)"));
-    QCOMPARE(dc.flags.displayMode(), DisplayMode::TransRefl);
+    QCOMPARE(dc.State().flags.displayMode(), DisplayMode::TransRefl);
     QCOMPARE(view.axisTitleText(), QString("T/R (%) / Pixel"));
     QCOMPARE(frame->statusPanes().paneText(pane::kMode), QString("TRANSMITTANCE"));
     const ViewRange tr = view.graph().viewState().range;
-    QCOMPARE(tr.yStart, dc.display.trMin);
-    QCOMPARE(tr.yEnd, dc.display.trMax);
+    QCOMPARE(tr.yStart, dc.State().display.trMin);
+    QCOMPARE(tr.yEnd, dc.State().display.trMax);
     QVERIFY(session.waitForFrames(2));
 
     clickMain(mode);
@@ -247,13 +248,13 @@ void MainFrameTest::modeCycleSetsCaptionsAndTitles() {
     // No irradiance calibration in the folder: the cycle goes back to scope.
     clickMain(mode);
     QCOMPARE(mode->text(), QString("&Scope"));
-    QCOMPARE(dc.flags.displayMode(), DisplayMode::Scope);
+    QCOMPARE(dc.State().flags.displayMode(), DisplayMode::Scope);
     QCOMPARE(view.axisTitleText(), QString("Relative Intensity / Pixel"));
 
     frame->action(command::kAbsorbanceMode)->trigger();
-    QCOMPARE(dc.flags.displayMode(), DisplayMode::Absorbance);
+    QCOMPARE(dc.State().flags.displayMode(), DisplayMode::Absorbance);
     frame->action(command::kIrradianceMode)->trigger();
-    QCOMPARE(dc.flags.displayMode(), DisplayMode::Scope);
+    QCOMPARE(dc.State().flags.displayMode(), DisplayMode::Scope);
     QCOMPARE(frame->statusPanes().paneText(pane::kMode), QString("PIXEL"));
 
     // On the wavelength axis the suffix follows.
@@ -261,7 +262,7 @@ void MainFrameTest::modeCycleSetsCaptionsAndTitles() {
     frame->action(command::kTransReflMode)->trigger();
     QCOMPARE(view.axisTitleText(), QString("T/R (%) / nm"));
     QVERIFY(session.waitForFrames(2));
-    QVERIFY(!dc.flags.status.test(status_bits::kHold));
+    QVERIFY(!dc.State().flags.status.test(status_bits::kHold));
 }
 
 void MainFrameTest::rubberBandZoomsAndZoomOutReturnsToFullRange() {
@@ -309,7 +310,7 @@ void MainFrameTest::closingDuringAScanEndsQuicklyWithSettingsWritten() {
     QVERIFY(frame->close());
     QVERIFY(timer.elapsed() < 1000);
     QVERIFY(frame->closedDown());
-    QVERIFY(!session.control().flags.status.test(status_bits::kWorkerRunning));
+    QVERIFY(!session.control().State().flags.status.test(status_bits::kWorkerRunning));
     QVERIFY(readFile(session.path("QuillonX.ini")).contains("TimeAV=3"));
 }
 
@@ -320,8 +321,8 @@ void MainFrameTest::closingWhileWaitingForATriggerEndsQuickly() {
     QVERIFY(session.waitForFrames(1));
     const std::uint64_t frames = frame->scopeView().framesPresented();
     frame->scopeView().changeUnderHold([](DataControl &d) {
-        ovSetTrgEx(OV_TRIGGER_EXTERNAL, d.currentChannel);
-        d.flags.option.set(option_bits::kExternalTrigger);
+        ovSetTrgEx(OV_TRIGGER_EXTERNAL, d.State().currentChannel);
+        d.SetOption(option_bits::kExternalTrigger, true);
     });
     QTest::qWait(300);
     // Without a trigger nothing new is drawn.

@@ -1,0 +1,59 @@
+// How the interface thread pauses acquisition (see acquisition_hold.cpp).
+#ifndef QUILLON_APP_DATACONTROL_ACQUISITION_HOLD_H
+#define QUILLON_APP_DATACONTROL_ACQUISITION_HOLD_H
+
+#include "datacontrol/channel_state.h"
+#include "datacontrol/op_result.h"
+#include "platform/auto_reset_event.h"
+
+#include <chrono>
+#include <cstdint>
+
+namespace quillon {
+
+class AcquisitionHold {
+public:
+    explicit AcquisitionHold(ChannelState &state) : s(state) {}
+
+    // Sets the hold (and for a dialog the drawing-suspended bit) and waits
+    // until no pass runs: false when the worker did not answer in time.
+    [[nodiscard]] bool Suspend(HoldBy by);
+    void Resume(HoldBy by);
+    // Sets the hold bit alone and waits: the short bracket of a change.
+    [[nodiscard]] bool HoldAndWait();
+    void ReleaseHold();
+    // Two scan-done signals, or none needed: true when no pass can be
+    // running any more, false when the wait limit was reached first.
+    [[nodiscard]] bool WaitForQuietWorker();
+    void SignalScanDone() { scanDone.set(); }
+    // The worker's own bits: running and looping, the loop's end, and a
+    // single scan that has been taken.
+    void WorkerStarting() {
+        s.flags.status.set(status_bits::kWorkerRunning | status_bits::kLoopEnabled);
+    }
+    void EndLoop() { s.flags.status.clear(status_bits::kLoopEnabled); }
+    void WorkerEnded() { s.flags.status.clear(status_bits::kWorkerRunning); }
+    void SingleScanTaken() { s.flags.status.clear(status_bits::kSingleScan); }
+    void ResumeDrawing() { s.flags.status.clear(status_bits::kDrawingSuspended); }
+    // Drops every hold of the interface (a view that becomes active again).
+    void ReleaseAll() {
+        s.flags.status.clear(status_bits::kDrawingSuspended | status_bits::kHold);
+        s.flags.option.clear(option_bits::kHoldOption);
+    }
+    // Longest wait for one signal; 0 derives it from the integration time.
+    void SetScanDoneLimit(std::chrono::milliseconds limit) { scanDoneLimit = limit; }
+    std::chrono::milliseconds WaitLimit() const;
+
+private:
+    bool waitForOnePass(std::chrono::milliseconds limit);
+
+    ChannelState &s;
+    AutoResetEvent scanDone;
+    std::chrono::milliseconds scanDoneLimit{0};
+    std::uint16_t rememberedHold = 0;
+    int suspendDepth = 0; // interface thread only
+};
+
+} // namespace quillon
+
+#endif

@@ -1,0 +1,37 @@
+// The wavelength axis of the current channel: the calibration points and
+// their two fitted polynomials, the per-pixel wavelength table and the
+// uniform grid of the wavelength-base display.
+#ifndef QUILLON_APP_DATACONTROL_WAVELENGTH_AXIS_H
+#define QUILLON_APP_DATACONTROL_WAVELENGTH_AXIS_H
+
+#include "datacontrol/channel_state.h"
+#include "datacontrol/op_result.h"
+#include "platform/prompter.h"
+
+namespace quillon {
+
+class WavelengthAxis {
+public:
+    WavelengthAxis(ChannelState &state, Prompter &userPrompter)
+        : s(state), prompter(userPrompter) {}
+
+    [[nodiscard]] OpResult ReadCalData();
+    // Without a unit: the stored calibration if there is one, else the pixel axis.
+    void ReadCalDataOrPixelAxis();
+    void ResetGrid();
+    [[nodiscard]] OpResult AllocateGridBuffers();
+    void ComputeWavelengthTables();
+    [[nodiscard]] OpResult RebuildWavelengthGrid();
+    void RefreshReferenceMinusDark();
+
+private:
+    OpResult readCalibration(bool reportFailures);
+    void usePixelAxisCalibration();
+
+    ChannelState &s;
+    Prompter &prompter;
+};
+
+} // namespace quillon
+
+#endif
