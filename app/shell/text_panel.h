@@ -38,6 +38,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    static constexpr int kSmallestFontPixels = 8;
+    void fitFont();
+
     int page_ = 1;
 };
 

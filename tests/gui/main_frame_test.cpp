@@ -12,17 +12,24 @@
 #include "shell/status_rules.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionComboBox>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 #include <chrono>
+#include <cmath>
 #include <future>
+#include <map>
 #include <thread>
 
 using namespace quillon;
@@ -57,6 +64,75 @@ QString readFile(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
 }
 
+// Collects, for a window, every text that does not fit the room it is drawn
+// in, as "what: text (needed > room)".
+class FitCheck {
+public:
+    void text(const QString &what, const QFont &font, const QString &text, int room) {
+        const int needed = QFontMetrics(font).horizontalAdvance(QString(text).remove('&'));
+        if (needed > room) {
+            failures_ << QString("%1: \"%2\" (%3 > %4)").arg(what, text).arg(needed).arg(room);
+        }
+    }
+    void inside(const QString &what, const QWidget &widget, const QWidget &window) {
+        const QRect area(widget.mapTo(&window, QPoint(0, 0)), widget.size());
+        if (!window.rect().contains(area)) {
+            failures_ << QString("%1 lies outside the window").arg(what);
+        }
+    }
+    void labels(const QWidget &window) {
+        for (const QLabel *label : window.findChildren<QLabel *>()) {
+            if (!label->isVisible() || label->text().isEmpty()) {
+                continue;
+            }
+            const QString what = QString("label %1").arg(label->objectName());
+            if (Qt::mightBeRichText(label->text())) {
+                QTextDocument document;
+                document.setDefaultFont(label->font());
+                document.setDocumentMargin(0);
+                document.setHtml(label->text());
+                const auto needed = static_cast<int>(std::ceil(document.idealWidth()));
+                if (needed > label->contentsRect().width()) {
+                    failures_ << QString("%1 (%2 > %3)")
+                                     .arg(what)
+                                     .arg(needed)
+                                     .arg(label->contentsRect().width());
+                }
+                continue;
+            }
+            for (const QString &line : label->text().split('\n')) {
+                text(what, label->font(), line, label->contentsRect().width());
+            }
+        }
+    }
+    void comboBoxes(const QWidget &window) {
+        for (const QComboBox *box : window.findChildren<QComboBox *>()) {
+            if (!box->isVisible()) {
+                continue;
+            }
+            QStyleOptionComboBox option;
+            option.initFrom(box);
+            const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                             QStyle::SC_ComboBoxEditField, box);
+            for (int i = 0; i < box->count(); ++i) {
+                text(QString("combo box item %1").arg(i), box->font(), box->itemText(i),
+                     field.width());
+            }
+        }
+    }
+    void pushButtons(const QWidget &window) {
+        for (const QPushButton *button : window.findChildren<QPushButton *>()) {
+            if (button->isVisible() && button->width() < button->sizeHint().width()) {
+                failures_ << QString("button \"%1\" narrower than its text").arg(button->text());
+            }
+        }
+    }
+    const QStringList &failures() const { return failures_; }
+
+private:
+    QStringList failures_;
+};
+
 } // namespace
 
 class MainFrameTest : public QObject {
@@ -76,6 +152,7 @@ private slots:
     void hoverTextsAndAboutBox();
     void splitButtonsTellTheirPartsApart();
     void aQuestionFromTheWorkerNeverBlocksClosing();
+    void everyTextFitsAt1024By700();
 };
 
 void MainFrameTest::startUpReachesALiveGraph() {
@@ -444,6 +521,116 @@ void MainFrameTest::aQuestionFromTheWorkerNeverBlocksClosing() {
     QVERIFY(QApplication::topLevelWidgets().isEmpty() || !QApplication::activeModalWidget());
     // On the interface thread a closing prompter answers at once too.
     QCOMPARE(prompter.askAbortRetryIgnore("Retry?"), AbortRetryIgnore::Abort);
+}
+
+// At the smallest size the layout is made for, every caption, pane text,
+// label and panel line has the room it needs, whatever state it shows.
+void MainFrameTest::everyTextFitsAt1024By700() {
+    GuiSession session;
+    CMainFrame *frame = session.start(QSize(1024, 700));
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(2));
+    QCOMPARE(frame->size(), QSize(1024, 700));
+    CQuillonView &view = frame->scopeView();
+    FitCheck check;
+
+    // Button captions, in each state a caption can take.
+    for (SplitButton *button : view.findChildren<SplitButton *>()) {
+        if (button->isHidden()) {
+            continue;
+        }
+        check.inside(button->text(), *button, *frame);
+        QStringList captions{button->text()};
+        if (button->commandId() == command::kModePanel) {
+            captions << "&T/R(%)"
+                     << "&Absorbance"
+                     << "&Illuminance"
+                     << "&Irradiance";
+        } else if (button->commandId() == command::kRefScanPanel) {
+            captions << "&Save Tile"
+                     << "&Read Tile";
+        }
+        const QString shown = button->text();
+        for (const QString &caption : captions) {
+            button->setText(caption);
+            check.text("button", button->captionFont(), caption, button->captionRect().width());
+        }
+        button->setText(shown);
+    }
+    // The TEC button's caption, for the units that show it.
+    {
+        SplitButton tec(command::kTecControl, "&TEC Control");
+        check.text("button", tec.captionFont(), tec.text(), tec.captionRect().width());
+    }
+
+    // Status panes: what they show now and the widest texts they can show.
+    CStatusPanes &panes = frame->statusPanes();
+    check.inside("status panes", panes, *frame);
+    std::map<int, QStringList> paneTexts{
+        {pane::kSource, {"SCAN", "MEMORY"}},
+        {pane::kDark, {"DARK READY", "DARK DISP", "DARK OFF"}},
+        {pane::kReference, {"REF READY", "REF DISP", "REF OFF"}},
+        {pane::kMode, {"SCOPE", "TRANSMITTANCE", "ABSORBANCE", "IRRADIANCE", "PIXEL"}},
+        {pane::kIntegration, {"0.50", "65535"}},
+        {pane::kTimeAverage, {"1000"}},
+        {pane::kBinning, {"10"}},
+        {pane::kSmoothing, {"100"}},
+        {pane::kFreeText, {"12/31/2026  23:59:59"}}};
+    for (int i = 0; i < pane::kCount; ++i) {
+        paneTexts[pane::kMessage] << CStatusPanes::hoverText(i);
+    }
+    paneTexts[pane::kMessage] << "ORVANTIS";
+    for (auto &[index, texts] : paneTexts) {
+        texts << panes.paneText(index);
+        if (!panes.rect().contains(panes.paneRect(index))) {
+            QFAIL(qPrintable(QString("pane %1 is cut at the edge").arg(index)));
+        }
+        for (const QString &text : texts) {
+            check.text(QString("pane %1").arg(index), panes.textFont(index), text,
+                       panes.textRect(index).width());
+        }
+    }
+    // A statistics line widens pane 11 without pushing the others out.
+    const QString statistics = "B=1498.30 M=12034.50 R=2000.00 ";
+    panes.setPane(pane::kFreeText, statistics);
+    check.text("pane 11", panes.textFont(pane::kFreeText), statistics,
+               panes.textRect(pane::kFreeText).width());
+    check.text("pane 0", panes.textFont(pane::kMessage), "Click to adjust FFT curve smoothing",
+               panes.textRect(pane::kMessage).width());
+    QVERIFY(panes.rect().contains(panes.paneRect(pane::kFreeText)));
+
+    // The text panel, with a cursor readout making its longest line.
+    CScopeGraph &graph = view.graph();
+    const PixelRect plot = graph.layout().plot;
+    QTest::mouseClick(&graph, Qt::RightButton, {},
+                      QPoint(plot.left + plot.width() / 3, plot.top + plot.height() / 2));
+    QVERIFY(graph.viewState().range.cursorLine >= 0);
+    QVERIFY(session.waitForFrames(2));
+    view.refreshTextPanel();
+    CTextPanel &panel = view.textPanel();
+    QVERIFY(panel.toPlainText().contains("Cursor"));
+    const auto margin = static_cast<int>(std::ceil(panel.document()->documentMargin()));
+    const QRect room = panel.viewport()->rect().adjusted(margin, margin, -margin, -margin);
+    const QStringList lines = panel.toPlainText().split('\n');
+    for (const QString &line : lines) {
+        check.text("text panel", panel.font(), line, room.width());
+    }
+    QVERIFY(QFontMetrics(panel.font()).lineSpacing() * lines.size() <= room.height());
+
+    check.labels(*frame);
+    check.comboBoxes(*frame);
+    check.pushButtons(*frame);
+    for (int i = 0; i < frame->tabs().count(); ++i) {
+        check.text("tab", frame->tabs().tabBar()->font(), frame->tabs().tabText(i),
+                   frame->tabs().tabBar()->tabRect(i).width());
+    }
+
+    AboutBox about(frame);
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    check.labels(about);
+    check.pushButtons(about);
+    QVERIFY2(check.failures().isEmpty(), qPrintable(check.failures().join("\n")));
 }
 
 QTEST_MAIN(MainFrameTest)
