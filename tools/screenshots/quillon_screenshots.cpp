@@ -1,8 +1,9 @@
 // Writes PNG pictures of the main window's scenes on the simulated bench at
 // 1920x1080, 1280x720 and 1024x700 into the folder named on the command
 // line: the scope view on the pixel and the wavelength axis, T/R mode after a
-// dark and a reference scan, the position readouts with a cursor line, and
-// the About box. Runs on the offscreen platform unless told otherwise.
+// dark and a reference scan, the position readouts with a cursor line, a
+// cooled unit's button bar, and the About box. Runs on the offscreen platform unless told
+// otherwise.
 #include "gui_fixture.h"
 
 #include "shell/about_box.h"
@@ -82,6 +83,10 @@ bool shootAt(QSize size, const QString &folder) {
     runSimCommand("set 0 sample glass");
     clickMain(view.button(command::kModePanel));
     ok = settle(session) && save(*frame, folder, "transmittance", size) && ok;
+
+    // A cooled unit: one button more in the bar.
+    view.changeChannel(2);
+    ok = settle(session) && save(*frame, folder, "cooled_unit", size) && ok;
 
     // The About box takes its own size; it is named after the window's.
     AboutBox about(frame);
