@@ -62,7 +62,7 @@ std::string checkNotEmpty(std::string_view text) {
 
 std::string checkSettingAssignment(std::string_view text) {
     std::string error;
-    (void)SettingsTable::Parse(text, error);
+    (void)SettingsTable::Parse(text, error, SettingsTable::Keys::CommandLine);
     return error;
 }
 
@@ -172,7 +172,7 @@ bool runUnits(Session &s, const StepCall &call) {
 
 bool runShow(Session &s, const StepCall &) {
     s.out << "channel=" << s.dc.State().currentChannel << '\n';
-    for (const SettingKey &key : SettingsTable::Keys()) {
+    for (const SettingKey &key : SettingsTable::AllKeys()) {
         if (key.help != nullptr) {
             s.out << key.name << '=' << SettingsTable::Show(key, s.dc.State()) << '\n';
         }
@@ -210,7 +210,7 @@ bool runSet(Session &s, const StepCall &call) {
     std::vector<SettingAssignment> assignments;
     for (const std::string &text : call.args) {
         std::string error;
-        const auto assignment = SettingsTable::Parse(text, error);
+        const auto assignment = SettingsTable::Parse(text, error, SettingsTable::Keys::CommandLine);
         if (!assignment) {
             return s.fail(call, error);
         }

@@ -410,7 +410,7 @@ std::string checkRanges(const Proposal &p) {
 
 } // namespace
 
-std::span<const SettingKey> SettingsTable::Keys() {
+std::span<const SettingKey> SettingsTable::AllKeys() {
     return kKeys;
 }
 
@@ -487,7 +487,8 @@ void SettingsTable::WriteKeys(ProfileFile &file, const ChannelState &state) {
     }
 }
 
-std::optional<SettingAssignment> SettingsTable::Parse(std::string_view entry, std::string &error) {
+std::optional<SettingAssignment> SettingsTable::Parse(std::string_view entry, std::string &error,
+                                                      Keys offered) {
     const std::size_t equals = entry.find('=');
     if (equals == std::string_view::npos) {
         error = "expected KEY=VALUE, not '" + std::string(entry) + "'";
@@ -495,7 +496,7 @@ std::optional<SettingAssignment> SettingsTable::Parse(std::string_view entry, st
     }
     const std::string_view name = entry.substr(0, equals);
     const SettingKey *key = Find(name);
-    if (key == nullptr || key->help == nullptr) {
+    if (key == nullptr || (offered == Keys::CommandLine && key->help == nullptr)) {
         error = "unknown key '" + std::string(name) + "' (keys are case-sensitive; see set --help)";
         return std::nullopt;
     }

@@ -62,7 +62,7 @@ struct SettingAssignment {
 
 class SettingsTable {
 public:
-    static std::span<const SettingKey> Keys();
+    static std::span<const SettingKey> AllKeys();
     static const SettingKey *Find(std::string_view name);
 
     // The keys the table reads on its own into `state`, in table order; the
@@ -71,8 +71,11 @@ public:
     // Every written key, in the file's order.
     static void WriteKeys(ProfileFile &file, const ChannelState &state);
 
-    // "KEY=VALUE" against the table; nothing and the reason when it is not one.
-    static std::optional<SettingAssignment> Parse(std::string_view text, std::string &error);
+    // "KEY=VALUE" against the table; nothing and the reason when it is not
+    // one. The command line offers only the keys with a help text.
+    enum class Keys { All, CommandLine };
+    static std::optional<SettingAssignment> Parse(std::string_view text, std::string &error,
+                                                  Keys offered = Keys::All);
     static std::string Show(const SettingKey &key, const ChannelState &state);
     // The value brought into the key's range, as a file's value is.
     static double Limit(const SettingKey &key, double value);

@@ -14,6 +14,8 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent) {
     setWindowTitle("About Quillon");
     setObjectName(QString::number(kResourceId));
     auto *layout = new QVBoxLayout(this);
+    // The box takes the size its texts need: no address is ever cut.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     auto *top = new QHBoxLayout;
     auto *icon = new QLabel;
     icon->setPixmap(buttonIcon("reference", devicePixelRatioF())

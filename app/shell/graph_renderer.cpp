@@ -78,7 +78,7 @@ LabelledTicks GraphRenderer::render(const GraphSnapshot &snapshot, QImage &image
     drawTitles(painter, snapshot);
     painter.setClipRect(toQRect(layout_.plot));
     drawTraces(painter, snapshot, mapping);
-    drawCursorLine(painter, snapshot);
+    drawCursorLine(painter, snapshot, mapping);
     if (snapshot.range.peakMarks) {
         drawPeakMarks(painter, snapshot, mapping);
     }
@@ -311,10 +311,13 @@ void GraphRenderer::strokeCollected(QPainter &painter, QColor colour) {
     painter.drawPolyline(polyline_.data(), static_cast<int>(polyline_.size()));
 }
 
-void GraphRenderer::drawCursorLine(QPainter &painter, const GraphSnapshot &snapshot) const {
-    const int x = snapshot.range.cursorLine;
+void GraphRenderer::drawCursorLine(QPainter &painter, const GraphSnapshot &snapshot,
+                                   const PlotMapping &mapping) const {
+    // From the data position: a picture of another size (print, export)
+    // shows the line on the same wavelength.
+    const int x = mapping.columnOf(snapshot.range.cursorPosition);
     const PixelRect &plot = layout_.plot;
-    if (x < plot.left || x > plot.right) {
+    if (x < 0) {
         return;
     }
     painter.setPen(

@@ -59,7 +59,8 @@ private:
     void drawGridTrace(QPainter &painter, const GraphSnapshot &snapshot, const PlotMapping &mapping,
                        QColor colour);
     void strokeCollected(QPainter &painter, QColor colour);
-    void drawCursorLine(QPainter &painter, const GraphSnapshot &snapshot) const;
+    void drawCursorLine(QPainter &painter, const GraphSnapshot &snapshot,
+                        const PlotMapping &mapping) const;
     void drawPeakMarks(QPainter &painter, const GraphSnapshot &snapshot,
                        const PlotMapping &mapping) const;
     void drawStatistics(QPainter &painter, const GraphSnapshot &snapshot) const;

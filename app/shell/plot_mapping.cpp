@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quillon {
 
@@ -79,10 +80,55 @@ AxisRequest PlotMapping::yAxis(const TickSettings &settings) const {
     return request;
 }
 
+double PlotMapping::positionAt(int x) const {
+    if (wavenumberAxis()) {
+        const double wavenumber =
+            range_.wavenumberScale > 0.0f
+                ? range_.wavenumberStart + (x - plot_.left) / range_.wavenumberScale
+                : range_.wavenumberStart;
+        return wavenumber > 0.0 ? kWavenumberFactor / wavenumber : range_.xEnd;
+    }
+    return xValueAt(range_, plot_, x);
+}
+
+int PlotMapping::columnOf(double position) const {
+    if (!std::isfinite(position)) {
+        return -1;
+    }
+    const double x = std::round(xOf(position));
+    return x >= plot_.left && x <= plot_.right ? static_cast<int>(x) : -1;
+}
+
 double PlotMapping::xReadout(int x, std::span<const double> polynomial) const {
     const AxisRequest axis = xAxis(TickSettings{}, polynomial);
     const double value = axis.scale > 0.0 ? axis.start + (x - plot_.left) / axis.scale : axis.start;
     return convertTickValue(value, axis.conversion, polynomial);
+}
+
+float cursorOnOtherAxis(float position, bool toCalibrated, std::span<const float> wavelengths) {
+    constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+    if (!std::isfinite(position) || wavelengths.size() < 2) {
+        return kNone;
+    }
+    if (toCalibrated) {
+        const double index = position - 1.0;
+        if (index < 0.0 || index > static_cast<double>(wavelengths.size() - 1)) {
+            return kNone;
+        }
+        const auto low = std::min(static_cast<std::size_t>(index), wavelengths.size() - 2);
+        const double t = index - static_cast<double>(low);
+        return static_cast<float>(wavelengths[low] + t * (wavelengths[low + 1] - wavelengths[low]));
+    }
+    // The table rises with the pixel on every unit, but a falling one is
+    // searched the same way.
+    for (std::size_t i = 0; i + 1 < wavelengths.size(); ++i) {
+        const double a = wavelengths[i];
+        const double b = wavelengths[i + 1];
+        if (a != b && (position - a) * (position - b) <= 0.0) {
+            return static_cast<float>(static_cast<double>(i) + 1.0 + (position - a) / (b - a));
+        }
+    }
+    return kNone;
 }
 
 void reduceToColumns(std::span<const TracePoint> points, std::vector<TracePoint> &out) {

@@ -37,6 +37,12 @@ public:
     AxisRequest xAxis(const TickSettings &settings, std::span<const double> polynomial) const;
     AxisRequest yAxis(const TickSettings &settings) const;
 
+    // The position (in the units of xOf) under a picture x: the inverse of xOf.
+    double positionAt(int x) const;
+    // Picture column of a position, -1 when it is not a number or falls
+    // outside the plot.
+    int columnOf(double position) const;
+
     // Value shown for a picture x (the x position readout), in the x unit.
     double xReadout(int x, std::span<const double> polynomial) const;
 
@@ -46,6 +52,12 @@ private:
     bool calibrated_;
     GraphXUnit unit_;
 };
+
+// A cursor position carried across a change of the axis holding: a pixel
+// number (from 1, fractional) to its wavelength when `toCalibrated`, else a
+// wavelength to the pixel number where the table reaches it; NaN when the
+// table does not reach it.
+float cursorOnOtherAxis(float position, bool toCalibrated, std::span<const float> wavelengths);
 
 // Appends to `out` a polyline with at most four points (entry, minimum,
 // maximum, exit) per run of points that share a pixel column (x rounded to

@@ -200,6 +200,8 @@ void CQuillonView::layoutChildren() {
             x += SplitButton::kWidth + kButtonGap;
         }
     }
+    // The frame's docks yield what the button bar needs.
+    setMinimumWidth(x - kButtonGap + 1);
     const int panelTop = kBandHeight;
     const int textWidth = std::max(120, w - kSideWidth);
     text_->setGeometry(0, panelTop, textWidth, kPanelHeight);

@@ -2,7 +2,6 @@
 
 #include "shell/axis_ticks.h"
 #include "shell/graph_snapshot.h"
-#include "shell/plot_mapping.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -11,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace quillon {
 
@@ -19,8 +19,7 @@ namespace {
 constexpr int kTipReachX = 3;
 constexpr int kTipReachY = 4;
 constexpr int kCursorGrab = 3;
-constexpr int kYReadoutGap = 12; // readout right edge, left of the plot
-constexpr int kXReadoutGap = 14; // readout top, below the x axis
+constexpr int kReadoutInset = 3; // readouts from the plot's edges
 
 void styleReadout(QLabel &label) {
     label.setStyleSheet("QLabel { background: rgb(255, 255, 225); color: black;"
@@ -45,6 +44,8 @@ CScopeGraph::CScopeGraph(QWidget *parent)
     titleEditor_.setObjectName(QString::number(kTitleEditId));
     titleEditor_.hide();
     connect(&titleEditor_, &QLineEdit::editingFinished, this, &CScopeGraph::commitTitleEdit);
+    xReadout_.setObjectName("xReadout");
+    yReadout_.setObjectName("yReadout");
     styleReadout(xReadout_);
     styleReadout(yReadout_);
     styleReadout(tip_);
@@ -68,18 +69,36 @@ void CScopeGraph::changeRange(Change change) {
         const std::lock_guard lock(mutex_);
         const PixelRect plot = computeGraphLayout(width(), height(), state_.verticalAxisTitle).plot;
         change(state_.range, plot);
-        updateDerivedRange(state_.range, plot);
+        deriveRange(state_.range, plot);
     }
+    refreshReadouts();
     emit viewRangeChanged();
     update();
 }
 
+void CScopeGraph::deriveRange(ViewRange &range, const PixelRect &plot) const {
+    updateDerivedRange(range, plot);
+    range.cursorLine = cursorMapping(range, plot).columnOf(range.cursorPosition);
+}
+
+PlotMapping CScopeGraph::cursorMapping(const ViewRange &range, const PixelRect &plot) const {
+    return {range, plot, rangeContext_.calibratedAxis, axisContext_.xUnit};
+}
+
 void CScopeGraph::setRangeContext(const RangeContext &context) {
+    const bool holdingChanged = context.calibratedAxis != rangeContext_.calibratedAxis;
     rangeContext_ = context;
+    if (holdingChanged) {
+        // The range is about to change its unit: carry the cursor over.
+        const std::lock_guard lock(mutex_);
+        state_.range.cursorPosition = cursorOnOtherAxis(
+            state_.range.cursorPosition, context.calibratedAxis, axisContext_.wavelengthTable);
+    }
 }
 
 void CScopeGraph::setAxisContext(GraphAxisContext context) {
     axisContext_ = std::move(context);
+    changeRange([](ViewRange &, const PixelRect &) {});
 }
 
 void CScopeGraph::setInteractionMode(InteractionMode mode) {
@@ -96,6 +115,7 @@ void CScopeGraph::setPointerState(bool pointing) {
 
 void CScopeGraph::setDisplayWord(std::uint32_t word) {
     displayWord_ = word;
+    refreshReadouts();
 }
 
 void CScopeGraph::setPeaks(std::vector<PeakMark> peaks) {
@@ -146,7 +166,10 @@ void CScopeGraph::resetRange() {
     changeRange([this](ViewRange &range, const PixelRect &) {
         ViewRange fresh = resetViewRange(rangeContext_);
         fresh.peakMarks = range.peakMarks;
-        fresh.cursorLine = range.cursorLine;
+        // A cursor outside the new full range has nothing left to mark.
+        if (range.cursorPosition >= fresh.fullXStart && range.cursorPosition <= fresh.fullXEnd()) {
+            fresh.cursorPosition = range.cursorPosition;
+        }
         fresh.lastMouseX = range.lastMouseX;
         fresh.lastMouseY = range.lastMouseY;
         range = fresh;
@@ -177,7 +200,17 @@ void CScopeGraph::moveReadoutsTo(QPoint position) {
         state_.range.lastMouseX = position.x();
         state_.range.lastMouseY = position.y();
     }
+    hover_ = position;
     updateReadouts(position);
+}
+
+void CScopeGraph::refreshReadouts() {
+    if (pointing_ && hover_) {
+        updateReadouts(*hover_);
+    } else {
+        xReadout_.hide();
+        yReadout_.hide();
+    }
 }
 
 void CScopeGraph::paintEvent(QPaintEvent *) {
@@ -200,10 +233,10 @@ void CScopeGraph::resizeEvent(QResizeEvent *event) {
         const std::lock_guard lock(mutex_);
         state_.width = event->size().width();
         state_.height = event->size().height();
-        updateDerivedRange(
-            state_.range,
-            computeGraphLayout(state_.width, state_.height, state_.verticalAxisTitle).plot);
+        deriveRange(state_.range,
+                    computeGraphLayout(state_.width, state_.height, state_.verticalAxisTitle).plot);
     }
+    refreshReadouts();
     QWidget::resizeEvent(event);
 }
 
@@ -263,7 +296,9 @@ void CScopeGraph::mouseMoveEvent(QMouseEvent *event) {
         return;
     case InteractionMode::DragCursor: {
         const int x = clampToPlot(position).x();
-        changeRange([x](ViewRange &range, const PixelRect &) { range.cursorLine = x; });
+        changeRange([this, x](ViewRange &range, const PixelRect &plot) {
+            range.cursorPosition = static_cast<float>(cursorMapping(range, plot).positionAt(x));
+        });
         return;
     }
     case InteractionMode::PanX:
@@ -282,11 +317,18 @@ void CScopeGraph::mouseMoveEvent(QMouseEvent *event) {
         break;
     }
     if (pointing_) {
+        hover_ = position;
         updateReadouts(position);
         updateDataTip(position);
     } else {
         hidePointerWidgets();
     }
+}
+
+void CScopeGraph::leaveEvent(QEvent *event) {
+    hover_.reset();
+    hidePointerWidgets();
+    QWidget::leaveEvent(event);
 }
 
 void CScopeGraph::mouseReleaseEvent(QMouseEvent *event) {
@@ -317,8 +359,10 @@ void CScopeGraph::finishRubberBand(QPoint end) {
         const PixelRect plot = computeGraphLayout(width(), height(), state_.verticalAxisTitle).plot;
         zoomed =
             applyRubberBand(state_.range, plot, bandOrigin_.x(), bandOrigin_.y(), end.x(), end.y());
+        deriveRange(state_.range, plot);
     }
     if (zoomed) {
+        refreshReadouts();
         emit viewRangeChanged();
     }
 }
@@ -337,8 +381,11 @@ void CScopeGraph::handleRightClick(QPoint position) {
         return;
     }
     const int x = position.x();
-    changeRange([x](ViewRange &range, const PixelRect &) {
-        range.cursorLine = range.cursorLine >= 0 ? -1 : x;
+    changeRange([this, x](ViewRange &range, const PixelRect &plot) {
+        // A cursor zoomed out of view is not shown: the click places a new one.
+        range.cursorPosition = range.cursorLine >= 0
+                                   ? std::numeric_limits<float>::quiet_NaN()
+                                   : static_cast<float>(cursorMapping(range, plot).positionAt(x));
     });
 }
 
@@ -367,9 +414,15 @@ void CScopeGraph::commitTitleEdit() {
     emit titleEdited(editing_, text);
 }
 
+// The readouts sit inside the plot against their axes, so that they never
+// cover the tick labels outside it: the x readout just above the x axis under
+// the pointer, the y readout just right of the y axis beside it and clear of
+// the x readout.
 void CScopeGraph::updateReadouts(QPoint position) {
     const GraphLayout current = layout();
     const PixelRect &plot = current.plot;
+    const bool showX = (displayWord_ & display_word::kXReadout) != 0;
+    const bool showY = (displayWord_ & display_word::kYReadout) != 0;
     if (!plot.contains(position.x(), position.y())) {
         xReadout_.hide();
         yReadout_.hide();
@@ -377,22 +430,23 @@ void CScopeGraph::updateReadouts(QPoint position) {
     }
     const PlotMapping mapping(viewState().range, plot, axisContext_.calibratedAxis,
                               axisContext_.xUnit);
-    if (displayWord_ & display_word::kXReadout) {
-        xReadout_.setText(
-            readoutText(mapping.xReadout(position.x(), axisContext_.wavelengthPolynomial)));
-        xReadout_.adjustSize();
-        xReadout_.move(std::clamp(position.x() - xReadout_.width() / 2, 0,
-                                  std::max(0, width() - xReadout_.width())),
-                       plot.bottom + kXReadoutGap);
-        xReadout_.show();
-    }
-    if (displayWord_ & display_word::kYReadout) {
-        yReadout_.setText(readoutText(yValueAt(mapping.range(), plot, position.y())));
-        yReadout_.adjustSize();
-        yReadout_.move(std::max(0, plot.left - kYReadoutGap - yReadout_.width()),
-                       position.y() - yReadout_.height() / 2);
-        yReadout_.show();
-    }
+    xReadout_.setText(
+        readoutText(mapping.xReadout(position.x(), axisContext_.wavelengthPolynomial)));
+    xReadout_.adjustSize();
+    yReadout_.setText(readoutText(yValueAt(mapping.range(), plot, position.y())));
+    yReadout_.adjustSize();
+    const int xTop = plot.bottom - kReadoutInset - xReadout_.height();
+    xReadout_.move(std::clamp(position.x() - xReadout_.width() / 2, plot.left + kReadoutInset,
+                              std::max(plot.left + kReadoutInset,
+                                       plot.right - kReadoutInset - xReadout_.width())),
+                   xTop);
+    const int yLowest =
+        (showX ? xTop - kReadoutInset : plot.bottom - kReadoutInset) - yReadout_.height();
+    yReadout_.move(plot.left + kReadoutInset,
+                   std::clamp(position.y() - yReadout_.height() / 2, plot.top + kReadoutInset,
+                              std::max(plot.top + kReadoutInset, yLowest)));
+    xReadout_.setVisible(showX);
+    yReadout_.setVisible(showY);
 }
 
 void CScopeGraph::updateDataTip(QPoint position) {

@@ -7,6 +7,7 @@
 
 #include "shell/graph_layout.h"
 #include "shell/graph_texts.h"
+#include "shell/plot_mapping.h"
 #include "shell/view_range.h"
 
 #include <QImage>
@@ -18,6 +19,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,10 +100,17 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
 
 private:
     template <typename Change>
     void changeRange(Change change);
+    // Scales and the cursor column for a plot; the caller holds mutex_.
+    void deriveRange(ViewRange &range, const PixelRect &plot) const;
+    PlotMapping cursorMapping(const ViewRange &range, const PixelRect &plot) const;
+    // The readouts show the value under the pointer for the current range
+    // and axis, or nothing when the pointer is not over the plot.
+    void refreshReadouts();
     QPoint clampToPlot(QPoint point) const;
     bool nearCursorLine(int x) const;
     void finishRubberBand(QPoint end);
@@ -126,6 +135,7 @@ private:
     QPoint bandOrigin_;
     QPoint bandEnd_;
     QPoint lastDrag_;
+    std::optional<QPoint> hover_; // where the pointer is, while it is over the graph
     int tipPeak_ = -1;
     TitleField editing_ = TitleField::Main;
     QLineEdit titleEditor_;

@@ -35,7 +35,7 @@ SimulatorPanel::SimulatorPanel(QWidget *parent) : QDockWidget("Simulator", paren
                 QDockWidget::DockWidgetClosable);
     auto *body = new QWidget;
     auto *layout = new QVBoxLayout(body);
-    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setContentsMargins(3, 6, 3, 6);
     rows_ = new QWidget;
     rowsLayout_ = new QVBoxLayout(rows_);
     rowsLayout_->setContentsMargins(0, 0, 0, 0);
@@ -51,7 +51,9 @@ SimulatorPanel::SimulatorPanel(QWidget *parent) : QDockWidget("Simulator", paren
     scroll->setWidgetResizable(true);
     scroll->setWidget(body);
     setWidget(scroll);
-    setMinimumWidth(250);
+    // Narrow enough to leave a 1024-pixel window's scope view room for all
+    // eleven buttons.
+    setMinimumWidth(200);
     reload();
 }
 

@@ -10,10 +10,13 @@ namespace {
 
 constexpr int kHeight = 24;
 constexpr int kGap = 2;
-constexpr int kMinMessageWidth = 150;
-
-// Fixed widths of panes 1-11; pane 0 takes what is left.
-constexpr std::array<int, pane::kCount> kWidths{0, 26, 26, 78, 100, 96, 128, 64, 52, 44, 50, 196};
+constexpr int kPadding = 5; // text from a pane's left and right edges
+constexpr int kCaptionGap = 3;
+constexpr int kLampWidth = 26;
+constexpr int kCaptionPixels = 9;
+// Eleven pixels: at twelve the panes and the longest hover text do not fit
+// side by side in a 1024-pixel window.
+constexpr int kTextPixels = 11;
 
 // Small captions drawn at the left of the value panes.
 const char *valueCaption(int index) {
@@ -31,6 +34,33 @@ const char *valueCaption(int index) {
     }
 }
 
+constexpr const char *kWidestStatistics = "B=65535.00 M=65535.00 R=65535.00 ";
+
+// The widest text each fixed pane shows; its width follows from the font.
+const char *widestText(int index) {
+    switch (index) {
+    case pane::kSource:
+        return "MEMORY";
+    case pane::kDark:
+        return "DARK READY";
+    case pane::kReference:
+        return "REF READY";
+    case pane::kMode:
+        return "TRANSMITTANCE";
+    case pane::kIntegration:
+        return "65535";
+    case pane::kTimeAverage:
+        return "1000";
+    case pane::kBinning:
+        return "10";
+    case pane::kSmoothing:
+        return "100";
+    default:
+        // Pane 11 is at least as wide as a time stamp, wider for its text.
+        return "00/00/0000  00:00:00";
+    }
+}
+
 const QColor kIdleText(118, 122, 130);
 const QColor kIdleBack(226, 228, 232);
 const QColor kValueBack(252, 252, 252);
@@ -44,10 +74,14 @@ CStatusPanes::CStatusPanes(QWidget *parent) : QWidget(parent) {
     font_.setStyleHint(QFont::TypeWriter);
     font_.setBold(true);
     font_.setItalic(true);
-    font_.setPixelSize(12);
-    for (int i = 0; i < pane::kCount; ++i) {
-        panes_[static_cast<std::size_t>(i)].width = kWidths[static_cast<std::size_t>(i)];
-    }
+    font_.setPixelSize(kTextPixels);
+    captionFont_ = font();
+    captionFont_.setPixelSize(kCaptionPixels);
+    // The message pane and the free-text pane show the longest texts (hover
+    // texts, statistics) in a plain face: the typewriter face would need a
+    // tenth to a quarter more room, which a 1024-pixel window does not have.
+    messageFont_ = font();
+    messageFont_.setPixelSize(kTextPixels);
     colours_[pane::kSource] = {Qt::white, QColor(0, 122, 86), QColor(40, 30, 0),
                                QColor(255, 196, 0)};
     colours_[pane::kDark] = {Qt::white, QColor(58, 62, 72), kIdleText, kIdleBack};
@@ -64,16 +98,43 @@ CStatusPanes::CStatusPanes(QWidget *parent) : QWidget(parent) {
     layoutPanes();
 }
 
+int CStatusPanes::paneWidth(int index) const {
+    if (index == pane::kInternalLamp || index == pane::kExternalLamp) {
+        return kLampWidth;
+    }
+    const QFontMetrics metrics(textFont(index));
+    int text = metrics.horizontalAdvance(widestText(index));
+    if (index == pane::kFreeText) {
+        // Up to the widest statistics line; a longer free text is shortened.
+        const int widest = metrics.horizontalAdvance(kWidestStatistics);
+        text = std::clamp(metrics.horizontalAdvance(panes_[pane::kFreeText].text), text, widest);
+    }
+    int width = text + 2 * kPadding + 1;
+    if (const char *caption = valueCaption(index)) {
+        width += QFontMetrics(captionFont_).horizontalAdvance(caption) + kCaptionGap;
+    }
+    return width;
+}
+
+int CStatusPanes::minimumMessageWidth() const {
+    const QFontMetrics metrics(messageFont_);
+    int widest = metrics.horizontalAdvance(restingMessage_);
+    for (int i = 0; i < pane::kCount; ++i) {
+        widest = std::max(widest, metrics.horizontalAdvance(hoverText(i)));
+    }
+    return widest + 2 * kPadding + 1;
+}
+
 QSize CStatusPanes::sizeHint() const {
-    int width = kMinMessageWidth;
-    for (int w : kWidths) {
-        width += w + kGap;
+    int width = minimumMessageWidth();
+    for (int i = 1; i < pane::kCount; ++i) {
+        width += paneWidth(i) + kGap;
     }
     return {width, kHeight};
 }
 
 QSize CStatusPanes::minimumSizeHint() const {
-    return {kMinMessageWidth, kHeight};
+    return sizeHint();
 }
 
 void CStatusPanes::setMessage(const QString &text) {
@@ -99,10 +160,30 @@ bool CStatusPanes::lampOn(int index) const {
 void CStatusPanes::setPane(int index, const QString &text, bool on) {
     Pane &p = panes_[static_cast<std::size_t>(index)];
     if (p.text != text || p.on != on) {
+        const bool widthMayChange = index == pane::kFreeText && p.text != text;
         p.text = text;
         p.on = on;
-        update(rects_[static_cast<std::size_t>(index)]);
+        if (widthMayChange) {
+            layoutPanes();
+            updateGeometry();
+            update();
+        } else {
+            update(rects_[static_cast<std::size_t>(index)]);
+        }
     }
+}
+
+QRect CStatusPanes::textRect(int index) const {
+    QRect area = rects_[static_cast<std::size_t>(index)].adjusted(kPadding, 0, -kPadding, 0);
+    if (const char *caption = valueCaption(index)) {
+        area.setLeft(area.left() + QFontMetrics(captionFont_).horizontalAdvance(caption) +
+                     kCaptionGap);
+    }
+    return area;
+}
+
+QFont CStatusPanes::textFont(int index) const {
+    return index == pane::kMessage || index == pane::kFreeText ? messageFont_ : font_;
 }
 
 QString CStatusPanes::paneText(int index) const {
@@ -149,15 +230,19 @@ QString CStatusPanes::hoverText(int index) {
     }
 }
 
+// Panes 1-11 take the room their texts need, right-aligned; the message
+// pane takes what is left.
 void CStatusPanes::layoutPanes() {
+    std::array<int, pane::kCount> widths{};
     int fixed = 0;
     for (int i = 1; i < pane::kCount; ++i) {
-        fixed += kWidths[static_cast<std::size_t>(i)] + kGap;
+        widths[static_cast<std::size_t>(i)] = paneWidth(i);
+        fixed += widths[static_cast<std::size_t>(i)] + kGap;
     }
-    const int messageWidth = std::max(kMinMessageWidth, width() - fixed - kGap);
+    widths[pane::kMessage] = std::max(kMinMessageWidth, width() - fixed);
     int x = 0;
     for (int i = 0; i < pane::kCount; ++i) {
-        const int w = i == 0 ? messageWidth : kWidths[static_cast<std::size_t>(i)];
+        const int w = widths[static_cast<std::size_t>(i)];
         rects_[static_cast<std::size_t>(i)] = QRect(x, 1, w, height() - 2);
         x += w + kGap;
     }
@@ -244,16 +329,14 @@ void CStatusPanes::paintEvent(QPaintEvent *) {
         }
         painter.setBrush(back);
         painter.drawRect(QRectF(area).adjusted(0.5, 0.5, -0.5, -0.5));
-        QRect textArea = area.adjusted(5, 0, -5, 0);
         if (const char *caption = valueCaption(i)) {
-            QFont small = font();
-            small.setPixelSize(9);
-            painter.setFont(small);
+            painter.setFont(captionFont_);
             painter.setPen(QColor(130, 136, 150));
-            painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, caption);
-            textArea.setLeft(textArea.left() + 14);
+            painter.drawText(area.adjusted(kPadding, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                             caption);
         }
-        painter.setFont(font_);
+        const QRect textArea = textRect(i);
+        painter.setFont(textFont(i));
         painter.setPen(text);
         const Qt::Alignment align =
             i == pane::kMessage ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter;

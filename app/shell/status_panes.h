@@ -53,6 +53,9 @@ public:
     QString paneText(int index) const;
     bool paneOn(int index) const;
     QRect paneRect(int index) const;
+    // Where a pane's text goes, and in which font.
+    QRect textRect(int index) const;
+    QFont textFont(int index) const;
     static QString hoverText(int index);
 
     QSize sizeHint() const override;
@@ -69,11 +72,14 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    static constexpr int kMinMessageWidth = 60;
+
     struct Pane {
         QString text;
         bool on = false;
-        int width = 60;
     };
+    int paneWidth(int index) const;
+    int minimumMessageWidth() const;
     int paneAt(QPoint position) const;
     void layoutPanes();
     void showHover(int index);
@@ -86,6 +92,8 @@ private:
     QString restingMessage_;
     int hovered_ = -1;
     QFont font_;
+    QFont captionFont_;
+    QFont messageFont_;
 };
 
 } // namespace quillon

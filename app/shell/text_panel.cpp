@@ -1,6 +1,9 @@
 #include "shell/text_panel.h"
 
 #include <QResizeEvent>
+#include <QTextDocument>
+
+#include <cmath>
 
 namespace quillon {
 
@@ -41,11 +44,34 @@ CTextPanel::CTextPanel(QWidget *parent) : QPlainTextEdit(parent) {
 }
 
 void CTextPanel::resizeEvent(QResizeEvent *event) {
+    QPlainTextEdit::resizeEvent(event);
+    fitFont();
+}
+
+// A quarter of the panel's height, smaller when a line would not fit the
+// width (a narrow window, a long cursor readout): nothing is cut off.
+void CTextPanel::fitFont() {
+    const QStringList lines = toPlainText().split('\n');
+    const auto margin = static_cast<int>(std::ceil(document()->documentMargin()));
+    const QRect room = viewport()->rect().adjusted(margin, margin, -margin - 2, -margin);
     QFont f("Verdana");
     f.setStyleHint(QFont::SansSerif);
-    f.setPixelSize(std::max(8, event->size().height() / 4));
-    setFont(f);
-    QPlainTextEdit::resizeEvent(event);
+    int pixels = std::max(kSmallestFontPixels, height() / 4);
+    for (; pixels > kSmallestFontPixels; --pixels) {
+        f.setPixelSize(pixels);
+        const QFontMetrics metrics(f);
+        bool fits = metrics.lineSpacing() * static_cast<int>(lines.size()) <= room.height();
+        for (const QString &line : lines) {
+            fits = fits && metrics.horizontalAdvance(line) <= room.width();
+        }
+        if (fits) {
+            break;
+        }
+    }
+    f.setPixelSize(pixels);
+    if (f != font()) {
+        setFont(f);
+    }
 }
 
 void CTextPanel::setPage(int page) {
@@ -79,6 +105,7 @@ void CTextPanel::showReadouts(const LiveReadouts &readouts, const TextPanelSetti
     const QString text = pageText(page_, readouts, settings);
     if (text != toPlainText()) {
         setPlainText(text);
+        fitFont();
     }
 }
 

@@ -1,5 +1,6 @@
 // The read-only readout panel of the scope view: grey text in Verdana at a
-// quarter of the panel's height, one page per x unit and display mode.
+// quarter of the panel's height (smaller when a line would not fit the
+// width), one page per x unit and display mode.
 #ifndef QUILLON_APP_SHELL_TEXT_PANEL_H
 #define QUILLON_APP_SHELL_TEXT_PANEL_H
 
@@ -38,6 +39,9 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    static constexpr int kSmallestFontPixels = 8;
+    void fitFont();
+
     int page_ = 1;
 };
 

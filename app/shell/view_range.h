@@ -5,6 +5,9 @@
 
 #include "shell/graph_layout.h"
 
+#include <cmath>
+#include <limits>
+
 namespace quillon {
 
 // Display modes as the status word carries them (bits 13-15).
@@ -47,11 +50,18 @@ struct ViewRange {
     float wavenumberScale = 0.0f;
     float yScale = 0.0f;
     bool peakMarks = false;
-    int cursorLine = -1; // x pixel, -1 = none
+    // The cursor line is kept as a data position (pixel number on pixel-held
+    // data, wavelength in nm on the calibrated axis; NaN = none), so that it
+    // stays on its wavelength when the window is resized or the view zoomed.
+    // cursorLine is its picture column for the current plot, -1 when there
+    // is none or it lies outside the view.
+    float cursorPosition = std::numeric_limits<float>::quiet_NaN();
+    int cursorLine = -1;
     int lastMouseX = -1;
     int lastMouseY = -1;
 
     float fullXEnd() const { return fullXStart + fullXSpan; }
+    bool hasCursor() const { return !std::isnan(cursorPosition); }
     float fullYEnd() const { return fullYStart + fullYSpan; }
 };
 

@@ -16,6 +16,10 @@ const QColor kPressed(196, 214, 238);
 const QColor kFrame(160, 170, 184);
 const QColor kText(32, 36, 44);
 const QColor kDisabledText(150, 154, 160);
+constexpr int kCaptionHeight = 16;
+constexpr int kCaptionBottom = 3; // caption band above the bottom edge
+constexpr int kCaptionPixels = 11;
+constexpr int kSmallestCaptionPixels = 9;
 
 } // namespace
 
@@ -26,6 +30,22 @@ SplitButton::SplitButton(int commandId, const QString &caption, QWidget *parent)
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
     connect(this, &QAbstractButton::clicked, this, &SplitButton::dispatchClick);
+}
+
+QRect SplitButton::captionRect() const {
+    return {3, height() - kCaptionBottom - kCaptionHeight, width() - 6, kCaptionHeight};
+}
+
+QFont SplitButton::captionFont() const {
+    QFont caption = font();
+    const QString shown = QString(text()).remove('&');
+    for (int pixels = kCaptionPixels; pixels >= kSmallestCaptionPixels; --pixels) {
+        caption.setPixelSize(pixels);
+        if (QFontMetrics(caption).horizontalAdvance(shown) <= captionRect().width()) {
+            break;
+        }
+    }
+    return caption;
 }
 
 void SplitButton::setIconPixmap(const QPixmap &pixmap) {
@@ -128,23 +148,22 @@ void SplitButton::paintEvent(QPaintEvent *) {
         painter.drawPixmap(at, icon_);
         painter.setOpacity(1.0);
     }
-    QFont font = painter.font();
-    font.setPixelSize(11);
-    painter.setFont(font);
+    // The caption runs under the arrow part too: 59 pixels beside the arrow
+    // are too narrow for captions such as "Absorbance" or "TEC Control".
+    const QRect caption = captionRect();
+    painter.setFont(captionFont());
     painter.setPen(enabled ? kText : kDisabledText);
-    const QRect captionRect(1, kHeight - 19, mainWidth - 2, 16);
-    painter.drawText(captionRect, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextShowMnemonic,
-                     text());
+    painter.drawText(caption, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextShowMnemonic, text());
 
     if (hasArrow_) {
         const int x = width() - kArrowWidth;
         painter.setPen(QPen(kFrame, 1));
-        painter.drawLine(QPointF(x + 0.5, 6), QPointF(x + 0.5, height() - 6));
+        painter.drawLine(QPointF(x + 0.5, 6), QPointF(x + 0.5, caption.top() - 2));
         const bool arrowOn = enabled && arrowEnabled_;
         painter.setPen(Qt::NoPen);
         painter.setBrush(arrowOn ? kText : kDisabledText);
         const qreal cx = x + kArrowWidth / 2.0 + 0.5;
-        const qreal cy = height() / 2.0;
+        const qreal cy = caption.top() / 2.0; // middle of the part above the caption
         QPainterPath triangle;
         triangle.moveTo(cx - 3.5, cy - 2);
         triangle.lineTo(cx + 3.5, cy - 2);

@@ -5,6 +5,7 @@
 #define QUILLON_APP_WIDGETS_SPLIT_BUTTON_H
 
 #include <QAbstractButton>
+#include <QFont>
 #include <QPixmap>
 #include <QString>
 
@@ -31,6 +32,12 @@ public:
     bool arrowFlag() const { return arrowFlag_; }
     void setArrowFlag(bool flag) { arrowFlag_ = flag; }
     void setMainToolTip(const QString &toolTip) { mainToolTip_ = toolTip; }
+
+    // Where the caption is drawn and in which font: the band under the
+    // icon across the whole button, the font stepped down from 11 pixels
+    // until the caption fits the band.
+    QRect captionRect() const;
+    QFont captionFont() const;
 
     QSize sizeHint() const override { return {kWidth, kHeight}; }
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -37,7 +37,7 @@ protected:
         std::vector<SettingAssignment> assignments;
         for (const auto &text : texts) {
             std::string error;
-            const auto a = SettingsTable::Parse(text, error);
+            const auto a = SettingsTable::Parse(text, error, SettingsTable::Keys::CommandLine);
             if (!a) {
                 return error;
             }

@@ -12,18 +12,24 @@
 #include "shell/status_rules.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionComboBox>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 #include <chrono>
+#include <cmath>
 #include <future>
+#include <map>
 #include <thread>
 
 using namespace quillon;
@@ -58,6 +64,84 @@ QString readFile(const QString &path) {
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
 }
 
+// Collects, for a window, every text that does not fit the room it is drawn
+// in, as "what: text (needed > room)".
+class FitCheck {
+public:
+    void text(const QString &what, const QFont &font, const QString &text, int room) {
+        const int needed = QFontMetrics(font).horizontalAdvance(QString(text).remove('&'));
+        if (needed > room) {
+            failures_ << QString("%1: \"%2\" (%3 > %4)").arg(what, text).arg(needed).arg(room);
+        }
+    }
+    // Whole inside every parent up to the window: nothing of it is cut off.
+    void inside(const QString &what, const QWidget &widget, const QWidget &window) {
+        QRect area = widget.geometry();
+        for (const QWidget *parent = widget.parentWidget(); parent != nullptr;
+             parent = parent->parentWidget()) {
+            if (!parent->rect().contains(area)) {
+                failures_ << QString("%1 is cut off by %2").arg(what, parent->objectName());
+                return;
+            }
+            if (parent == &window) {
+                return;
+            }
+            area.translate(parent->pos());
+        }
+    }
+    void labels(const QWidget &window) {
+        for (const QLabel *label : window.findChildren<QLabel *>()) {
+            if (!label->isVisible() || label->text().isEmpty()) {
+                continue;
+            }
+            const QString what = QString("label %1").arg(label->objectName());
+            if (Qt::mightBeRichText(label->text())) {
+                QTextDocument document;
+                document.setDefaultFont(label->font());
+                document.setDocumentMargin(0);
+                document.setHtml(label->text());
+                const auto needed = static_cast<int>(std::ceil(document.idealWidth()));
+                if (needed > label->contentsRect().width()) {
+                    failures_ << QString("%1 (%2 > %3)")
+                                     .arg(what)
+                                     .arg(needed)
+                                     .arg(label->contentsRect().width());
+                }
+                continue;
+            }
+            for (const QString &line : label->text().split('\n')) {
+                text(what, label->font(), line, label->contentsRect().width());
+            }
+        }
+    }
+    void comboBoxes(const QWidget &window) {
+        for (const QComboBox *box : window.findChildren<QComboBox *>()) {
+            if (!box->isVisible()) {
+                continue;
+            }
+            QStyleOptionComboBox option;
+            option.initFrom(box);
+            const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                             QStyle::SC_ComboBoxEditField, box);
+            for (int i = 0; i < box->count(); ++i) {
+                text(QString("combo box item %1").arg(i), box->font(), box->itemText(i),
+                     field.width());
+            }
+        }
+    }
+    void pushButtons(const QWidget &window) {
+        for (const QPushButton *button : window.findChildren<QPushButton *>()) {
+            if (button->isVisible() && button->width() < button->sizeHint().width()) {
+                failures_ << QString("button \"%1\" narrower than its text").arg(button->text());
+            }
+        }
+    }
+    const QStringList &failures() const { return failures_; }
+
+private:
+    QStringList failures_;
+};
+
 } // namespace
 
 class MainFrameTest : public QObject {
@@ -70,14 +154,14 @@ private slots:
     void darkThenReferenceEnableTheModeButton();
     void modeCycleSetsCaptionsAndTitles();
     void rubberBandZoomsAndZoomOutReturnsToFullRange();
-    void closingDuringAScanEndsQuicklyWithSettingsWritten();
-    void closingWhileWaitingForATriggerEndsQuickly();
+    void closingDuringAScanStopsTheWorkerAndWritesSettings();
+    void closingWhileWaitingForATriggerStopsTheWorker();
     void anUnpluggedUnitIsReportedOnceAndRecovers();
     void aSecondInstanceExitsAtOnce();
     void hoverTextsAndAboutBox();
     void splitButtonsTellTheirPartsApart();
     void aQuestionFromTheWorkerNeverBlocksClosing();
-    void screenshots();
+    void everyTextFitsAt1024By700();
 };
 
 void MainFrameTest::startUpReachesALiveGraph() {
@@ -297,7 +381,7 @@ void MainFrameTest::rubberBandZoomsAndZoomOutReturnsToFullRange() {
     QCOMPARE(out.yEnd, full.yEnd);
 }
 
-void MainFrameTest::closingDuringAScanEndsQuicklyWithSettingsWritten() {
+void MainFrameTest::closingDuringAScanStopsTheWorkerAndWritesSettings() {
     GuiSession session;
     CMainFrame *frame = session.start();
     QVERIFY(frame != nullptr);
@@ -305,16 +389,14 @@ void MainFrameTest::closingDuringAScanEndsQuicklyWithSettingsWritten() {
     clickPane(*frame, pane::kTimeAverage);
     clickPane(*frame, pane::kTimeAverage);
     QVERIFY(session.waitForFrames(1));
-    QElapsedTimer timer;
-    timer.start();
     QVERIFY(frame->close());
-    QVERIFY(timer.elapsed() < 1000);
     QVERIFY(frame->closedDown());
     QVERIFY(!session.control().State().flags.status.test(status_bits::kWorkerRunning));
+    QVERIFY(!frame->scopeView().worker().running());
     QVERIFY(readFile(session.path("QuillonX.ini")).contains("TimeAV=3"));
 }
 
-void MainFrameTest::closingWhileWaitingForATriggerEndsQuickly() {
+void MainFrameTest::closingWhileWaitingForATriggerStopsTheWorker() {
     GuiSession session;
     CMainFrame *frame = session.start();
     QVERIFY(frame != nullptr);
@@ -329,12 +411,12 @@ void MainFrameTest::closingWhileWaitingForATriggerEndsQuickly() {
     QVERIFY(frame->scopeView().framesPresented() <= frames + 2);
     runSimCommand("trigger 0");
     QVERIFY(session.waitForFrames(1));
-    QTest::qWait(100);
-    QElapsedTimer timer;
-    timer.start();
+    // Waiting for the next trigger again: closing still stops the worker and
+    // writes the settings.
     QVERIFY(frame->close());
-    QVERIFY(timer.elapsed() < 1000);
-    QVERIFY(QFile::exists(session.path("QuillonX.ini")));
+    QVERIFY(frame->closedDown());
+    QVERIFY(!session.control().State().flags.status.test(status_bits::kWorkerRunning));
+    QVERIFY(readFile(session.path("QuillonX.ini")).contains("IntTime="));
 }
 
 void MainFrameTest::anUnpluggedUnitIsReportedOnceAndRecovers() {
@@ -343,12 +425,14 @@ void MainFrameTest::anUnpluggedUnitIsReportedOnceAndRecovers() {
     QVERIFY(frame != nullptr);
     QVERIFY(session.waitForFrames(1));
     runSimCommand("unplug 0");
-    QTest::qWait(1500);
-    // The interface answers while the unit is gone.
-    QElapsedTimer ping;
-    ping.start();
-    QTest::qWait(10);
-    QVERIFY(ping.elapsed() < 200);
+    QVERIFY(QTest::qWaitFor(
+        [&] { return session.prompter().textsOf(PromptKind::Message).size() == 1; }, 10000));
+    // The interface still works while the unit is gone: a pane click is
+    // taken and shown.
+    clickPane(*frame, pane::kTimeAverage);
+    QCOMPARE(session.control().State().acquisition.timeAverage, std::uint16_t{2});
+    QCOMPARE(frame->statusPanes().paneText(pane::kTimeAverage), QString("2"));
+    QTest::qWait(500); // more failed reads: still only the one message
     QCOMPARE(session.prompter().textsOf(PromptKind::Message).size(), std::size_t{1});
     runSimCommand("replug 0");
     QVERIFY(session.waitForFrames(3));
@@ -373,23 +457,20 @@ void MainFrameTest::aSecondInstanceExitsAtOnce() {
     QProcess second;
     second.setProcessEnvironment(env);
     second.setWorkingDirectory(work.path());
-    QElapsedTimer timer;
-    timer.start();
     second.start(QUILLON_PROGRAM_PATH, {"--simulate"});
-    QVERIFY(second.waitForFinished(5000));
+    QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
-    QVERIFY(timer.elapsed() < 3000);
+    // It wrote nothing and showed nothing: no window, no message.
+    QVERIFY(second.readAllStandardOutput().isEmpty());
     QCOMPARE(first.state(), QProcess::Running);
 
     // SIGTERM closes the first like its close box, settings written.
     QTest::qWait(1500);
-    timer.restart();
     first.terminate();
-    QVERIFY(first.waitForFinished(5000));
+    QVERIFY(first.waitForFinished(10000));
     QCOMPARE(first.exitStatus(), QProcess::NormalExit);
     QCOMPARE(first.exitCode(), 0);
-    QVERIFY(timer.elapsed() < 1500);
     QVERIFY(readFile(QDir(work.path()).filePath("QuillonX.ini")).contains("IntTime="));
 }
 
@@ -452,38 +533,123 @@ void MainFrameTest::aQuestionFromTheWorkerNeverBlocksClosing() {
     QCOMPARE(prompter.askAbortRetryIgnore("Retry?"), AbortRetryIgnore::Abort);
 }
 
-// Pictures of the main window for a person to look at: written only when
-// QUILLON_SHOT_DIR names a folder.
-void MainFrameTest::screenshots() {
-    const QString folder = qEnvironmentVariable("QUILLON_SHOT_DIR");
-    if (folder.isEmpty()) {
-        QSKIP("QUILLON_SHOT_DIR not set");
+// At the smallest size the layout is made for, every caption, pane text,
+// label and panel line has the room it needs, whatever state it shows.
+void MainFrameTest::everyTextFitsAt1024By700() {
+    GuiSession session;
+    CMainFrame *frame = session.start(QSize(1024, 700));
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(2));
+    QCOMPARE(frame->size(), QSize(1024, 700));
+    CQuillonView &view = frame->scopeView();
+    FitCheck check;
+
+    // Button captions, in each state a caption can take.
+    for (SplitButton *button : view.findChildren<SplitButton *>()) {
+        if (button->isHidden()) {
+            continue;
+        }
+        check.inside(button->text(), *button, *frame);
+        QStringList captions{button->text()};
+        if (button->commandId() == command::kModePanel) {
+            captions << "&T/R(%)"
+                     << "&Absorbance"
+                     << "&Illuminance"
+                     << "&Irradiance";
+        } else if (button->commandId() == command::kRefScanPanel) {
+            captions << "&Save Tile"
+                     << "&Read Tile";
+        }
+        const QString shown = button->text();
+        for (const QString &caption : captions) {
+            button->setText(caption);
+            check.text("button", button->captionFont(), caption, button->captionRect().width());
+        }
+        button->setText(shown);
     }
-    for (const QSize size : {QSize(1920, 1080), QSize(1280, 720)}) {
-        GuiSession session;
-        CMainFrame *frame = session.start(size);
-        QVERIFY(frame != nullptr);
-        CQuillonView &view = frame->scopeView();
-        QVERIFY(session.waitForFrames(3));
-        QTest::qWait(300); // the text panel's refresh
-        const QString suffix = QString("%1x%2").arg(size.width()).arg(size.height());
-        frame->grab().save(QString("%1/shot_scope_pixel_%2.png").arg(folder, suffix));
-        view.changeXUnit(static_cast<int>(XUnit::Wavelength));
-        QVERIFY(session.waitForFrames(3));
-        QTest::qWait(300);
-        frame->grab().save(QString("%1/shot_scope_wavelength_%2.png").arg(folder, suffix));
-        runSimCommand("set 0 source dark");
-        QVERIFY(session.waitForFrames(2));
-        clickMain(view.button(command::kDarkScanPanel));
-        runSimCommand("set 0 source halogen 2856");
-        QVERIFY(session.waitForFrames(2));
-        clickMain(view.button(command::kRefScanPanel));
-        runSimCommand("set 0 sample glass");
-        clickMain(view.button(command::kModePanel));
-        QVERIFY(session.waitForFrames(3));
-        QTest::qWait(300);
-        frame->grab().save(QString("%1/shot_tr_%2.png").arg(folder, suffix));
+    // The TEC button's caption, for the units that show it.
+    {
+        SplitButton tec(command::kTecControl, "&TEC Control");
+        check.text("button", tec.captionFont(), tec.text(), tec.captionRect().width());
     }
+
+    // Status panes: what they show now and the widest texts they can show.
+    CStatusPanes &panes = frame->statusPanes();
+    check.inside("status panes", panes, *frame);
+    std::map<int, QStringList> paneTexts{
+        {pane::kSource, {"SCAN", "MEMORY"}},
+        {pane::kDark, {"DARK READY", "DARK DISP", "DARK OFF"}},
+        {pane::kReference, {"REF READY", "REF DISP", "REF OFF"}},
+        {pane::kMode, {"SCOPE", "TRANSMITTANCE", "ABSORBANCE", "IRRADIANCE", "PIXEL"}},
+        {pane::kIntegration, {"0.50", "65535"}},
+        {pane::kTimeAverage, {"1000"}},
+        {pane::kBinning, {"10"}},
+        {pane::kSmoothing, {"100"}},
+        {pane::kFreeText, {"12/31/2026  23:59:59"}}};
+    for (int i = 0; i < pane::kCount; ++i) {
+        paneTexts[pane::kMessage] << CStatusPanes::hoverText(i);
+    }
+    paneTexts[pane::kMessage] << "ORVANTIS";
+    for (auto &[index, texts] : paneTexts) {
+        texts << panes.paneText(index);
+        if (!panes.rect().contains(panes.paneRect(index))) {
+            QFAIL(qPrintable(QString("pane %1 is cut at the edge").arg(index)));
+        }
+        for (const QString &text : texts) {
+            check.text(QString("pane %1").arg(index), panes.textFont(index), text,
+                       panes.textRect(index).width());
+        }
+    }
+    // A statistics line widens pane 11 without pushing the others out.
+    const QString statistics = "B=1498.30 M=12034.50 R=2000.00 ";
+    panes.setPane(pane::kFreeText, statistics);
+    check.text("pane 11", panes.textFont(pane::kFreeText), statistics,
+               panes.textRect(pane::kFreeText).width());
+    check.text("pane 0", panes.textFont(pane::kMessage), "Click to adjust FFT curve smoothing",
+               panes.textRect(pane::kMessage).width());
+    QVERIFY(panes.rect().contains(panes.paneRect(pane::kFreeText)));
+
+    // The text panel, with a cursor readout making its longest line.
+    CScopeGraph &graph = view.graph();
+    const PixelRect plot = graph.layout().plot;
+    QTest::mouseClick(&graph, Qt::RightButton, {},
+                      QPoint(plot.left + plot.width() / 3, plot.top + plot.height() / 2));
+    QVERIFY(graph.viewState().range.cursorLine >= 0);
+    QVERIFY(session.waitForFrames(2));
+    view.refreshTextPanel();
+    CTextPanel &panel = view.textPanel();
+    QVERIFY(panel.toPlainText().contains("Cursor"));
+    const auto margin = static_cast<int>(std::ceil(panel.document()->documentMargin()));
+    const QRect room = panel.viewport()->rect().adjusted(margin, margin, -margin, -margin);
+    const QStringList lines = panel.toPlainText().split('\n');
+    for (const QString &line : lines) {
+        check.text("text panel", panel.font(), line, room.width());
+    }
+    QVERIFY(QFontMetrics(panel.font()).lineSpacing() * lines.size() <= room.height());
+
+    check.labels(*frame);
+    check.comboBoxes(*frame);
+    check.pushButtons(*frame);
+    for (int i = 0; i < frame->tabs().count(); ++i) {
+        check.text("tab", frame->tabs().tabBar()->font(), frame->tabs().tabText(i),
+                   frame->tabs().tabBar()->tabRect(i).width());
+    }
+
+    // A cooled unit shows one button more; the bar still fits.
+    view.changeChannel(2);
+    QVERIFY(view.button(command::kTecControl)->isVisibleTo(frame));
+    for (SplitButton *button : view.findChildren<SplitButton *>()) {
+        if (!button->isHidden()) {
+            check.inside(button->text(), *button, *frame);
+        }
+    }
+
+    AboutBox about(frame);
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    check.labels(about);
+    check.pushButtons(about);
+    QVERIFY2(check.failures().isEmpty(), qPrintable(check.failures().join("\n")));
 }
 
 QTEST_MAIN(MainFrameTest)

@@ -47,6 +47,35 @@ TEST(PlotMapping, PixelHeldDataKeepsPixelPositionsAndConvertsLabels) {
     EXPECT_NEAR(mapping.xReadout(500, polynomial), 1.0e7 / 430.1, 1e-6);
 }
 
+// The cursor line's round trip: a column to a position and back, on both
+// kinds of axis, and nothing outside the plot.
+TEST(PlotMapping, PositionAtInvertsXOfAndColumnsStayInThePlot) {
+    for (const GraphXUnit unit : {GraphXUnit::Wavelength, GraphXUnit::Wavenumber}) {
+        const PlotMapping mapping(wavelengthRange(), kPlot, true, unit);
+        for (const int x : {100, 333, 640, 900}) {
+            EXPECT_EQ(mapping.columnOf(mapping.positionAt(x)), x);
+        }
+    }
+    const PlotMapping mapping(wavelengthRange(), kPlot, true, GraphXUnit::Wavenumber);
+    EXPECT_NEAR(mapping.positionAt(900), 400.0, 1e-3);
+    EXPECT_EQ(mapping.columnOf(399.0), -1);
+    EXPECT_EQ(mapping.columnOf(801.0), -1);
+    EXPECT_EQ(mapping.columnOf(std::nan("")), -1);
+}
+
+TEST(PlotMapping, CursorGoesBetweenPixelsAndWavelengthsThroughTheTable) {
+    const std::vector<float> table{400.0f, 401.0f, 403.0f, 406.0f};
+    EXPECT_FLOAT_EQ(cursorOnOtherAxis(2.5f, true, table), 402.0f);
+    EXPECT_FLOAT_EQ(cursorOnOtherAxis(402.0f, false, table), 2.5f);
+    EXPECT_FLOAT_EQ(cursorOnOtherAxis(406.0f, false, table), 4.0f);
+    // Beyond the table, or without one, there is nothing to mark.
+    EXPECT_TRUE(std::isnan(cursorOnOtherAxis(4.5f, true, table)));
+    EXPECT_TRUE(std::isnan(cursorOnOtherAxis(0.5f, true, table)));
+    EXPECT_TRUE(std::isnan(cursorOnOtherAxis(399.0f, false, table)));
+    EXPECT_TRUE(std::isnan(cursorOnOtherAxis(2.0f, true, {})));
+    EXPECT_TRUE(std::isnan(cursorOnOtherAxis(std::nanf(""), true, table)));
+}
+
 TEST(PlotMapping, YIsTruncatedAndWildValuesStayNearThePlot) {
     const PlotMapping mapping(wavelengthRange(), kPlot, true, GraphXUnit::Wavelength);
     EXPECT_DOUBLE_EQ(mapping.yOf(0.0), 450.0);

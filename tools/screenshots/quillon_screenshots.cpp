@@ -1,0 +1,124 @@
+// Writes PNG pictures of the main window's scenes on the simulated bench at
+// 1920x1080, 1280x720 and 1024x700 into the folder named on the command
+// line: the scope view on the pixel and the wavelength axis, T/R mode after a
+// dark and a reference scan, the position readouts with a cursor line, a
+// cooled unit's button bar, and the About box. Runs on the offscreen platform unless told
+// otherwise.
+#include "gui_fixture.h"
+
+#include "shell/about_box.h"
+#include "shell/commands.h"
+#include "shell/quillon_view.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace quillon;
+using namespace quillon::test;
+
+namespace {
+
+bool save(QWidget &widget, const QString &folder, const QString &name, QSize size) {
+    const QString file =
+        QString("%1/%2_%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height());
+    if (!widget.grab().save(file)) {
+        std::fprintf(stderr, "quillon_screenshots: cannot write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return true;
+}
+
+void clickMain(SplitButton *button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
+}
+
+void hover(QWidget &widget, QPoint at) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), widget.mapToGlobal(QPointF(at)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &move);
+}
+
+// A few fresh frames, and the text panel showing their readouts.
+bool settle(GuiSession &session) {
+    const bool drawn = session.waitForFrames(3);
+    session.frame().scopeView().refreshTextPanel();
+    QApplication::processEvents();
+    return drawn;
+}
+
+bool shootAt(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = session.start(size);
+    if (frame == nullptr || !settle(session)) {
+        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    bool ok = save(*frame, folder, "scope_pixel", size);
+
+    view.changeXUnit(static_cast<int>(XUnit::Wavelength));
+    ok = settle(session) && save(*frame, folder, "scope_wavelength", size) && ok;
+
+    // Readouts under a resting pointer, and a cursor line.
+    CScopeGraph &graph = view.graph();
+    DataControl &dc = session.control();
+    const std::uint32_t word =
+        dc.State().settings.displayWord | display_word::kXReadout | display_word::kYReadout;
+    if (!dc.ApplySetting("InitOption", std::to_string(word)).empty()) {
+        return false;
+    }
+    graph.setDisplayWord(dc.State().settings.displayWord);
+    const PixelRect plot = graph.layout().plot;
+    const QPoint cursor(plot.left + plot.width() * 2 / 5, plot.top + plot.height() / 2);
+    QTest::mouseClick(&graph, Qt::RightButton, {}, cursor);
+    hover(graph, QPoint(plot.left + plot.width() / 5, plot.top + plot.height() / 3));
+    ok = settle(session) && save(*frame, folder, "readouts", size) && ok;
+
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kDarkScanPanel));
+    runSimCommand("set 0 source halogen 2856");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kRefScanPanel));
+    runSimCommand("set 0 sample glass");
+    clickMain(view.button(command::kModePanel));
+    ok = settle(session) && save(*frame, folder, "transmittance", size) && ok;
+
+    // A cooled unit: one button more in the bar.
+    view.changeChannel(2);
+    ok = settle(session) && save(*frame, folder, "cooled_unit", size) && ok;
+
+    // The About box takes its own size; it is named after the window's.
+    AboutBox about(frame);
+    about.show();
+    QApplication::processEvents();
+    return save(about, folder, "about", size) && ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: quillon_screenshots FOLDER\n");
+        return 2;
+    }
+    const QString folder = QDir(arguments[1]).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "quillon_screenshots: cannot create %s\n", qPrintable(folder));
+        return 1;
+    }
+    bool ok = true;
+    for (const QSize size : {QSize(1920, 1080), QSize(1280, 720), QSize(1024, 700)}) {
+        ok = shootAt(size, folder) && ok;
+    }
+    return ok ? 0 : 1;
+}
