@@ -107,7 +107,8 @@ DataControl::DataControl(Prompter &userPrompter) : prompter(userPrompter) {
 
 DataControl::~DataControl() {
     if (started && !closed) {
-        CloseDown();
+        // A failed save has been shown to the user already.
+        static_cast<void>(CloseDown());
     }
     if (liveInstance == this) {
         liveInstance = nullptr;

@@ -69,7 +69,9 @@ public:
     int ConfigureChannel(int channel, int ask);
     int FinishStartUp();
     int InitializeHardware();
-    void CloseDown();
+    // False when the settings could not be written back; the user has been
+    // told, naming the file.
+    bool CloseDown();
 
     int SetVariablesFromEEPROMData(const std::filesystem::path &path);
     int SetVariablesFromIni(const std::filesystem::path &path, int ask);
@@ -203,7 +205,7 @@ private:
     int lowerMaximumIntegration(std::int32_t maximum);
     int selectFeedbackCapacitor();
     int adjustOddEvenSteps();
-    void writeBackSettings();
+    bool writeBackSettings();
     void removeTempIniFiles();
     void releaseBuffers();
     void showForPort(const char *text, int port);

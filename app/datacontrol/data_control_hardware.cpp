@@ -231,9 +231,9 @@ int DataControl::WriteUnitFileToEeprom() {
     return 1;
 }
 
-void DataControl::CloseDown() {
+bool DataControl::CloseDown() {
     if (closed) {
-        return;
+        return true;
     }
     closed = true;
     const bool device = !NoDeviceMode() && channelCount > 0;
@@ -241,23 +241,23 @@ void DataControl::CloseDown() {
         ovSetTrgEx(OV_TRIGGER_INTERNAL, currentChannel) < 0) {
         showForPort(messages::kInternalTriggerOnClose, currentChannel);
     }
-    if (!abort && !mainSettingsPath.empty()) {
-        writeBackSettings();
-    }
+    const bool settingsSaved = abort || mainSettingsPath.empty() || writeBackSettings();
     releaseBuffers();
     if (device) {
         ovCloseAllChannels();
     }
     removeTempIniFiles();
+    return settingsSaved;
 }
 
-void DataControl::writeBackSettings() {
+bool DataControl::writeBackSettings() {
     ProfileFile file;
     file.SetPath(mainSettingsPath);
     // A file that exists but cannot be read keeps its content: writing would
     // replace the user's settings with what this run happens to hold.
     if (!file.Load() && platform::fileExists(mainSettingsPath)) {
-        return;
+        prompter.message(messages::kSaveSettings + platform::pathText(mainSettingsPath));
+        return false;
     }
     const char *s = sections::kExtendOptions;
     const std::int32_t time = ilxSeen && tcdSeen
@@ -306,7 +306,11 @@ void DataControl::writeBackSettings() {
     if (settings.initPane & 8u) {
         file.PutInt(s, "IrradDist", settings.irradDist);
     }
-    file.Save();
+    if (!file.Save()) {
+        prompter.message(messages::kSaveSettings + platform::pathText(mainSettingsPath));
+        return false;
+    }
+    return true;
 }
 
 void DataControl::removeTempIniFiles() {

@@ -27,6 +27,9 @@ inline constexpr const char *kDuplicateSerial =
     "Error! At least two units with the same serial number were connected at the same time.\n"
     "Please plug the units with the same S/N one by one and correct the S/N properly.\n"
     "The program will be closed now.";
+// Followed by the path of the settings file.
+inline constexpr const char *kSaveSettings =
+    "The settings of this session could not be saved. The file cannot be written: ";
 inline constexpr const char *kUnknownBoard = "Can not find the board type";
 inline constexpr const char *kOpenIniInSetVariablesFromIni =
     "Failed to open the initial setup file in SetVariablesFromIni() in DataControl class...";
