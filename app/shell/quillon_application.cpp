@@ -15,9 +15,9 @@
 
 #include <chrono>
 #include <csignal>
-#include <filesystem>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace quillon {

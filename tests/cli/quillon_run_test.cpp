@@ -582,7 +582,8 @@ TEST_F(QuillonRun, ASettingsFileThatCannotBeWrittenEndsWithAnError) {
 // None of these may block the run, and none is replaced or written to.
 TEST_F(QuillonRun, FifoDeviceOrHugeSettingsFileIsRefused) {
     ASSERT_EQ(mkfifo((folder / "QuillonX.ini").c_str(), 0600), 0);
-    const Outcome fifo = finish(start(folder.path, {"--simulate", "units"}), std::chrono::seconds(30));
+    const Outcome fifo =
+        finish(start(folder.path, {"--simulate", "units"}), std::chrono::seconds(30));
     EXPECT_NE(fifo.exitCode, 0);
     EXPECT_NE(fifo.err.find("Failed to open the initial setup file"), std::string::npos)
         << fifo.err;
@@ -596,12 +597,11 @@ TEST_F(QuillonRun, FifoDeviceOrHugeSettingsFileIsRefused) {
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(folder / "QuillonX.ini")));
     fs::remove(folder / "QuillonX.ini");
 
-    {
-        std::ofstream huge(folder / "QuillonX.ini");
-    }
+    { std::ofstream huge(folder / "QuillonX.ini"); }
     const auto hugeSize = quillon::ProfileFile::kMaxFileSize + 1;
     fs::resize_file(folder / "QuillonX.ini", hugeSize);
-    const Outcome big = finish(start(folder.path, {"--simulate", "units"}), std::chrono::seconds(30));
+    const Outcome big =
+        finish(start(folder.path, {"--simulate", "units"}), std::chrono::seconds(30));
     EXPECT_NE(big.exitCode, 0);
     EXPECT_EQ(fs::file_size(folder / "QuillonX.ini"), hugeSize);
 

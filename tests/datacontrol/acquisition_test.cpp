@@ -1,8 +1,8 @@
 // AcquireScan and the wavelength axis against simulated units: calibration,
 // physics end to end, one-shot scans, playback, files, a unit lost.
+#include "../platform/watchdog.h"
 #include "datacontrol/dark_ref_files.h"
 #include "datacontrol/spectrum_math.h"
-#include "../platform/watchdog.h"
 #include "sim_bench.h"
 
 #include <gtest/gtest.h>

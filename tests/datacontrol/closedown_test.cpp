@@ -177,8 +177,7 @@ TEST_F(CloseDown, AFailedSaveIsReportedAndTheFileKept) {
               "The settings of this session could not be saved. The file cannot be written: " +
                   (folder / "QuillonX.ini").string());
     for (const auto &entry : std::filesystem::directory_iterator(folder.path)) {
-        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos)
-            << entry.path();
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
     }
 }
 

@@ -71,9 +71,7 @@ TEST_F(ProfileFileTest, FifoDeviceAndOversizedFileAreRefusedWithoutBlocking) {
     EXPECT_FALSE(onDevice.Load());
     EXPECT_EQ(onDevice.LastError(), "Unable to open ini file.");
 
-    {
-        std::ofstream big(file);
-    }
+    { std::ofstream big(file); }
     std::filesystem::resize_file(file, ProfileFile::kMaxFileSize + 1);
     ProfileFile oversized(file);
     EXPECT_FALSE(oversized.Load());

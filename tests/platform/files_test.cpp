@@ -143,8 +143,7 @@ TEST_F(FilesTest, ASymbolicLinkIsWrittenThroughAndStaysALink) {
     EXPECT_EQ(fs::status(folder / "store" / "real.ini").permissions(),
               fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(entriesInFolder(), 3u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "store"), fs::directory_iterator()),
-              1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "store"), fs::directory_iterator()), 1);
 
     // A link to a file not there yet creates that file.
     fs::create_symlink(fs::path("store") / "later.ini", folder / "dangling.ini");
@@ -185,9 +184,7 @@ TEST_F(FilesTest, ReadsRefuseWhatIsNotASmallRegularFile) {
     ASSERT_TRUE(replaceBinaryFile(folder / "small", "12345"));
     EXPECT_EQ(readWholeFile(folder / "small", 5), "12345");
     EXPECT_EQ(readRegularFile(folder / "small", 4).failure, FileContent::Failure::TooLarge);
-    {
-        std::ofstream big(folder / "big");
-    }
+    { std::ofstream big(folder / "big"); }
     fs::resize_file(folder / "big", kMaxReadBytes + 1); // sparse: no disk used
     EXPECT_EQ(readRegularFile(folder / "big").failure, FileContent::Failure::TooLarge);
     EXPECT_EQ(readFailureText(FileContent::Failure::TooLarge), "it is larger than 16 MiB");

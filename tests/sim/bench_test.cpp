@@ -120,7 +120,8 @@ TEST(SimBench, OnlySmallRegularFilesAreRead) {
         EXPECT_FALSE(result.bench);
         EXPECT_NE(result.error.find("not a regular file"), std::string::npos) << result.error;
     }
-    const auto viaEeprom = loadBenchFile(dir.write("bench.ini", "[Unit]\nSlot=0\nEepromFile=fifo\n"));
+    const auto viaEeprom =
+        loadBenchFile(dir.write("bench.ini", "[Unit]\nSlot=0\nEepromFile=fifo\n"));
     EXPECT_FALSE(viaEeprom.bench);
     EXPECT_NE(viaEeprom.error.find("not a regular file"), std::string::npos) << viaEeprom.error;
     const auto zero =

@@ -261,8 +261,7 @@ TextFile readTextFile(const std::filesystem::path &path) {
     }
     char block[65536];
     ssize_t count = 0;
-    while (text.size() <= kMaxBenchFileSize &&
-           (count = ::read(fd, block, sizeof block)) != 0) {
+    while (text.size() <= kMaxBenchFileSize && (count = ::read(fd, block, sizeof block)) != 0) {
         if (count < 0 && errno == EINTR) {
             continue;
         }
@@ -325,9 +324,8 @@ std::optional<ParseError> finishUnit(UnitSection &section, const std::filesystem
         const auto path = baseDir / *section.eepromFile;
         auto file = readTextFile(path);
         if (!file.text) {
-            return ParseError{section.eepromFileLine, "cannot read EEPROM file '" +
-                                                          path.string() + "' (" + file.problem +
-                                                          ")"};
+            return ParseError{section.eepromFileLine, "cannot read EEPROM file '" + path.string() +
+                                                          "' (" + file.problem + ")"};
         }
         u.eepromText = std::move(*file.text);
     } else {
@@ -446,7 +444,8 @@ BenchResult parseBench(std::string_view text, const std::string &fileName,
 BenchResult loadBenchFile(const std::filesystem::path &path) {
     const auto file = readTextFile(path);
     if (!file.text) {
-        return {std::nullopt, path.string() + ": cannot read the bench file (" + file.problem + ")"};
+        return {std::nullopt,
+                path.string() + ": cannot read the bench file (" + file.problem + ")"};
     }
     return parseBench(*file.text, path.string(), path.parent_path());
 }
