@@ -332,12 +332,13 @@ bool runEepromWrite(Session &s, const StepCall &call) {
         return false;
     }
     const std::string &path = call.args[0];
-    const auto content = platform::readWholeFile(path);
+    const platform::FileContent content = platform::readRegularFile(path);
     if (!content) {
-        return s.fail(call, "cannot read " + path);
+        return s.fail(call,
+                      "cannot read " + path + ": " + platform::readFailureText(content.failure));
     }
     std::string error;
-    const std::string text = eepromTextForUnit(*content, error);
+    const std::string text = eepromTextForUnit(*content.bytes, error);
     if (!error.empty()) {
         return s.fail(call, path + ": " + error);
     }

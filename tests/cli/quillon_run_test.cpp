@@ -353,6 +353,7 @@ TEST_F(QuillonRun, UsageErrorsChangeNothing) {
 TEST_F(QuillonRun, FailedStepsNameTheStepAndLeaveTheSettings) {
     ASSERT_EQ(simulated({"set", "TimeAV=4"}).exitCode, 0);
     const std::string before = readBytes(folder / "QuillonX.ini");
+    ASSERT_EQ(mkfifo((folder / "unit.fifo").c_str(), 0600), 0);
 
     struct Case {
         std::vector<std::string> args;
@@ -365,6 +366,8 @@ TEST_F(QuillonRun, FailedStepsNameTheStepAndLeaveTheSettings) {
          "step 1 (set) failed: the wavelength grid must lie inside the calibrated range"},
         {{"set", "TimeAV=9", "eeprom-write", "missing.txt"},
          "step 2 (eeprom-write) failed: cannot read missing.txt"},
+        {{"set", "TimeAV=9", "eeprom-write", "unit.fifo"},
+         "step 2 (eeprom-write) failed: cannot read unit.fifo: it is not a regular file"},
         {{"set", "TimeAV=9", "channel", "7"},
          "step 2 (channel) failed: there is no channel 7 (channels 0 to 2)"},
         {{"set", "TimeAV=9", "mode=tr", "scan"},
