@@ -25,8 +25,10 @@ const char *const kGlobalOptionsHelp =
     "  --quiet             no progress notes on standard error (messages and errors stay)\n"
     "  --help              this text; STEP --help describes one step\n";
 
-const char *const kExitCodesHelp = "Exit codes: 0 success; 1 a step failed; 2 usage error; "
-                                   "3 a question needed an answer; 4 no unit.\n";
+const char *const kExitCodesHelp =
+    "Exit codes: 0 success; 1 a step failed; 2 usage error; "
+    "3 a question needed an answer; 4 no unit;\n"
+    "5 the program folder could not be locked (another run holds it).\n";
 
 std::string hintOf(const StepSpec &spec) {
     return spec.hint != nullptr ? std::string(" (") + spec.hint + ")" : std::string();

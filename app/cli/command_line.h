@@ -19,6 +19,7 @@ enum ExitCode : int {
     kExitUsage = 2,
     kExitNeedsAnswer = 3,
     kExitNoUnit = 4,
+    kExitFolderBusy = 5,
 };
 
 enum class Answer { Ask, Yes, No };

@@ -4,6 +4,8 @@
 #include "cli/session.h"
 #include "cli/steps.h"
 #include "datacontrol/data_control.h"
+#include "platform/files.h"
+#include "platform/program_folder_lock.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -108,15 +110,38 @@ int runSteps(const Invocation &invocation, std::ostream &out, std::ostream &err)
         }
     }
     if (!dc.CloseDown()) {
-        err << "quillon: the settings could not be saved\n";
+        err << "quillon: the settings were not saved\n";
         return kExitStepFailed;
     }
     return kExitOk;
 }
 
+// The whole run holds the program folder, so that no other run (command
+// line or window) rewrites its settings or unit files meanwhile.
+int runLocked(const Invocation &invocation, std::ostream &out, std::ostream &err,
+              std::chrono::milliseconds folderLockWait) {
+    const auto folder = platform::currentFolder();
+    if (!folder) {
+        err << "quillon: cannot determine the program folder\n";
+        return kExitFolderBusy;
+    }
+    const platform::ProgramFolderLock lock(*folder, folderLockWait);
+    if (lock.state() == platform::ProgramFolderLock::State::Busy) {
+        err << "quillon: " << lock.error() << "; gave up after "
+            << std::chrono::duration<double>(folderLockWait).count() << " s\n";
+        return kExitFolderBusy;
+    }
+    if (!lock.held()) {
+        err << "quillon: " << lock.error() << '\n';
+        return kExitFolderBusy;
+    }
+    return runSteps(invocation, out, err);
+}
+
 } // namespace
 
-int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostream &err) {
+int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostream &err,
+               std::chrono::milliseconds folderLockWait) {
     const ParseResult parsed = parseCommandLine(args, stepTable());
     if (!parsed.invocation) {
         return usageError(err, parsed.error);
@@ -133,7 +158,7 @@ int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostrea
     if (const std::string problem = prepareEnvironment(invocation.global); !problem.empty()) {
         return usageError(err, problem);
     }
-    return runSteps(invocation, out, err);
+    return runLocked(invocation, out, err, folderLockWait);
 }
 
 } // namespace quillon::cli

@@ -151,15 +151,15 @@ bool runUnits(Session &s, const StepCall &call) {
     int listed = 0;
     const std::string list = simReply("list", listed);
     const std::vector<int> slots = listed == 1 ? pluggedSlotsFromSimList(list) : std::vector<int>{};
-    const ChannelState &dc = s.dc.State();
-    for (int channel = 0; channel < dc.channelCount; ++channel) {
-        const ChannelInfo &info = dc.channels[static_cast<std::size_t>(channel)];
+    const ChannelState &state = s.dc.State();
+    for (int channel = 0; channel < state.channelCount; ++channel) {
+        const ChannelInfo &info = state.channels[static_cast<std::size_t>(channel)];
         UnitFacts facts = factsOfUnitFile(info.unitFile);
-        if (channel == dc.currentChannel) {
+        if (channel == state.currentChannel) {
             // The configured channel: what this run actually uses.
-            facts.pixels = dc.geometry.activePixels;
-            facts.range = std::to_string(dc.acquisition.calStartWavelength) + "-" +
-                          std::to_string(dc.acquisition.calEndWavelength);
+            facts.pixels = state.geometry.activePixels;
+            facts.range = std::to_string(state.acquisition.calStartWavelength) + "-" +
+                          std::to_string(state.acquisition.calEndWavelength);
         }
         const auto id = s.dc.Unit().readChannelId(channel);
         const auto slot = static_cast<std::size_t>(channel);
@@ -343,12 +343,13 @@ bool runEepromWrite(Session &s, const StepCall &call) {
         return false;
     }
     const std::string &path = call.args[0];
-    const auto content = platform::readWholeFile(path);
+    const platform::FileContent content = platform::readRegularFile(path);
     if (!content) {
-        return s.fail(call, "cannot read " + path);
+        return s.fail(call,
+                      "cannot read " + path + ": " + platform::readFailureText(content.failure));
     }
     std::string error;
-    const std::string text = eepromTextForUnit(*content, error);
+    const std::string text = eepromTextForUnit(*content.bytes, error);
     if (!error.empty()) {
         return s.fail(call, path + ": " + error);
     }

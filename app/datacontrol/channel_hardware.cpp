@@ -162,7 +162,8 @@ bool ChannelSetup::WriteBackSettings() {
     // A file that exists but cannot be read keeps its content: writing would
     // replace the user's settings with what this run happens to hold.
     if (!file.Load() && platform::fileExists(s.mainSettingsPath)) {
-        return true;
+        prompter.message(messages::kSaveSettings + platform::pathText(s.mainSettingsPath));
+        return false;
     }
     SettingsTable::WriteKeys(file, s);
     RememberIntegrationTime();
@@ -170,7 +171,7 @@ bool ChannelSetup::WriteBackSettings() {
         file.PutInt(sections::kUnitIntegrationTimes, serial, time);
     }
     if (!file.Save()) {
-        prompter.message(messages::kSaveSettings + s.mainSettingsPath.string());
+        prompter.message(messages::kSaveSettings + platform::pathText(s.mainSettingsPath));
         return false;
     }
     return true;

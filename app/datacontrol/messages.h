@@ -27,6 +27,9 @@ inline constexpr const char *kDuplicateSerial =
     "Error! At least two units with the same serial number were connected at the same time.\n"
     "Please plug the units with the same S/N one by one and correct the S/N properly.\n"
     "The program will be closed now.";
+// Followed by the path of the settings file.
+inline constexpr const char *kSaveSettings =
+    "The settings of this session could not be saved. The file cannot be written: ";
 inline constexpr const char *kUnknownBoard = "Can not find the board type";
 inline constexpr const char *kOpenIniInSetVariablesFromIni =
     "Failed to open the initial setup file in SetVariablesFromIni() in DataControl class...";
@@ -67,7 +70,6 @@ inline constexpr const char *kInternalTriggerOnClose =
 inline constexpr const char *kWriteEeprom =
     "Error on writing the EEPROM data via the USB port #%d.";
 inline constexpr const char *kPixelMemory = "Error in allocation Pixel memory space!";
-inline constexpr const char *kSaveSettings = "The settings could not be saved to ";
 inline constexpr const char *kShutterNotMoved =
     "The built-in shutter did not answer. Check the connection of the unit.";
 inline constexpr const char *kOpenIniInReadCalData =

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <system_error>
 
@@ -106,37 +105,27 @@ std::string formatReal(double value) {
 }
 
 ProfileFile::ProfileFile(fs::path filePath) : path(std::move(filePath)) {
-    std::ifstream probe(path, std::ios::binary);
-    if (!probe) {
-        std::ofstream create(path, std::ios::binary | std::ios::app);
-    }
+    platform::createFileIfMissing(path);
 }
 
 bool ProfileFile::Load() {
-    std::error_code error;
-    if (!fs::exists(path, error)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in || fs::is_directory(path, error)) {
-        lastError = kErrorCannotOpen;
+    const platform::FileContent content = platform::readRegularFile(path, kMaxFileSize);
+    if (!content) {
+        if (content.failure != platform::FileContent::Failure::Missing) {
+            lastError = kErrorCannotOpen;
+        }
         return false;
     }
     std::string currentSection;
     std::string line;
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        const std::streamsize count = in.gcount();
-        for (std::streamsize k = 0; k < count; ++k) {
-            const char c = chunk[k];
-            if (c == '\n') {
-                loadLine(line, currentSection);
-                line.clear();
-            } else if (line.size() < kMaxLineLength + 1) {
-                // One character of slack keeps a '\r' before the line end;
-                // the rest of an over-long line is dropped.
-                line.push_back(c);
-            }
+    for (const char c : *content.bytes) {
+        if (c == '\n') {
+            loadLine(line, currentSection);
+            line.clear();
+        } else if (line.size() < kMaxLineLength + 1) {
+            // One character of slack keeps a '\r' before the line end;
+            // the rest of an over-long line is dropped.
+            line.push_back(c);
         }
     }
     loadLine(line, currentSection);
@@ -192,25 +181,17 @@ bool ProfileFile::Save() const {
 }
 
 int ProfileFile::FindSection(std::string_view section) const {
-    for (std::size_t i = 0; i < sections.size(); ++i) {
-        if (sections[i].name == section) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    const auto found = sectionsByName.find(section);
+    return found == sectionsByName.end() ? -1 : static_cast<int>(found->second);
 }
 
 int ProfileFile::FindEntry(int sectionIndex, std::string_view key) const {
     if (sectionIndex < 0 || static_cast<std::size_t>(sectionIndex) >= sections.size()) {
         return -1;
     }
-    const auto &keys = sections[static_cast<std::size_t>(sectionIndex)].keys;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i] == key) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
+    const NameIndex &keys = sections[static_cast<std::size_t>(sectionIndex)].keyIndex;
+    const auto found = keys.find(key);
+    return found == keys.end() ? -1 : static_cast<int>(found->second);
 }
 
 std::string ProfileFile::GetText(std::string_view section, std::string_view key) {
@@ -249,16 +230,17 @@ bool ProfileFile::PutText(std::string_view sectionName, std::string_view keyName
                           std::string_view value, bool create) {
     const std::string section = withoutLineBreaks(sectionName);
     const std::string key = withoutLineBreaks(keyName);
-    int sectionIndex = FindSection(section);
-    if (sectionIndex < 0) {
+    int found = FindSection(section);
+    if (found < 0) {
         if (!create) {
             return false;
         }
-        sections.push_back({section, {}, {}});
-        sectionIndex = static_cast<int>(sections.size()) - 1;
+        found = static_cast<int>(sections.size());
+        sectionsByName.emplace(section, sections.size());
+        sections.push_back({section, {}, {}, {}});
     }
-    Section &target = sections[static_cast<std::size_t>(sectionIndex)];
-    const int entryIndex = FindEntry(sectionIndex, key);
+    Section &target = sections[static_cast<std::size_t>(found)];
+    const int entryIndex = FindEntry(found, key);
     if (entryIndex >= 0) {
         target.values[static_cast<std::size_t>(entryIndex)] = withoutLineBreaks(value);
         return true;
@@ -266,6 +248,7 @@ bool ProfileFile::PutText(std::string_view sectionName, std::string_view keyName
     if (!create) {
         return false;
     }
+    target.keyIndex.emplace(key, target.keys.size());
     target.keys.push_back(key);
     target.values.push_back(withoutLineBreaks(value));
     return true;
@@ -293,8 +276,15 @@ bool ProfileFile::RemoveEntry(std::string_view section, std::string_view key) {
         return false;
     }
     Section &target = sections[static_cast<std::size_t>(sectionIndex)];
+    target.keyIndex.erase(target.keys[static_cast<std::size_t>(entryIndex)]);
     target.keys.erase(target.keys.begin() + entryIndex);
     target.values.erase(target.values.begin() + entryIndex);
+    // The keys after the removed one moved up by one.
+    for (auto &[name, index] : target.keyIndex) {
+        if (index > static_cast<std::size_t>(entryIndex)) {
+            --index;
+        }
+    }
     return true;
 }
 

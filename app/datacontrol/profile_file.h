@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quillon {
@@ -16,6 +17,9 @@ class ProfileFile {
 public:
     // Longest line taken from a file; the rest of a longer line is dropped.
     static constexpr std::size_t kMaxLineLength = 2047;
+    // Largest file loaded; a larger one is refused whole, as is anything
+    // that is not a regular file (a FIFO, a device).
+    static constexpr std::size_t kMaxFileSize = std::size_t{16} << 20;
 
     inline static const std::string kErrorCannotOpen = "Unable to open ini file.";
     inline static const std::string kErrorNoSection = "Unable to locate specified key.";
@@ -30,10 +34,12 @@ public:
     const std::string &LastError() const { return lastError; }
 
     // Appends the file's sections and entries. False without an error text
-    // when the file does not exist, false with one when it cannot be read.
+    // when the file does not exist, false with one when it cannot be read,
+    // is not a regular file or is larger than kMaxFileSize.
     bool Load();
-    // Writes all sections that hold entries, replacing the file whole.
-    bool Save() const;
+    // Writes all sections that hold entries, replacing the file whole. False
+    // when the file could not be written; it is then left as it was.
+    [[nodiscard]] bool Save() const;
 
     int FindSection(std::string_view section) const;
     int FindEntry(int sectionIndex, std::string_view key) const;
@@ -53,7 +59,10 @@ public:
     bool PutReal(std::string_view section, std::string_view key, double value, bool create = true);
 
     bool RemoveEntry(std::string_view section, std::string_view key);
-    void Clear() { sections.clear(); }
+    void Clear() {
+        sections.clear();
+        sectionsByName.clear();
+    }
 
     std::size_t SectionCount() const { return sections.size(); }
     const std::string &SectionName(std::size_t index) const { return sections[index].name; }
@@ -66,16 +75,29 @@ public:
     std::string ToText() const;
 
 private:
+    // Lookup by name without building a std::string for each query.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const noexcept {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    using NameIndex = std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>>;
+
+    // The lists keep the order of the file; the index finds a key in
+    // constant time, so loading a large file stays linear.
     struct Section {
         std::string name;
         std::vector<std::string> keys;
         std::vector<std::string> values;
+        NameIndex keyIndex;
     };
 
     void loadLine(std::string &line, std::string &currentSection);
 
     std::filesystem::path path;
     std::vector<Section> sections;
+    NameIndex sectionsByName;
     std::string lastError;
 };
 

@@ -1,9 +1,15 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <fstream>
+#include <cerrno>
+#include <cstdint>
+#include <memory>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillon::platform {
 
@@ -34,41 +40,112 @@ bool ensureFolder(const fs::path &folder) {
 
 namespace {
 
-// Unique within the process; the name carries the target's so that a stray
-// temporary file is easy to recognise.
-fs::path temporaryBeside(const fs::path &target) {
-    static std::atomic<unsigned> counter{0};
-    fs::path name = target.filename();
-    name += ".tmp" + std::to_string(counter.fetch_add(1));
-    return target.parent_path() / name;
-}
-
-} // namespace
-
-namespace {
-
-// Writes through `fill` into a temporary file beside `target`, then renames
-// it over `target`; on failure the temporary file goes and `target` stays.
-template <typename Fill>
-bool replaceFileWith(const fs::path &target, Fill fill) {
-    const fs::path temporary = temporaryBeside(target);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            return false;
-        }
-        fill(out);
-        out.flush();
-        if (!out) {
-            out.close();
-            removeFileQuietly(temporary);
-            return false;
+// Owns one open file descriptor.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int descriptor) : fd(descriptor) {}
+    ~FileDescriptor() {
+        if (fd >= 0) {
+            ::close(fd);
         }
     }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        removeFileQuietly(temporary);
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return fd; }
+    bool valid() const { return fd >= 0; }
+    // Closes now and tells whether the close worked: on some file systems a
+    // failed write is reported only here.
+    bool close() {
+        const int closing = fd;
+        fd = -1;
+        return ::close(closing) == 0;
+    }
+
+private:
+    int fd = -1;
+};
+
+// The file that `target` stands for: a symbolic link is followed so that
+// the file behind it is replaced and the link itself stays a link.
+fs::path resolveLinks(const fs::path &target) {
+    constexpr int kMaxHops = 40; // as the kernel's own limit; a loop ends here
+    fs::path current = target;
+    for (int hop = 0; hop < kMaxHops; ++hop) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(current, error)) || error) {
+            return current;
+        }
+        const fs::path link = fs::read_symlink(current, error);
+        if (error) {
+            return current;
+        }
+        current = link.is_absolute() ? link : current.parent_path() / link;
+    }
+    return target;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+struct Temporary {
+    std::unique_ptr<FileDescriptor> file;
+    fs::path path;
+};
+
+// A new, empty file beside `target`, created exclusively: the name carries
+// the process id and a counter, and O_EXCL makes sure no other process (nor
+// a leftover of a crashed one) shares it. The name starts with the target's
+// so that a stray temporary file is easy to recognise.
+std::optional<Temporary> createTemporaryBeside(const fs::path &target) {
+    static std::atomic<unsigned> counter{0};
+    constexpr int kAttempts = 100;
+    const std::string stem =
+        target.filename().string() + ".tmp" + std::to_string(static_cast<long>(::getpid())) + "-";
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        fs::path candidate = target.parent_path() / (stem + std::to_string(counter.fetch_add(1)));
+        // Mode 0666 less the umask, as for any file the user creates.
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            return Temporary{std::make_unique<FileDescriptor>(fd), std::move(candidate)};
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// Writes `bytes` into a temporary file beside the file that `target` stands
+// for, flushes it to disk, then renames it over that file; on any failure
+// the temporary file goes and the old file stays as it was.
+bool replaceFileWith(const fs::path &target, std::string_view bytes) {
+    const fs::path file = resolveLinks(target);
+    auto temporary = createTemporaryBeside(file);
+    if (!temporary) {
+        return false;
+    }
+    FileDescriptor &out = *temporary->file;
+    // A replaced file keeps its permissions (a private file stays private).
+    struct stat old {};
+    if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(out.get(), old.st_mode & 07777);
+    }
+    const bool written = writeAll(out.get(), bytes) && ::fsync(out.get()) == 0;
+    const bool closed = out.close();
+    if (!written || !closed || ::rename(temporary->path.c_str(), file.c_str()) != 0) {
+        removeFileQuietly(temporary->path);
         return false;
     }
     return true;
@@ -77,49 +154,112 @@ bool replaceFileWith(const fs::path &target, Fill fill) {
 } // namespace
 
 bool replaceTextFile(const fs::path &target, std::string_view text) {
-    // Binary stream: line ends are converted here, the same on every platform.
-    return replaceFileWith(target, [text](std::ofstream &out) {
-        const std::string_view lineEnd = textLineEnd();
-        std::size_t start = 0;
-        while (start < text.size()) {
-            const std::size_t newline = text.find('\n', start);
-            if (newline == std::string_view::npos) {
-                out.write(text.data() + start, static_cast<std::streamsize>(text.size() - start));
-                break;
-            }
-            out.write(text.data() + start, static_cast<std::streamsize>(newline - start));
-            out.write(lineEnd.data(), static_cast<std::streamsize>(lineEnd.size()));
-            start = newline + 1;
+    // Line ends are converted here, the same on every platform.
+    const std::string_view lineEnd = textLineEnd();
+    if (lineEnd == "\n") {
+        return replaceFileWith(target, text);
+    }
+    std::string converted;
+    converted.reserve(text.size() + text.size() / 16);
+    for (const char c : text) {
+        if (c == '\n') {
+            converted += lineEnd;
+        } else {
+            converted += c;
         }
-    });
+    }
+    return replaceFileWith(target, converted);
 }
 
 bool replaceBinaryFile(const fs::path &target, std::string_view bytes) {
-    return replaceFileWith(target, [bytes](std::ofstream &out) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    });
+    return replaceFileWith(target, bytes);
 }
 
-std::optional<std::string> readWholeFile(const fs::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
+FileContent readRegularFile(const fs::path &file, std::size_t maxBytes) {
+    FileContent content;
+    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
+    FileDescriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!in.valid()) {
+        content.failure = errno == ENOENT || errno == ENOTDIR ? FileContent::Failure::Missing
+                                                              : FileContent::Failure::Unreadable;
+        return content;
     }
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0) {
+        content.failure = FileContent::Failure::Unreadable;
+        return content;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        content.failure = FileContent::Failure::NotRegular;
+        return content;
+    }
+    if (info.st_size < 0 || static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+        content.failure = FileContent::Failure::TooLarge;
+        return content;
+    }
+    // The file may grow while it is read: read one byte past the limit at most.
     std::string bytes;
-    char block[4096];
-    while (in.read(block, sizeof block) || in.gcount() > 0) {
-        bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char block[65536];
+    while (true) {
+        const std::size_t room = maxBytes + 1 - bytes.size();
+        const ssize_t count = ::read(in.get(), block, std::min(sizeof block, room));
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            content.failure = FileContent::Failure::Unreadable;
+            return content;
+        }
+        if (count == 0) {
+            break;
+        }
+        bytes.append(block, static_cast<std::size_t>(count));
+        if (bytes.size() > maxBytes) {
+            content.failure = FileContent::Failure::TooLarge;
+            return content;
+        }
     }
-    if (in.bad()) {
-        return std::nullopt;
+    content.bytes = std::move(bytes);
+    return content;
+}
+
+std::string readFailureText(FileContent::Failure failure, std::size_t maxBytes) {
+    switch (failure) {
+    case FileContent::Failure::None:
+        return {};
+    case FileContent::Failure::Missing:
+        return "the file does not exist";
+    case FileContent::Failure::NotRegular:
+        return "it is not a regular file";
+    case FileContent::Failure::TooLarge:
+        if (maxBytes >= (std::size_t{1} << 20) && maxBytes % (std::size_t{1} << 20) == 0) {
+            return "it is larger than " + std::to_string(maxBytes >> 20) + " MiB";
+        }
+        return "it is larger than " + std::to_string(maxBytes) + " bytes";
+    case FileContent::Failure::Unreadable:
+        break;
     }
-    return bytes;
+    return "it cannot be read";
+}
+
+std::optional<std::string> readWholeFile(const fs::path &file, std::size_t maxBytes) {
+    return readRegularFile(file, maxBytes).bytes;
 }
 
 bool copyFileOver(const fs::path &from, const fs::path &to) {
     removeFileQuietly(to);
+    const auto bytes = readWholeFile(from);
+    return bytes && replaceBinaryFile(to, *bytes);
+}
+
+void createFileIfMissing(const fs::path &file) {
     std::error_code error;
-    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error) && !error;
+    if (fs::exists(file, error) || error) {
+        return;
+    }
+    FileDescriptor created(
+        ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666));
 }
 
 void removeFileQuietly(const fs::path &file) {

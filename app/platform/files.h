@@ -3,6 +3,7 @@
 #ifndef QUILLON_APP_PLATFORM_FILES_H
 #define QUILLON_APP_PLATFORM_FILES_H
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -21,18 +22,50 @@ bool ensureFolder(const std::filesystem::path &folder);
 
 // Writes `text` (lines ended by '\n', written with the platform's line end)
 // to a temporary file beside `target`, then renames it over `target`. On any
-// failure the temporary file is removed and `target` is left as it was.
+// failure (open, write, flush to disk, close or rename) the result is false,
+// the temporary file is removed and `target` is left as it was. The
+// temporary name is unique across processes, so two programs writing the
+// same file never write into one temporary file. When `target` is a
+// symbolic link the file it points to is replaced and the link stays.
 bool replaceTextFile(const std::filesystem::path &target, std::string_view text);
 
 // The same for bytes written as they are.
 bool replaceBinaryFile(const std::filesystem::path &target, std::string_view bytes);
 
-// The whole content of a file, or nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::filesystem::path &file);
+// Files the program reads are small; anything larger is refused rather than
+// read, so that a wrong path (a device, a huge file) cannot exhaust memory.
+inline constexpr std::size_t kMaxReadBytes = std::size_t{16} << 20;
 
-// Copies `from` over `to`. Any old `to` is removed first, so a failed copy
-// never leaves a stale file behind.
+// The outcome of reading a whole file: its bytes, or why there are none.
+struct FileContent {
+    enum class Failure { None, Missing, NotRegular, TooLarge, Unreadable };
+
+    std::optional<std::string> bytes;
+    Failure failure = Failure::None;
+
+    explicit operator bool() const { return bytes.has_value(); }
+};
+
+// Reads a regular file of at most `maxBytes` bytes whole. Anything else (a
+// folder, a FIFO, a device such as /dev/zero) is refused without blocking.
+FileContent readRegularFile(const std::filesystem::path &file,
+                            std::size_t maxBytes = kMaxReadBytes);
+
+// A sentence for messages: why `readRegularFile` gave nothing.
+std::string readFailureText(FileContent::Failure failure, std::size_t maxBytes = kMaxReadBytes);
+
+// The whole content of a file, or nothing when it cannot be read, is not a
+// regular file or is larger than `maxBytes`.
+std::optional<std::string> readWholeFile(const std::filesystem::path &file,
+                                         std::size_t maxBytes = kMaxReadBytes);
+
+// Copies the regular file `from` over `to` (as replaceBinaryFile). Any old
+// `to` is removed first, so a failed copy never leaves a stale file behind.
 bool copyFileOver(const std::filesystem::path &from, const std::filesystem::path &to);
+
+// Creates `file` empty when nothing is there; an existing file, whatever
+// its kind, is left alone (and never opened, so a FIFO cannot block).
+void createFileIfMissing(const std::filesystem::path &file);
 
 // Removes a file; a missing file is not an error.
 void removeFileQuietly(const std::filesystem::path &file);

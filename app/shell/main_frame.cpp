@@ -397,8 +397,13 @@ void CMainFrame::shutDown() {
         closingPrompter_->beginClosing();
     }
     view_->stopAcquisition();
-    // A settings file that could not be written has been reported to the user.
-    (void)control_->CloseDown();
+    // The worker is gone, so a box cannot deadlock any more: a failed save
+    // of the settings must reach the user, not only the error stream.
+    if (closingPrompter_ != nullptr) {
+        closingPrompter_->endClosing();
+    }
+    // CloseDown has shown its own message when the settings were not saved.
+    static_cast<void>(control_->CloseDown());
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event) {

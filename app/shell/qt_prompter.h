@@ -26,6 +26,8 @@ public:
     // From now on no box is shown: messages are dropped, questions answered
     // No / Abort / nothing.
     void beginClosing() { closing_ = true; }
+    // Boxes again, once no other thread can be waiting for an answer.
+    void endClosing() { closing_ = false; }
     bool closing() const { return closing_.load(); }
 
     void message(const std::string &text) override;

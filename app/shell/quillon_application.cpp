@@ -1,5 +1,7 @@
 #include "shell/quillon_application.h"
 
+#include "platform/files.h"
+#include "platform/program_folder_lock.h"
 #include "shell/deployment.h"
 #include "shell/main_frame.h"
 #include "shell/qt_prompter.h"
@@ -11,14 +13,19 @@
 #include <QScreen>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <unistd.h>
 
 namespace quillon {
 
 namespace {
+
+// A command-line run in the same folder usually ends within a few seconds.
+constexpr std::chrono::milliseconds kFolderLockWait{3000};
 
 // The self-pipe: the signal handler only writes a byte; the event loop reads
 // it and closes the window.
@@ -89,6 +96,15 @@ int runQuillon(int argc, char **argv) {
     applyProgramOptions(parseProgramOptions(QApplication::arguments()));
 
     QtPrompter prompter;
+    // Held until the frame has written its settings back on close; declared
+    // before the frame so that it is released after it.
+    const platform::ProgramFolderLock folderLock(
+        platform::currentFolder().value_or(std::filesystem::path(".")), kFolderLockWait);
+    if (!folderLock.held()) {
+        prompter.message("Quillon cannot start: " + folderLock.error() +
+                         ". Close the other program and start again.");
+        return 1;
+    }
     std::unique_ptr<CMainFrame> frame = CMainFrame::create(prompter, &prompter);
     if (!frame) {
         return 0; // start-up showed its messages already

@@ -2,19 +2,27 @@
 // folders against the default simulated bench: its tables, the settings it
 // leaves behind, and its exit codes.
 #include "../datacontrol/temp_folder.h"
+#include "datacontrol/profile_file.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char **environ;
@@ -45,15 +53,24 @@ std::vector<std::string> childEnvironment() {
     return env;
 }
 
-Outcome runIn(const fs::path &folder, const std::vector<std::string> &args) {
-    const fs::path outFile = folder / ".stdout";
-    const fs::path errFile = folder / ".stderr";
+// A started quillon process and where its output goes.
+struct Child {
+    pid_t pid = -1;
+    fs::path outFile;
+    fs::path errFile;
+};
+
+// `fileSizeLimit` (bytes, 0 for none) caps the files the child may write,
+// so that its writes fail even when the tests run as root.
+Child start(const fs::path &folder, const std::vector<std::string> &args,
+            const std::string &tag = "", rlim_t fileSizeLimit = 0) {
+    Child child{-1, folder / (".stdout" + tag), folder / (".stderr" + tag)};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 1, child.outFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, child.errFile.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
 
     std::vector<std::string> argStrings{QUILLON_CLI_BINARY};
@@ -70,23 +87,60 @@ Outcome runIn(const fs::path &folder, const std::vector<std::string> &args) {
     }
     envp.push_back(nullptr);
 
-    Outcome run;
-    pid_t pid = 0;
+    // The child inherits the limit and the ignored SIGXFSZ (a write past
+    // the limit then fails instead of killing it); this process gets its
+    // own back at once.
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    void (*previousHandler)(int) = SIG_DFL;
+    if (fileSizeLimit != 0) {
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = previous;
+        lowered.rlim_cur = fileSizeLimit;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
     const int spawned =
-        posix_spawn(&pid, QUILLON_CLI_BINARY, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&child.pid, QUILLON_CLI_BINARY, &actions, nullptr, argv.data(), envp.data());
+    if (fileSizeLimit != 0) {
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, previousHandler);
+    }
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
         ADD_FAILURE() << "cannot start " << QUILLON_CLI_BINARY << ": " << std::strerror(spawned);
+        child.pid = -1;
+    }
+    return child;
+}
+
+// Waits for the child, but not without end: a run that hangs is killed and
+// fails the test.
+Outcome finish(const Child &child, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    Outcome run;
+    if (child.pid < 0) {
         return run;
     }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    waitpid(pid, &status, 0);
+    while (waitpid(child.pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child.pid, SIGKILL);
+            waitpid(child.pid, &status, 0);
+            ADD_FAILURE() << "quillon did not end within " << limit.count() << " s";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = readBytes(outFile);
-    run.err = readBytes(errFile);
-    fs::remove(outFile);
-    fs::remove(errFile);
+    run.out = readBytes(child.outFile);
+    run.err = readBytes(child.errFile);
+    fs::remove(child.outFile);
+    fs::remove(child.errFile);
     return run;
+}
+
+Outcome runIn(const fs::path &folder, const std::vector<std::string> &args) {
+    return finish(start(folder, args));
 }
 
 std::vector<std::string> split(const std::string &text, char separator) {
@@ -299,6 +353,7 @@ TEST_F(QuillonRun, UsageErrorsChangeNothing) {
 TEST_F(QuillonRun, FailedStepsNameTheStepAndLeaveTheSettings) {
     ASSERT_EQ(simulated({"set", "TimeAV=4"}).exitCode, 0);
     const std::string before = readBytes(folder / "QuillonX.ini");
+    ASSERT_EQ(mkfifo((folder / "unit.fifo").c_str(), 0600), 0);
 
     struct Case {
         std::vector<std::string> args;
@@ -311,6 +366,8 @@ TEST_F(QuillonRun, FailedStepsNameTheStepAndLeaveTheSettings) {
          "step 1 (set) failed: the wavelength grid must lie inside the calibrated range"},
         {{"set", "TimeAV=9", "eeprom-write", "missing.txt"},
          "step 2 (eeprom-write) failed: cannot read missing.txt"},
+        {{"set", "TimeAV=9", "eeprom-write", "unit.fifo"},
+         "step 2 (eeprom-write) failed: cannot read unit.fifo: it is not a regular file"},
         {{"set", "TimeAV=9", "channel", "7"},
          "step 2 (channel) failed: there is no channel 7 (channels 0 to 2)"},
         {{"set", "TimeAV=9", "mode=tr", "scan"},
@@ -397,6 +454,164 @@ TEST_F(QuillonRun, HelpDescribesEverything) {
     const Outcome one = run({"set", "--help"});
     EXPECT_EQ(one.exitCode, 0);
     EXPECT_NE(one.out.find("mode=scope|tr|absorbance"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+const std::string kFolderBusy = "another Quillon program is using the folder";
+const std::string kNotSaved =
+    "The settings of this session could not be saved. The file cannot be written: ";
+
+// The problems of a settings file as text: lines that are neither a
+// header, an entry nor empty, and keys repeated within a section.
+std::vector<std::string> settingsFileProblems(const std::string &text) {
+    std::vector<std::string> problems;
+    std::set<std::pair<std::string, std::string>> seen;
+    std::string section;
+    for (const std::string &line : split(text, '\n')) {
+        if (line.empty()) {
+            continue;
+        }
+        if (line.front() == '[' && line.back() == ']') {
+            section = line;
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            problems.push_back("stray line '" + line + "'");
+        } else if (!seen.emplace(section, line.substr(0, equals)).second) {
+            problems.push_back("repeated key in " + section + ": " + line);
+        }
+    }
+    return problems;
+}
+
+std::vector<std::string> temporaryFilesIn(const fs::path &folder) {
+    std::vector<std::string> found;
+    for (const auto &entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".tmp") != std::string::npos) {
+            found.push_back(entry.path().string());
+        }
+    }
+    return found;
+}
+
+std::map<std::string, std::string> unitFiles(const fs::path &folder) {
+    std::map<std::string, std::string> files;
+    for (const auto &entry : fs::directory_iterator(folder / "Ini")) {
+        files[entry.path().filename().string()] = readBytes(entry.path());
+    }
+    return files;
+}
+
+// Two runs at once on one folder: each either runs whole or gives up with
+// the lock message, and every file stays whole. Both changes survive, since
+// the second run starts from what the first one saved.
+TEST_F(QuillonRun, TwoRunsAtOnceOnOneFolderKeepEveryFileWhole) {
+    ASSERT_EQ(simulated({"--quiet", "units"}).exitCode, 0);
+    const auto expectedUnits = unitFiles(folder.path);
+    ASSERT_EQ(expectedUnits.size(), 3u);
+    constexpr int kRounds = 20;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string timeAv = std::to_string(2 + round);
+        const std::string fft = std::to_string(10 + round);
+        const Child a =
+            start(folder.path, {"--simulate", "--quiet", "set", "TimeAV=" + timeAv}, "a");
+        const Child b = start(folder.path, {"--simulate", "--quiet", "set", "FFT=" + fft}, "b");
+        const Outcome ra = finish(a);
+        const Outcome rb = finish(b);
+        int succeeded = 0;
+        for (const Outcome *r : {&ra, &rb}) {
+            if (r->exitCode == 0) {
+                ++succeeded;
+            } else {
+                EXPECT_EQ(r->exitCode, 5) << "round " << round << ": " << r->err;
+                EXPECT_NE(r->err.find(kFolderBusy), std::string::npos) << r->err;
+            }
+        }
+        const std::string text = readBytes(folder / "QuillonX.ini");
+        EXPECT_EQ(settingsFileProblems(text), std::vector<std::string>{}) << "round " << round;
+        quillon::ProfileFile saved;
+        saved.SetPath(folder / "QuillonX.ini");
+        ASSERT_TRUE(saved.Load());
+        if (ra.exitCode == 0) {
+            EXPECT_EQ(saved.GetText("Extend Options", "TimeAV"), timeAv) << "round " << round;
+        }
+        if (rb.exitCode == 0) {
+            EXPECT_EQ(saved.GetText("Extend Options", "FFT"), fft) << "round " << round;
+        }
+        EXPECT_EQ(unitFiles(folder.path), expectedUnits) << "round " << round;
+        EXPECT_EQ(temporaryFilesIn(folder.path), std::vector<std::string>{});
+        EXPECT_GE(succeeded, 1);
+        if (HasFailure()) {
+            break;
+        }
+    }
+}
+
+TEST_F(QuillonRun, ASymlinkedSettingsFileIsWrittenThrough) {
+    fs::create_directories(folder / "shared");
+    writeBytes(folder / "shared" / "QuillonX.ini", "[Extend Options]\nTimeAV=4\n[Mine]\nx=1\n");
+    fs::create_symlink(fs::path("shared") / "QuillonX.ini", folder / "QuillonX.ini");
+    const Outcome r = simulated({"--quiet", "set", "TimeAV=6"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(folder / "QuillonX.ini")));
+    quillon::ProfileFile saved;
+    saved.SetPath(folder / "shared" / "QuillonX.ini");
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ(saved.GetText("Extend Options", "TimeAV"), "6");
+    EXPECT_EQ(saved.GetText("Mine", "x"), "1");
+}
+
+TEST_F(QuillonRun, ASettingsFileThatCannotBeWrittenEndsWithAnError) {
+    // Kept entries make the saved file larger than the limit below, while
+    // the unit files written at start fit.
+    std::string settings = "[Extend Options]\nTimeAV=3\n[Notes]\n";
+    for (int i = 0; i < 3000; ++i) {
+        settings += "Note" + std::to_string(i) + "=kept as it is\n";
+    }
+    writeBytes(folder / "QuillonX.ini", settings);
+    const Outcome r = finish(start(folder.path, {"--simulate", "--quiet", "set", "TimeAV=7"}, "",
+                                   static_cast<rlim_t>(settings.size() / 2)));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find(kNotSaved + (folder / "QuillonX.ini").string()), std::string::npos)
+        << r.err;
+    EXPECT_EQ(readBytes(folder / "QuillonX.ini"), settings);
+    EXPECT_EQ(temporaryFilesIn(folder.path), std::vector<std::string>{});
+}
+
+// None of these may block the run, and none is replaced or written to.
+TEST_F(QuillonRun, FifoDeviceOrHugeSettingsFileIsRefused) {
+    ASSERT_EQ(mkfifo((folder / "QuillonX.ini").c_str(), 0600), 0);
+    const Outcome fifo =
+        finish(start(folder.path, {"--simulate", "units"}), std::chrono::seconds(30));
+    EXPECT_NE(fifo.exitCode, 0);
+    EXPECT_NE(fifo.err.find("Failed to open the initial setup file"), std::string::npos)
+        << fifo.err;
+    EXPECT_TRUE(fs::is_fifo(folder / "QuillonX.ini"));
+    fs::remove(folder / "QuillonX.ini");
+
+    fs::create_symlink("/dev/zero", folder / "QuillonX.ini");
+    const Outcome device =
+        finish(start(folder.path, {"--simulate", "units"}), std::chrono::seconds(30));
+    EXPECT_NE(device.exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(folder / "QuillonX.ini")));
+    fs::remove(folder / "QuillonX.ini");
+
+    { std::ofstream huge(folder / "QuillonX.ini"); }
+    const auto hugeSize = quillon::ProfileFile::kMaxFileSize + 1;
+    fs::resize_file(folder / "QuillonX.ini", hugeSize);
+    const Outcome big =
+        finish(start(folder.path, {"--simulate", "units"}), std::chrono::seconds(30));
+    EXPECT_NE(big.exitCode, 0);
+    EXPECT_EQ(fs::file_size(folder / "QuillonX.ini"), hugeSize);
+
+    ASSERT_EQ(mkfifo((folder / "bench.ini").c_str(), 0600), 0);
+    const Outcome bench =
+        finish(start(folder.path, {"--simulate=bench.ini", "units"}), std::chrono::seconds(30));
+    EXPECT_EQ(bench.exitCode, 2) << bench.err;
 }
 
 } // namespace

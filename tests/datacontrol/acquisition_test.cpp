@@ -1,10 +1,13 @@
 // AcquireScan and the wavelength axis against simulated units: calibration,
 // physics end to end, one-shot scans, playback, files, a unit lost.
+#include "../platform/watchdog.h"
 #include "datacontrol/dark_ref_files.h"
 #include "datacontrol/spectrum_math.h"
 #include "sim_bench.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
@@ -418,6 +421,17 @@ TEST_F(Acquisition, DamagedSnapshotChangesNothing) {
               std::vector<std::string>(3, "Couldn't open the file!"));
     EXPECT_FLOAT_EQ(dc.State().buffers.dark[0], 5.0f);
     EXPECT_EQ(dc.State().limits.current, 40);
+}
+
+TEST_F(Acquisition, SnapshotOrTileThatIsAFifoOrDeviceIsRefusedAtOnce) {
+    DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
+    const quillon::test::Watchdog watchdog("reading a FIFO or a device as a dark/reference file");
+    ASSERT_EQ(mkfifo((folder / "DarkRef.mem").c_str(), 0600), 0);
+    EXPECT_EQ(toCode(dc.SwapConfiguration()), -1);
+    EXPECT_TRUE(std::filesystem::is_fifo(folder / "DarkRef.mem"));
+    EXPECT_EQ(toCode(dc.LoadColorTile(folder / "DarkRef.mem")), -1);
+    EXPECT_EQ(toCode(dc.LoadColorTile("/dev/zero")), -1);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message).size(), 3u);
 }
 
 TEST_F(Acquisition, SnapshotBytesAreLittleEndianFloats) {

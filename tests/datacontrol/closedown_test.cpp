@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <array>
 #include <cmath>
+#include <csignal>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -141,8 +144,57 @@ TEST_F(CloseDown, AnUnreadableSettingsFileIsNotOverwritten) {
     ASSERT_EQ(startUp(), 1);
     std::filesystem::remove(folder / "QuillonX.ini");
     std::filesystem::create_directories(folder / "QuillonX.ini" / "in the way");
-    EXPECT_TRUE(control->CloseDown());
+    EXPECT_FALSE(control->CloseDown());
     EXPECT_TRUE(std::filesystem::is_directory(folder / "QuillonX.ini" / "in the way"));
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message).back(),
+              "The settings of this session could not be saved. The file cannot be written: " +
+                  (folder / "QuillonX.ini").string());
+}
+
+// Lowers the largest file this process may write, so that a write fails
+// even for root, whom no permission stops.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit lowered = previous;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit previous{};
+    void (*previousHandler)(int) = nullptr;
+};
+
+TEST_F(CloseDown, AFailedSaveIsReportedAndTheFileKept) {
+    // Entries the program does not know are kept, so the saved file is at
+    // least as large as this one.
+    std::string filler = "[Extend Options]\nTimeAV=3\n[Notes]\n";
+    for (int i = 0; i < 2000; ++i) {
+        filler += "Note" + std::to_string(i) + "=kept as it is\n";
+    }
+    writeBytes(folder / "QuillonX.ini", filler);
+    ASSERT_EQ(startUp(), 1);
+    ASSERT_EQ(control->ApplySetting("TimeAV", "9"), "");
+    {
+        const FileSizeLimit limit(filler.size() / 2);
+        EXPECT_FALSE(control->CloseDown());
+    }
+    EXPECT_EQ(readBytes(folder / "QuillonX.ini"), filler);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message).back(),
+              "The settings of this session could not be saved. The file cannot be written: " +
+                  (folder / "QuillonX.ini").string());
+    for (const auto &entry : std::filesystem::directory_iterator(folder.path)) {
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+    }
 }
 
 TEST_F(CloseDown, UnreadableSettingsFileEndsStartUpWithItsMessage) {

@@ -1,9 +1,13 @@
 #include "datacontrol/profile_file.h"
 
+#include "../platform/watchdog.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
 #include <random>
 
 using namespace quillon;
@@ -52,6 +56,78 @@ TEST_F(ProfileFileTest, LoadOfUnreadableFileSetsErrorText) {
     profile.SetPath(folder.path); // a folder exists but is no file
     EXPECT_FALSE(profile.Load());
     EXPECT_EQ(profile.LastError(), "Unable to open ini file.");
+}
+
+TEST_F(ProfileFileTest, FifoDeviceAndOversizedFileAreRefusedWithoutBlocking) {
+    const quillon::test::Watchdog watchdog("opening a FIFO or a device as a settings file");
+    const auto fifo = folder / "fifo.ini";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ProfileFile onFifo(fifo);
+    EXPECT_FALSE(onFifo.Load());
+    EXPECT_EQ(onFifo.LastError(), "Unable to open ini file.");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    ProfileFile onDevice(std::filesystem::path("/dev/zero"));
+    EXPECT_FALSE(onDevice.Load());
+    EXPECT_EQ(onDevice.LastError(), "Unable to open ini file.");
+
+    { std::ofstream big(file); }
+    std::filesystem::resize_file(file, ProfileFile::kMaxFileSize + 1);
+    ProfileFile oversized(file);
+    EXPECT_FALSE(oversized.Load());
+    EXPECT_EQ(oversized.LastError(), "Unable to open ini file.");
+    EXPECT_EQ(std::filesystem::file_size(file), ProfileFile::kMaxFileSize + 1);
+}
+
+TEST_F(ProfileFileTest, SaveReportsAFileThatCannotBeWritten) {
+    writeBytes(file, "x");
+    ProfileFile profile;
+    profile.SetPath(file / "below.ini"); // its folder is a regular file
+    profile.PutText("S", "k", "v");
+    EXPECT_FALSE(profile.Save());
+}
+
+TEST_F(ProfileFileTest, LargeFilesKeepOrderRepeatsAndRemovals) {
+    // 100,000 keys in one section (every tenth repeated later) and 50,000
+    // small sections, each named twice.
+    constexpr int kKeys = 100000;
+    constexpr int kSections = 50000;
+    std::string text = "[Big]\n";
+    for (int i = 0; i < kKeys; ++i) {
+        text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    }
+    for (int i = 0; i < kKeys; i += 10) {
+        text += "k" + std::to_string(i) + "=again\n";
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < kSections; ++i) {
+            text += "[S" + std::to_string(i) + "]\nv" + std::to_string(pass) + "=" +
+                    std::to_string(i) + "\n";
+        }
+    }
+    ProfileFile profile = loaded(text);
+    ASSERT_EQ(profile.SectionCount(), 1u + kSections);
+    ASSERT_EQ(profile.EntryCount(0), static_cast<std::size_t>(kKeys));
+    EXPECT_EQ(profile.KeyName(0, 12345), "k12345");
+    EXPECT_EQ(profile.GetText("Big", "k12340"), "again");
+    EXPECT_EQ(profile.GetText("Big", "k12341"), "12341");
+    EXPECT_EQ(profile.FindSection("S49999"), kSections);
+    EXPECT_EQ(profile.EntryCount(static_cast<std::size_t>(profile.FindSection("S777"))), 2u);
+    EXPECT_EQ(profile.GetText("S777", "v1"), "777");
+
+    // Removing a key moves the later ones up; lookups follow.
+    ASSERT_TRUE(profile.RemoveEntry("Big", "k5"));
+    EXPECT_EQ(profile.FindEntry(0, "k5"), -1);
+    EXPECT_EQ(profile.FindEntry(0, "k6"), 5);
+    EXPECT_EQ(profile.FindEntry(0, "k99999"), kKeys - 2);
+    ASSERT_TRUE(profile.PutText("Big", "k5", "back"));
+    EXPECT_EQ(profile.KeyName(0, static_cast<std::size_t>(kKeys - 1)), "k5");
+    EXPECT_EQ(profile.GetText("Big", "k5"), "back");
+
+    profile.Clear();
+    EXPECT_EQ(profile.FindSection("Big"), -1);
+    EXPECT_TRUE(profile.PutText("Big", "k1", "1"));
+    EXPECT_EQ(profile.FindEntry(profile.FindSection("Big"), "k1"), 0);
 }
 
 TEST_F(ProfileFileTest, LineRules) {

@@ -1,9 +1,13 @@
 // Bench files, the command language and the choice of backend.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include "../platform/watchdog.h"
 
 #include "sim_fixture.h"
 #include "sim_protocol.h"
@@ -102,6 +106,34 @@ TEST(SimBench, EepromFileIsReadBesideTheBench) {
     const auto unreadable = loadBenchFile(dir.write("x", "") / "nothing.ini");
     EXPECT_FALSE(unreadable.bench);
     EXPECT_NE(unreadable.error.find("nothing.ini"), std::string::npos);
+}
+
+// A FIFO would block the read and a device never ends: both are refused at
+// once, as bench and as EEPROM file, and so is a file over 1 MiB.
+TEST(SimBench, OnlySmallRegularFilesAreRead) {
+    const quillon::test::Watchdog watchdog("reading a FIFO or a device as a bench file");
+    TempDir dir;
+    const auto fifo = dir.write("x", "").parent_path() / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::filesystem::path &path : {fifo, std::filesystem::path("/dev/zero")}) {
+        const auto result = loadBenchFile(path);
+        EXPECT_FALSE(result.bench);
+        EXPECT_NE(result.error.find("not a regular file"), std::string::npos) << result.error;
+    }
+    const auto viaEeprom =
+        loadBenchFile(dir.write("bench.ini", "[Unit]\nSlot=0\nEepromFile=fifo\n"));
+    EXPECT_FALSE(viaEeprom.bench);
+    EXPECT_NE(viaEeprom.error.find("not a regular file"), std::string::npos) << viaEeprom.error;
+    const auto zero =
+        loadBenchFile(dir.write("zero.ini", "[Unit]\nSlot=0\nEepromFile=/dev/zero\n"));
+    EXPECT_FALSE(zero.bench);
+
+    const auto big = dir.write("big.txt", "");
+    std::filesystem::resize_file(big, (1u << 20) + 1);
+    const auto tooLarge =
+        loadBenchFile(dir.write("large.ini", "[Unit]\nSlot=0\nEepromFile=big.txt\n"));
+    EXPECT_FALSE(tooLarge.bench);
+    EXPECT_NE(tooLarge.error.find("larger than 1 MiB"), std::string::npos) << tooLarge.error;
 }
 
 TEST(SimCommands, GoodCommandsChangeTheUnit) {

@@ -1,10 +1,18 @@
 #include "sim/bench.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "ov_sim_embedded_resources.h"
 #include "sim/sensor.h"
@@ -230,19 +238,60 @@ const std::map<std::string, KeyReader, std::less<>> &unitKeys() {
     return keys;
 }
 
-std::optional<std::string> readTextFile(const std::filesystem::path &path) {
+// A bench or EEPROM file, or why it cannot be used.
+struct TextFile {
+    std::optional<std::string> text;
+    std::string problem;
+};
+
+// Only a regular file of at most kMaxBenchFileSize bytes is read: a FIFO
+// would block the program and a device such as /dev/zero never ends.
+TextFile readTextFile(const std::filesystem::path &path) {
+    std::string text;
+#ifndef _WIN32
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return {std::nullopt, std::strerror(errno)};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return {std::nullopt, "not a regular file"};
+    }
+    char block[65536];
+    ssize_t count = 0;
+    while (text.size() <= kMaxBenchFileSize && (count = ::read(fd, block, sizeof block)) != 0) {
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count < 0) {
+            ::close(fd);
+            return {std::nullopt, "read error"};
+        }
+        text.append(block, static_cast<std::size_t>(count));
+    }
+    ::close(fd);
+#else
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return {std::nullopt, "not a regular file"};
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return std::nullopt;
+        return {std::nullopt, "cannot be opened"};
     }
-    std::string text;
     text.resize(kMaxBenchFileSize + 1);
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (in.bad()) {
-        return std::nullopt;
+        return {std::nullopt, "read error"};
     }
     text.resize(static_cast<std::size_t>(in.gcount()));
-    return text;
+#endif
+    if (text.size() > kMaxBenchFileSize) {
+        return {std::nullopt, "larger than 1 MiB"};
+    }
+    return {std::move(text), {}};
 }
 
 // State of the unit section being read.
@@ -273,12 +322,12 @@ std::optional<ParseError> finishUnit(UnitSection &section, const std::filesystem
     }
     if (section.eepromFile) {
         const auto path = baseDir / *section.eepromFile;
-        const auto text = readTextFile(path);
-        if (!text) {
-            return ParseError{section.eepromFileLine,
-                              "cannot read EEPROM file '" + path.string() + "'"};
+        auto file = readTextFile(path);
+        if (!file.text) {
+            return ParseError{section.eepromFileLine, "cannot read EEPROM file '" + path.string() +
+                                                          "' (" + file.problem + ")"};
         }
-        u.eepromText = *text;
+        u.eepromText = std::move(*file.text);
     } else {
         for (const auto &line : section.eepromLines) {
             u.eepromText += line;
@@ -393,14 +442,12 @@ BenchResult parseBench(std::string_view text, const std::string &fileName,
 }
 
 BenchResult loadBenchFile(const std::filesystem::path &path) {
-    const auto text = readTextFile(path);
-    if (!text) {
-        return {std::nullopt, path.string() + ": cannot read the bench file"};
+    const auto file = readTextFile(path);
+    if (!file.text) {
+        return {std::nullopt,
+                path.string() + ": cannot read the bench file (" + file.problem + ")"};
     }
-    if (text->size() > kMaxBenchFileSize) {
-        return {std::nullopt, path.string() + ": the bench file is larger than 1 MiB"};
-    }
-    return parseBench(*text, path.string(), path.parent_path());
+    return parseBench(*file.text, path.string(), path.parent_path());
 }
 
 BenchResult defaultBench() {
