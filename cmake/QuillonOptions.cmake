@@ -142,12 +142,16 @@ function(quillon_add_folders)
     endforeach()
 endfunction()
 
-# Fails the configure when one of the named targets links Qt, directly or
-# through another of the project's libraries: the core stays usable without
-# the GUI even in builds that have Qt at hand.
-#   quillon_check_no_qt(<target>...)
+# Fails the configure when a target of the named subfolders links Qt,
+# directly or through another of the project's libraries: the core stays
+# usable without the GUI even in builds that have Qt at hand.
+#   quillon_check_no_qt(<folder>...)
 function(quillon_check_no_qt)
-    set(_pending ${ARGN})
+    set(_pending "")
+    foreach(folder IN LISTS ARGN)
+        get_property(_targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
+        list(APPEND _pending ${_targets})
+    endforeach()
     set(_seen "")
     while(_pending)
         list(POP_FRONT _pending _target)
