@@ -30,34 +30,142 @@ if(NOT TARGET quillon_thread_tests)
     add_custom_target(quillon_thread_tests)
 endif()
 
+# Every test carries the label of its folder under tests/ (ctest -L devicelib)
+# plus the extra LABELS it is given. Each label used is recorded, so that the
+# check added by quillon_add_label_check() can prove that every one selects
+# tests.
+function(_quillon_test_labels out_var)
+    cmake_path(GET CMAKE_CURRENT_SOURCE_DIR FILENAME _folder)
+    set(_labels ${_folder} ${ARGN})
+    list(REMOVE_DUPLICATES _labels)
+    set_property(GLOBAL APPEND PROPERTY QUILLON_TEST_LABELS ${_labels})
+    set(${out_var} ${_labels} PARENT_SCOPE)
+endfunction()
+
+function(_quillon_thread_test target labels)
+    if("threads" IN_LIST labels)
+        add_dependencies(quillon_thread_tests ${target})
+    endif()
+endfunction()
+
+# A test that is not a test program of its own (a script, a check on a built
+# file), labelled like the programs of its folder.
+#   quillon_add_test(NAME name COMMAND ... [LABELS ...])
+function(quillon_add_test)
+    cmake_parse_arguments(ARG "" "NAME" "COMMAND;LABELS" ${ARGN})
+    _quillon_test_labels(_labels ${ARG_LABELS})
+    add_test(NAME ${ARG_NAME} COMMAND ${ARG_COMMAND})
+    set_tests_properties(${ARG_NAME} PROPERTIES LABELS "${_labels}")
+endfunction()
+
 # A GoogleTest program registered with CTest, one CTest entry per test case.
 #   quillon_add_gtest(NAME name SOURCES ... LIBS ... [LABELS ...])
 function(quillon_add_gtest)
     cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+    _quillon_test_labels(_labels ${ARG_LABELS})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
     quillon_target_defaults(${ARG_NAME})
     target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
     include(GoogleTest)
-    # The discovered tests' properties pass through a generated script that
-    # loses all but the first element of a list, so several labels become one
-    # joined label; ctest -L takes a regular expression and still finds each.
-    list(JOIN ARG_LABELS "-" _labels)
     gtest_discover_tests(${ARG_NAME}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES LABELS "${_labels}" ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
-    if("threads" IN_LIST ARG_LABELS)
-        add_dependencies(quillon_thread_tests ${ARG_NAME})
-    endif()
+        TEST_LIST ${ARG_NAME}_TESTS
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    # The discovered tests' PROPERTIES pass through a generated script that
+    # flattens lists, so a list of labels (or an empty one) would shift the
+    # name/value pairs. The labels are set instead by a script of our own
+    # that ctest reads right after the discovered tests, on the list of
+    # their names.
+    set(_label_script ${CMAKE_CURRENT_BINARY_DIR}/${ARG_NAME}_labels.cmake)
+    file(CONFIGURE OUTPUT ${_label_script} CONTENT [==[
+if(@ARG_NAME@_TESTS)
+  set_tests_properties(${@ARG_NAME@_TESTS} PROPERTIES LABELS "@_labels@")
+endif()
+]==] @ONLY)
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_label_script})
+    _quillon_thread_test(${ARG_NAME} "${_labels}")
 endfunction()
 
-# Adds every direct subfolder that has a CMakeLists.txt, so a folder joins the
-# build by existing.
-function(quillon_add_subfolders)
-    file(GLOB _entries LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)
-    foreach(entry IN LISTS _entries)
-        if(IS_DIRECTORY ${entry} AND EXISTS ${entry}/CMakeLists.txt)
-            add_subdirectory(${entry})
-        endif()
+# A Qt Test program, run as one CTest entry on the offscreen platform.
+#   quillon_add_qtest(NAME name SOURCES ... LIBS ... [LABELS ...] [TIMEOUT seconds])
+function(quillon_add_qtest)
+    cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    _quillon_test_labels(_labels ${ARG_LABELS})
+    add_executable(${ARG_NAME} ${ARG_SOURCES})
+    set_target_properties(${ARG_NAME} PROPERTIES AUTOMOC ON)
+    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} Qt6::Test)
+    quillon_target_defaults(${ARG_NAME})
+    add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+    set_tests_properties(${ARG_NAME} PROPERTIES
+        LABELS "${_labels}"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    if(ARG_TIMEOUT)
+        set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    endif()
+    _quillon_thread_test(${ARG_NAME} "${_labels}")
+endfunction()
+
+# One test that fails when a label recorded above selects no test, e.g.
+# because labels were lost on their way to the discovered tests. It lists
+# tests (ctest -N) and runs none, so it cannot recurse into itself; in the
+# build tree it also runs the discovery of every test program, which all
+# exist once the whole tree is built. It carries no label of its own, so
+# label-filtered passes such as the ThreadSanitizer one leave it out.
+# Call once, after every folder with tests has been added.
+function(quillon_add_label_check)
+    get_property(_labels GLOBAL PROPERTY QUILLON_TEST_LABELS)
+    list(REMOVE_DUPLICATES _labels)
+    list(SORT _labels)
+    list(JOIN _labels "," _label_arg)
+    add_test(NAME test_labels_select_tests
+        COMMAND ${CMAKE_COMMAND}
+            -DCTEST=${CMAKE_CTEST_COMMAND}
+            -DBUILD_DIR=${CMAKE_BINARY_DIR}
+            -DCONFIG=$<CONFIG>
+            -DLABELS=${_label_arg}
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckTestLabels.cmake)
+endfunction()
+
+# Adds the named subfolders in order; those after GUI only when the Qt
+# programs are built. A folder joins the build by being named here, so a
+# missing one is an error rather than a silent gap.
+#   quillon_add_folders(<folder>... [GUI <folder>...])
+function(quillon_add_folders)
+    cmake_parse_arguments(ARG "" "" "GUI" ${ARGN})
+    set(_folders ${ARG_UNPARSED_ARGUMENTS})
+    if(QUILLON_BUILD_GUI)
+        list(APPEND _folders ${ARG_GUI})
+    endif()
+    foreach(folder IN LISTS _folders)
+        add_subdirectory(${folder})
     endforeach()
+endfunction()
+
+# Fails the configure when a target of the named subfolders links Qt,
+# directly or through another of the project's libraries: the core stays
+# usable without the GUI even in builds that have Qt at hand.
+#   quillon_check_no_qt(<folder>...)
+function(quillon_check_no_qt)
+    set(_pending "")
+    foreach(folder IN LISTS ARGN)
+        get_property(_targets DIRECTORY ${folder} PROPERTY BUILDSYSTEM_TARGETS)
+        list(APPEND _pending ${_targets})
+    endforeach()
+    set(_seen "")
+    while(_pending)
+        list(POP_FRONT _pending _target)
+        if(_target IN_LIST _seen OR NOT TARGET ${_target})
+            continue()
+        endif()
+        list(APPEND _seen ${_target})
+        get_target_property(_links ${_target} LINK_LIBRARIES)
+        get_target_property(_interface ${_target} INTERFACE_LINK_LIBRARIES)
+        foreach(link IN LISTS _links _interface)
+            if(link MATCHES "^Qt[0-9]*::")
+                message(FATAL_ERROR "${_target} links ${link}, but the core and the command line must not use Qt")
+            endif()
+            list(APPEND _pending ${link})
+        endforeach()
+    endwhile()
 endfunction()

@@ -1,12 +1,17 @@
 # Sourced by scripts/run and scripts/test: installs the Debian packages the
 # build needs, only those that are missing, through apt-get (sudo when not root).
+# With QUILLON_BUILD_GUI=OFF in the environment the Qt packages are left out.
 
 QUILLON_PACKAGES=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
     libgtest-dev libgmock-dev libbenchmark-dev
-    fonts-dejavu-core
 )
+if [ "${QUILLON_BUILD_GUI:-ON}" != "OFF" ]; then
+    QUILLON_PACKAGES+=(
+        qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
+        fonts-dejavu-core
+    )
+fi
 
 quillon_install_deps() {
     local missing=()
