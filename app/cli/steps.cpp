@@ -5,6 +5,7 @@
 #include "cli/table_output.h"
 #include "datacontrol/sensors.h"
 #include "datacontrol/settings.h"
+#include "datacontrol/simulated_units.h"
 #include "datacontrol/wavelength_calibration.h"
 #include "ovdbusbm.h"
 #include "platform/files.h"
@@ -70,12 +71,6 @@ bool refuseWithoutUnit(Session &s, const StepCall &call) {
     return true;
 }
 
-std::string simReply(const std::string &command, int &result) {
-    std::array<char, 8192> reply{};
-    result = ovSimCommand(command.c_str(), reply.data(), static_cast<int>(reply.size()));
-    return reply.data();
-}
-
 struct UnitFacts {
     std::string sensor = "-";
     int pixels = 0;
@@ -84,30 +79,14 @@ struct UnitFacts {
 
 // The factory calibration range of a unit file, as ReadCalData derives it.
 std::string calibratedRange(ProfileFile &file, int pixels) {
-    const int count = file.GetInt(sections::kCalData, "PointCount");
-    if (count < 2 || count > OV_MAX_CAL_POINTS || pixels < 1) {
+    if (pixels < 1) {
         return "-";
     }
-    std::vector<double> wavelengths;
-    std::vector<double> pixelNumbers;
-    for (int k = 1; k <= count; ++k) {
-        const auto point =
-            parseCalibrationPoint(file.GetText(sections::kCalData, "Data " + std::to_string(k)));
-        wavelengths.push_back(point.wavelengthNm);
-        pixelNumbers.push_back(point.pixel);
-    }
-    const int order = calibrationOrder(count);
-    std::array<float, kMaxPolynomialOrder + 1> c{};
-    if (FitPolynomial(pixelNumbers, wavelengths, c, order) != FitResult::Ok) {
+    const CalibrationFit fit = FitCalibration(file, sections::kCalData, pixels);
+    if (fit.status != CalibrationStatus::Ok) {
         return "-";
     }
-    const double first = EvalPolynomial(c, order, 1.0);
-    const double last = EvalPolynomial(c, order, pixels);
-    if (!(first > 0.0) || !(last > 0.0)) {
-        return "-";
-    }
-    return std::to_string(static_cast<int>(std::trunc(first + 1.0))) + "-" +
-           std::to_string(static_cast<int>(std::trunc(last)));
+    return std::to_string(fit.startNm) + "-" + std::to_string(fit.endNm);
 }
 
 UnitFacts factsOfUnitFile(const std::filesystem::path &unitFile) {
@@ -143,9 +122,9 @@ bool runUnits(Session &s, const StepCall &call) {
     if (!refuseWithoutUnit(s, call)) {
         return false;
     }
-    int listed = 0;
-    const std::string list = simReply("list", listed);
-    const std::vector<int> slots = listed == 1 ? pluggedSlotsFromSimList(list) : std::vector<int>{};
+    const SimReply list = runSimCommand("list");
+    const std::vector<int> slots =
+        list.result == 1 ? pluggedSlotsFromSimList(list.text) : std::vector<int>{};
     DataControl &dc = s.dc;
     for (int channel = 0; channel < dc.channelCount; ++channel) {
         const ChannelInfo &info = dc.channels[static_cast<std::size_t>(channel)];
@@ -215,9 +194,9 @@ bool runSet(Session &s, const StepCall &call) {
 }
 
 bool runSim(Session &s, const StepCall &call) {
-    int result = 0;
-    const std::string reply = simReply(call.args[0], result);
-    if (result != 1) {
+    const SimReply sim = runSimCommand(call.args[0]);
+    const std::string &reply = sim.text;
+    if (sim.result != 1) {
         return s.fail(call, reply.empty() ? "the simulator refused the command" : reply);
     }
     s.note("sim: " + reply);
@@ -310,7 +289,8 @@ bool runEepromRead(Session &s, const StepCall &call) {
                                 " holds no data");
     }
     if (result != OV_OK) {
-        return s.fail(call, "the EEPROM could not be read (result " + std::to_string(result) + ")");
+        return s.fail(call,
+                      std::string("the EEPROM could not be read (") + ovResultText(result) + ")");
     }
     const char *data = ovGetEEPROMData();
     const std::string text = data != nullptr ? data : "";
@@ -430,16 +410,9 @@ std::span<const StepSpec> stepTable() {
 
 std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
     std::vector<int> slots;
-    std::istringstream lines{std::string(listReply)};
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.rfind("slot ", 0) != 0 || line.find("(unplugged)") != std::string::npos) {
-            continue;
-        }
-        const std::string_view rest = std::string_view(line).substr(5);
-        const auto colon = rest.find(':');
-        if (const auto slot = wholeNumber(rest.substr(0, colon)); slot && colon != rest.npos) {
-            slots.push_back(static_cast<int>(*slot));
+    for (const SimUnitLine &unit : parseSimUnitList(listReply)) {
+        if (unit.plugged) {
+            slots.push_back(unit.slot);
         }
     }
     return slots;
