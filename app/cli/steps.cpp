@@ -6,6 +6,7 @@
 #include "datacontrol/sensors.h"
 #include "datacontrol/settings.h"
 #include "datacontrol/simulated_units.h"
+#include "datacontrol/unit_text.h"
 #include "datacontrol/wavelength_calibration.h"
 #include "ovdbusbm.h"
 #include "platform/files.h"
@@ -13,7 +14,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <sstream>
 
 namespace quillon::cli {
 
@@ -420,31 +420,13 @@ std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
 
 std::string eepromTextForUnit(std::string_view fileText, std::string &error) {
     error.clear();
-    std::string text;
-    text.reserve(fileText.size());
-    for (std::size_t i = 0; i < fileText.size(); ++i) {
-        const char c = fileText[i];
-        if (c == '\r' && i + 1 < fileText.size() && fileText[i + 1] == '\n') {
-            continue; // the unit keeps line feeds only
-        }
-        if (c == '\0' || c == '\x07' || c == '\x08') {
-            error = "byte " + std::to_string(i) +
-                    " is a control byte the unit uses to separate its records";
-            return {};
-        }
-        text += c;
+    if (const std::size_t at = fileText.find_first_of(std::string_view("\0\x07\x08", 3));
+        at != std::string_view::npos) {
+        error = "byte " + std::to_string(at) +
+                " is a control byte the unit uses to separate its records";
+        return {};
     }
-    // What the unit keeps: lines without leading blanks, no blank lines, no
-    // comment lines, each ended by a line feed.
-    std::string normal;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t first = line.find_first_not_of(" \t\r\v\f");
-        if (first != std::string::npos && line[first] != ';') {
-            normal += line.substr(first) + "\n";
-        }
-    }
+    const std::string normal = UnitTextForEeprom(fileText);
     if (normal.empty()) {
         error = "the text is empty";
     } else if (normal.size() > kLongestEepromText) {
