@@ -143,6 +143,14 @@ TEST_F(EndToEnd, InjectedTimeOutsHitFrameReadsOnly) {
     EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
 }
 
+TEST_F(EndToEnd, LostStartFrameCommandFailsAtOnceInsteadOfTimingOut) {
+    start({unitAt(0)});
+    sim("fail 0 0x02 1"); // the next start-frame command is lost
+    std::vector<int> frame(2080);
+    EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_REQUEST);
+    EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+}
+
 TEST_F(EndToEnd, ResultTextsNameEveryCode) {
     EXPECT_STREQ(ovResultText(OV_ERR_TIMEOUT), "time-out");
     EXPECT_STREQ(ovResultText(OV_ERR_NO_TRIGGER), "no trigger yet");
