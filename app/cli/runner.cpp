@@ -6,6 +6,7 @@
 #include "datacontrol/data_control.h"
 #include "platform/files.h"
 #include "platform/program_folder_lock.h"
+#include "datacontrol/simulated_units.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -26,21 +27,17 @@ int usageError(std::ostream &err, const std::string &problem) {
     return kExitUsage;
 }
 
-// The device library reads these on first use, so they are set before any
-// library call. Relative bench paths are taken from the folder quillon was
-// started in, before --workdir moves.
-std::string prepareEnvironment(const GlobalOptions &global) {
+// The simulated units are chosen before any other library call. Relative
+// bench paths are taken from the folder quillon was started in, before
+// --workdir moves. A bench file with an error ends the run here, so that it
+// is not reported as "no unit found".
+std::string prepareEnvironment(const GlobalOptions &global, bool &badBench) {
+    badBench = false;
     if (global.simulate) {
-        setenv("OV_DRIVER", "sim", 1);
-        if (global.bench.empty()) {
-            unsetenv("OV_SIM_BENCH");
-        } else {
-            std::error_code ec;
-            const fs::path bench = fs::absolute(global.bench, ec);
-            if (ec || !fs::is_regular_file(bench, ec)) {
-                return "--simulate: no bench file '" + global.bench + "'";
-            }
-            setenv("OV_SIM_BENCH", bench.c_str(), 1);
+        const SimulateProblem problem = UseSimulatedUnits(global.bench);
+        if (problem.kind != SimulateProblem::Kind::None) {
+            badBench = problem.kind == SimulateProblem::Kind::BadBench;
+            return problem.text;
         }
     }
     if (global.workdir) {
@@ -155,7 +152,13 @@ int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostrea
         out << stepHelpText(*invocation.helpStep);
         return kExitOk;
     }
-    if (const std::string problem = prepareEnvironment(invocation.global); !problem.empty()) {
+    bool badBench = false;
+    if (const std::string problem = prepareEnvironment(invocation.global, badBench);
+        !problem.empty()) {
+        if (badBench) {
+            err << "quillon: --simulate: the bench file has an error: " << problem << '\n';
+            return kExitUsage;
+        }
         return usageError(err, problem);
     }
     return runLocked(invocation, out, err, folderLockWait);

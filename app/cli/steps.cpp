@@ -4,6 +4,8 @@
 #include "cli/table_output.h"
 #include "datacontrol/sensors.h"
 #include "datacontrol/settings.h"
+#include "datacontrol/simulated_units.h"
+#include "datacontrol/unit_text.h"
 #include "datacontrol/wavelength_calibration.h"
 #include "ovdbusbm.h"
 #include "platform/files.h"
@@ -11,7 +13,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <sstream>
 
 namespace quillon::cli {
 
@@ -75,12 +76,6 @@ bool refuseWithoutUnit(Session &s, const StepCall &call) {
     return true;
 }
 
-std::string simReply(const std::string &command, int &result) {
-    std::array<char, 8192> reply{};
-    result = ovSimCommand(command.c_str(), reply.data(), static_cast<int>(reply.size()));
-    return reply.data();
-}
-
 struct UnitFacts {
     std::string sensor = "-";
     int pixels = 0;
@@ -89,30 +84,14 @@ struct UnitFacts {
 
 // The factory calibration range of a unit file, as ReadCalData derives it.
 std::string calibratedRange(ProfileFile &file, int pixels) {
-    const int count = file.GetInt(sections::kCalData, "PointCount");
-    if (count < 2 || count > OV_MAX_CAL_POINTS || pixels < 1) {
+    if (pixels < 1) {
         return "-";
     }
-    std::vector<double> wavelengths;
-    std::vector<double> pixelNumbers;
-    for (int k = 1; k <= count; ++k) {
-        const auto point =
-            parseCalibrationPoint(file.GetText(sections::kCalData, "Data " + std::to_string(k)));
-        wavelengths.push_back(point.wavelengthNm);
-        pixelNumbers.push_back(point.pixel);
-    }
-    const int order = calibrationOrder(count);
-    std::array<float, kMaxPolynomialOrder + 1> c{};
-    if (FitPolynomial(pixelNumbers, wavelengths, c, order) != FitResult::Ok) {
+    const CalibrationFit fit = FitCalibration(file, sections::kCalData, pixels);
+    if (fit.status != CalibrationStatus::Ok) {
         return "-";
     }
-    const double first = EvalPolynomial(c, order, 1.0);
-    const double last = EvalPolynomial(c, order, pixels);
-    if (!(first > 0.0) || !(last > 0.0)) {
-        return "-";
-    }
-    return std::to_string(static_cast<int>(std::trunc(first + 1.0))) + "-" +
-           std::to_string(static_cast<int>(std::trunc(last)));
+    return std::to_string(fit.startNm) + "-" + std::to_string(fit.endNm);
 }
 
 UnitFacts factsOfUnitFile(const std::filesystem::path &unitFile) {
@@ -148,9 +127,9 @@ bool runUnits(Session &s, const StepCall &call) {
     if (!refuseWithoutUnit(s, call)) {
         return false;
     }
-    int listed = 0;
-    const std::string list = simReply("list", listed);
-    const std::vector<int> slots = listed == 1 ? pluggedSlotsFromSimList(list) : std::vector<int>{};
+    const SimReply list = runSimCommand("list");
+    const std::vector<int> slots =
+        list.result == 1 ? pluggedSlotsFromSimList(list.text) : std::vector<int>{};
     const ChannelState &state = s.dc.State();
     for (int channel = 0; channel < state.channelCount; ++channel) {
         const ChannelInfo &info = state.channels[static_cast<std::size_t>(channel)];
@@ -225,9 +204,9 @@ bool runSet(Session &s, const StepCall &call) {
 }
 
 bool runSim(Session &s, const StepCall &call) {
-    int result = 0;
-    const std::string reply = simReply(call.args[0], result);
-    if (result != 1) {
+    const SimReply sim = runSimCommand(call.args[0]);
+    const std::string &reply = sim.text;
+    if (sim.result != 1) {
         return s.fail(call, reply.empty() ? "the simulator refused the command" : reply);
     }
     s.note("sim: " + reply);
@@ -324,7 +303,8 @@ bool runEepromRead(Session &s, const StepCall &call) {
         return s.fail(call, "the EEPROM of channel " + std::to_string(channel) + " holds no data");
     }
     if (result != OV_OK) {
-        return s.fail(call, "the EEPROM could not be read (result " + std::to_string(result) + ")");
+        return s.fail(call,
+                      std::string("the EEPROM could not be read (") + ovResultText(result) + ")");
     }
     if (call.args.empty()) {
         s.out << text;
@@ -442,16 +422,9 @@ std::span<const StepSpec> stepTable() {
 
 std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
     std::vector<int> slots;
-    std::istringstream lines{std::string(listReply)};
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.rfind("slot ", 0) != 0 || line.find("(unplugged)") != std::string::npos) {
-            continue;
-        }
-        const std::string_view rest = std::string_view(line).substr(5);
-        const auto colon = rest.find(':');
-        if (const auto slot = wholeNumber(rest.substr(0, colon)); slot && colon != rest.npos) {
-            slots.push_back(static_cast<int>(*slot));
+    for (const SimUnitLine &unit : parseSimUnitList(listReply)) {
+        if (unit.plugged) {
+            slots.push_back(unit.slot);
         }
     }
     return slots;
@@ -459,31 +432,13 @@ std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
 
 std::string eepromTextForUnit(std::string_view fileText, std::string &error) {
     error.clear();
-    std::string text;
-    text.reserve(fileText.size());
-    for (std::size_t i = 0; i < fileText.size(); ++i) {
-        const char c = fileText[i];
-        if (c == '\r' && i + 1 < fileText.size() && fileText[i + 1] == '\n') {
-            continue; // the unit keeps line feeds only
-        }
-        if (c == '\0' || c == '\x07' || c == '\x08') {
-            error = "byte " + std::to_string(i) +
-                    " is a control byte the unit uses to separate its records";
-            return {};
-        }
-        text += c;
+    if (const std::size_t at = fileText.find_first_of(std::string_view("\0\x07\x08", 3));
+        at != std::string_view::npos) {
+        error = "byte " + std::to_string(at) +
+                " is a control byte the unit uses to separate its records";
+        return {};
     }
-    // What the unit keeps: lines without leading blanks, no blank lines, no
-    // comment lines, each ended by a line feed.
-    std::string normal;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t first = line.find_first_not_of(" \t\r\v\f");
-        if (first != std::string::npos && line[first] != ';') {
-            normal += line.substr(first) + "\n";
-        }
-    }
+    const std::string normal = UnitTextForEeprom(fileText);
     if (normal.empty()) {
         error = "the text is empty";
     } else if (normal.size() > kLongestEepromText) {

@@ -25,7 +25,7 @@ namespace quillon {
 
 namespace {
 
-// The library gives up on a frame after this long.
+// The library gives up on a frame this long after its integration time.
 constexpr std::chrono::milliseconds kReadTimeOut{1000};
 // Drawing a pass and the scheduler's slack.
 constexpr std::chrono::milliseconds kPassMargin{1000};

@@ -8,11 +8,13 @@
 #include "datacontrol/settings.h"
 #include "datacontrol/settings_table.h"
 #include "datacontrol/unit_control.h"
+#include "datacontrol/unit_text.h"
 #include "ovdbusbm.h"
 #include "platform/files.h"
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 #include <new>
 
 namespace quillon {
@@ -23,15 +25,6 @@ namespace {
 
 // TempIni files of every possible port are removed at close.
 constexpr int kPortSlots = OV_MAX_CHANNELS;
-
-std::string trimUnitFileLine(std::string line) {
-    const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const std::size_t last = line.find_last_not_of(" \t\r\n");
-    return line.substr(first, last - first + 1);
-}
 
 } // namespace
 
@@ -139,14 +132,10 @@ OpResult ChannelSetup::WriteUnitFileToEeprom() {
         return OpResult::Failed;
     }
     ChannelInfo &channel = s.channels[static_cast<std::size_t>(s.currentChannel)];
-    std::string text;
     std::ifstream in(channel.unitFile, std::ios::binary);
-    for (std::string line; in && std::getline(in, line);) {
-        text += trimUnitFileLine(line);
-        text += '\n';
-    }
+    const std::string text = UnitTextForEeprom(std::string(std::istreambuf_iterator<char>(in), {}));
     // An unreadable or empty unit file would wipe the unit's calibration.
-    const bool haveText = text.find_first_not_of('\n') != std::string::npos;
+    const bool haveText = !text.empty();
     if (!haveText || !unit.writeEepromText(s.currentChannel, text)) {
         showForPort(messages::kWriteEeprom, s.currentChannel);
         channel.onSerialIni = 1;

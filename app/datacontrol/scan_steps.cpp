@@ -1,7 +1,11 @@
 #include "datacontrol/scan_steps.h"
 
+#include "ov/numeric/bad_pixels.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace quillon::scan {
 
@@ -9,8 +13,11 @@ namespace {
 
 constexpr std::int32_t kFullScale = 65535;
 
-bool listed(std::span<const int> badPixels, int index) {
-    return std::find(badPixels.begin(), badPixels.end(), index) != badPixels.end();
+// Raw counts come from a unit and steps and pixel numbers from a unit's
+// file, so sums of them are formed in 64 bits and saturated to 32.
+std::int32_t saturated(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 double transmission(double percent) {
@@ -28,8 +35,8 @@ void correctInGaAs(std::span<std::int32_t> raw, int n, int firstStep, int second
     const int count = std::min(n, static_cast<int>(raw.size()));
     for (int i = 0; i < count; ++i) {
         std::int32_t &value = raw[static_cast<std::size_t>(i)];
-        const std::int32_t step = value != 0 ? (i % 2 == 0 ? firstStep : secondStep) : 0;
-        value = kFullScale - value + step;
+        const std::int64_t step = value != 0 ? (i % 2 == 0 ? firstStep : secondStep) : 0;
+        value = saturated(std::int64_t{kFullScale} - value + step);
     }
 }
 
@@ -50,7 +57,8 @@ void scaleAdc(std::span<std::int32_t> raw, std::int32_t ceiling) {
         return;
     }
     for (std::int32_t &value : raw) {
-        value = static_cast<std::int32_t>(
+        // |ceiling * value / 65535| stays far below 2^63, so llround is defined.
+        value = saturated(
             std::llround(static_cast<double>(ceiling) * value / static_cast<double>(kFullScale)));
     }
 }
@@ -66,33 +74,20 @@ void scaleAdc(std::span<float> values, std::int32_t ceiling) {
 
 void repairBadPixels(std::span<std::int32_t> raw, std::span<const int> badPixels, int first,
                      int n) {
-    const int end = std::min(first + n, static_cast<int>(raw.size()));
-    for (const int bad : badPixels) {
-        if (bad < first || bad >= end) {
-            continue;
-        }
-        int lower = bad - 1;
-        while (lower >= first && listed(badPixels, lower)) {
-            --lower;
-        }
-        int upper = bad + 1;
-        while (upper < end && listed(badPixels, upper)) {
-            ++upper;
-        }
-        const bool hasLower = lower >= first;
-        const bool hasUpper = upper < end;
-        if (!hasLower && !hasUpper) {
-            continue;
-        }
-        const std::int32_t low = raw[static_cast<std::size_t>(hasLower ? lower : upper)];
-        const std::int32_t high = raw[static_cast<std::size_t>(hasUpper ? upper : lower)];
-        raw[static_cast<std::size_t>(bad)] = (low + high) / 2;
+    first = std::max(first, 0); // no pixel below the frame
+    const auto end = std::min<std::int64_t>(std::int64_t{first} + std::max(n, 0),
+                                            static_cast<std::int64_t>(raw.size()));
+    if (end <= first) {
+        return;
     }
+    ov::numeric::repairBadPixels(
+        raw.subspan(static_cast<std::size_t>(first), static_cast<std::size_t>(end - first)),
+        badPixels, first);
 }
 
 double opticalBlackLevel(std::span<const std::int32_t> raw, int obStart, int obCount) {
     if (obCount <= 0 || obStart < 1 ||
-        static_cast<std::size_t>(obStart - 1 + obCount) > raw.size()) {
+        std::int64_t{obStart} - 1 + obCount > static_cast<std::int64_t>(raw.size())) {
         return 0.0;
     }
     double sum = 0.0;

@@ -4,6 +4,8 @@
 #ifndef QUILLON_APP_DATACONTROL_SENSORS_H
 #define QUILLON_APP_DATACONTROL_SENSORS_H
 
+#include "ovdbusbm.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -13,12 +15,13 @@
 
 namespace quillon {
 
-inline constexpr std::uint16_t kBoardIlx511 = 0;
-inline constexpr std::uint16_t kBoardTcd1304 = 1;
-inline constexpr std::uint16_t kBoardS7031 = 2;
-inline constexpr std::uint16_t kBoardInGaAs512 = 3;
-inline constexpr std::uint16_t kBoardS10420 = 4;
-inline constexpr std::uint16_t kBoardInGaAs256 = 5;
+// BoardType is the library's CCD type (OV_CCD_* of ovdbusbm.h).
+inline constexpr std::uint16_t kBoardIlx511 = OV_CCD_ILX511;
+inline constexpr std::uint16_t kBoardTcd1304 = OV_CCD_TCD1304;
+inline constexpr std::uint16_t kBoardS7031 = OV_CCD_S7031;
+inline constexpr std::uint16_t kBoardInGaAs512 = OV_CCD_INGAAS512;
+inline constexpr std::uint16_t kBoardS10420 = OV_CCD_S10420;
+inline constexpr std::uint16_t kBoardInGaAs256 = OV_CCD_INGAAS256;
 
 struct SensorSpec {
     std::uint16_t boardType = 0;

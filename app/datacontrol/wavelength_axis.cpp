@@ -15,16 +15,6 @@
 
 namespace quillon {
 
-namespace {
-
-// Counts are 16-bit in the records; a calibration beyond cannot be stored.
-constexpr double kLongestWavelength = 65535.0;
-
-std::string pointKey(int number) {
-    return "Data " + std::to_string(number);
-}
-
-} // namespace
 
 OpResult WavelengthAxis::ReadCalData() {
     return readCalibration(true);
@@ -68,42 +58,18 @@ OpResult WavelengthAxis::readCalibration(bool reportFailures) {
     if (!file.Load()) {
         return fail(messages::kOpenIniInReadCalData);
     }
-    const int count = file.GetInt(section, "PointCount");
-    if (count <= 1) {
+    const CalibrationFit fit = FitCalibration(file, section, s.geometry.activePixels);
+    if (fit.status == CalibrationStatus::TooFewPoints) {
         return fail(messages::kTooFewCalibrationPoints);
     }
-    if (count > OV_MAX_CAL_POINTS) {
+    if (fit.status != CalibrationStatus::Ok) {
         return fail(messages::kBadCalibration);
     }
-    std::vector<double> wavelengths;
-    std::vector<double> pixels;
-    for (int i = 1; i <= count; ++i) {
-        const CalibrationPoint point = parseCalibrationPoint(file.GetText(section, pointKey(i)));
-        wavelengths.push_back(point.wavelengthNm);
-        pixels.push_back(point.pixel);
-    }
-    const int order = calibrationOrder(count);
-    std::array<float, 5> pixelOfWavelength{};
-    std::array<float, 5> wavelengthOfPixel{};
-    // Points that cannot fix the polynomial (all at one pixel) would divide
-    // by a zero pivot.
-    if (FitPolynomial(wavelengths, pixels, pixelOfWavelength, order) != FitResult::Ok ||
-        FitPolynomial(pixels, wavelengths, wavelengthOfPixel, order) != FitResult::Ok) {
-        return fail(messages::kBadCalibration);
-    }
-    const double first = EvalPolynomial(wavelengthOfPixel, order, 1.0);
-    const double last = EvalPolynomial(wavelengthOfPixel, order, s.geometry.activePixels);
-    // A range that is empty, runs backwards or does not fit the 16-bit
-    // records would give a grid without points or wrapped limits.
-    if (!(first > 0.0) || !(last > 0.0) || !(last < kLongestWavelength) ||
-        std::trunc(last) <= std::trunc(first + 1.0)) {
-        return fail(messages::kBadCalibration);
-    }
-    s.geometry.pixelOfWavelength = pixelOfWavelength;
-    s.geometry.wavelengthOfPixel = wavelengthOfPixel;
-    s.calibrationPolynomialOrder = order;
-    s.acquisition.calStartWavelength = static_cast<std::uint16_t>(std::trunc(first + 1.0));
-    s.acquisition.calEndWavelength = static_cast<std::uint16_t>(std::trunc(last));
+    s.geometry.pixelOfWavelength = fit.pixelOfWavelength;
+    s.geometry.wavelengthOfPixel = fit.wavelengthOfPixel;
+    s.calibrationPolynomialOrder = fit.order;
+    s.acquisition.calStartWavelength = fit.startNm;
+    s.acquisition.calEndWavelength = fit.endNm;
     return OpResult::Done;
 }
 

@@ -1,108 +1,37 @@
 #include "datacontrol/wavelength_calibration.h"
 
+#include "datacontrol/profile_file.h"
+#include "ov/numeric/polynomial.h"
+#include "ovdbusbm.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace quillon {
-
-namespace {
-
-// pow with the rule 0^0 = 1, as the C library gives it.
-double power(double x, int e) {
-    return std::pow(x, e);
-}
-
-} // namespace
 
 FitResult FitPolynomial(std::span<const double> x, std::span<const double> y,
                         std::span<float> coefficients, int order) {
     if (order < 0 || order > kMaxPolynomialOrder || x.size() != y.size() ||
-        coefficients.size() < static_cast<std::size_t>(order) + 1 ||
-        x.size() < static_cast<std::size_t>(order) + 1) {
+        coefficients.size() < static_cast<std::size_t>(order) + 1) {
         return FitResult::Singular;
     }
-    const int m = order + 1;
-    std::array<std::array<double, kMaxPolynomialOrder + 1>, kMaxPolynomialOrder + 1> a{};
-    std::array<double, kMaxPolynomialOrder + 1> b{};
-    std::array<double, kMaxPolynomialOrder + 1> scale{};
-    std::array<int, kMaxPolynomialOrder + 1> rowOrder{};
-    for (int r = 0; r < m; ++r) {
-        for (int s = 0; s < m; ++s) {
-            double sum = 0.0;
-            for (double xi : x) {
-                sum += power(xi, r + s);
-            }
-            a[r][s] = sum;
-        }
-        double sum = 0.0;
-        for (std::size_t i = 0; i < x.size(); ++i) {
-            sum += y[i] * power(x[i], r);
-        }
-        b[r] = sum;
-        rowOrder[r] = r;
-    }
-    for (int r = 0; r < m; ++r) {
-        for (int s = 0; s < m; ++s) {
-            scale[r] = std::max(scale[r], std::abs(a[r][s]));
-        }
-        if (!(scale[r] > 0.0) || !std::isfinite(scale[r])) {
-            return FitResult::Singular;
-        }
-    }
-    for (int j = 0; j < m; ++j) {
-        int best = j;
-        double bestRatio = -1.0;
-        for (int k = j; k < m; ++k) {
-            const double ratio = std::abs(a[rowOrder[k]][j]) / scale[rowOrder[k]];
-            if (ratio > bestRatio) {
-                bestRatio = ratio;
-                best = k;
-            }
-        }
-        std::swap(rowOrder[j], rowOrder[best]);
-        const int pivot = rowOrder[j];
-        // A vanishing pivot relative to its row means the points do not fix
-        // this power: the system is singular.
-        if (bestRatio < 1e-13) {
-            return FitResult::Singular;
-        }
-        for (int k = j + 1; k < m; ++k) {
-            const int row = rowOrder[k];
-            const double factor = a[row][j] / a[pivot][j];
-            for (int s = j + 1; s < m; ++s) {
-                a[row][s] -= factor * a[pivot][s];
-            }
-            a[row][j] = 0.0;
-            b[row] -= factor * b[pivot];
-        }
-    }
     std::array<double, kMaxPolynomialOrder + 1> solution{};
-    for (int j = m - 1; j >= 0; --j) {
-        const int pivot = rowOrder[j];
-        double sum = b[pivot];
-        for (int s = j + 1; s < m; ++s) {
-            sum -= solution[s] * a[pivot][s];
-        }
-        solution[j] = sum / a[pivot][j];
-        if (!std::isfinite(solution[j])) {
-            return FitResult::Singular;
-        }
+    if (!ov::numeric::polyFit(x, y, solution, order, ov::numeric::kWellConditioned)) {
+        return FitResult::Singular;
     }
-    for (int j = 0; j < m; ++j) {
-        coefficients[j] = static_cast<float>(solution[j]);
+    for (int j = 0; j <= order; ++j) {
+        coefficients[static_cast<std::size_t>(j)] =
+            static_cast<float>(solution[static_cast<std::size_t>(j)]);
     }
     return FitResult::Ok;
 }
 
 double EvalPolynomial(std::span<const float> coefficients, int order, double x) {
-    double sum = 0.0;
-    for (int k = 0; k <= order && k < static_cast<int>(coefficients.size()); ++k) {
-        sum += static_cast<double>(coefficients[k]) * power(x, k);
-    }
-    return sum;
+    return ov::numeric::polyCalc(coefficients, order, x);
 }
 
 int calibrationOrder(int pointCount) {
@@ -121,6 +50,47 @@ CalibrationPoint parseCalibrationPoint(std::string_view text) {
         point.pixel = std::atof(value.c_str() + separator + 1);
     }
     return point;
+}
+
+CalibrationFit FitCalibration(ProfileFile &file, std::string_view section, int activePixels) {
+    // Counts are 16-bit in the records; a calibration beyond cannot be stored.
+    constexpr double kLongestWavelength = 65535.0;
+    CalibrationFit fit;
+    const int count = file.GetInt(section, "PointCount");
+    if (count <= 1) {
+        fit.status = CalibrationStatus::TooFewPoints;
+        return fit;
+    }
+    if (count > OV_MAX_CAL_POINTS) {
+        return fit;
+    }
+    std::vector<double> wavelengths;
+    std::vector<double> pixels;
+    for (int i = 1; i <= count; ++i) {
+        const CalibrationPoint point =
+            parseCalibrationPoint(file.GetText(section, "Data " + std::to_string(i)));
+        wavelengths.push_back(point.wavelengthNm);
+        pixels.push_back(point.pixel);
+    }
+    fit.order = calibrationOrder(count);
+    // Points that cannot fix the polynomial (all at one pixel) would divide
+    // by a zero pivot.
+    if (FitPolynomial(wavelengths, pixels, fit.pixelOfWavelength, fit.order) != FitResult::Ok ||
+        FitPolynomial(pixels, wavelengths, fit.wavelengthOfPixel, fit.order) != FitResult::Ok) {
+        return fit;
+    }
+    const double first = EvalPolynomial(fit.wavelengthOfPixel, fit.order, 1.0);
+    const double last = EvalPolynomial(fit.wavelengthOfPixel, fit.order, activePixels);
+    // A range that is empty, runs backwards or does not fit the 16-bit
+    // records would give a grid without points or wrapped limits.
+    if (!(first > 0.0) || !(last > 0.0) || !(last < kLongestWavelength) ||
+        std::trunc(last) <= std::trunc(first + 1.0)) {
+        return fit;
+    }
+    fit.startNm = static_cast<std::uint16_t>(std::trunc(first + 1.0));
+    fit.endNm = static_cast<std::uint16_t>(std::trunc(last));
+    fit.status = CalibrationStatus::Ok;
+    return fit;
 }
 
 WavelengthGrid ResetGrid(double start, double end, double interval, int calibratedStart,

@@ -3,6 +3,7 @@
 #ifndef QUILLON_APP_DATACONTROL_WAVELENGTH_CALIBRATION_H
 #define QUILLON_APP_DATACONTROL_WAVELENGTH_CALIBRATION_H
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -32,6 +33,26 @@ struct CalibrationPoint {
     double pixel = 0.0;
 };
 CalibrationPoint parseCalibrationPoint(std::string_view text);
+
+class ProfileFile;
+
+// The wavelength calibration of one list of points (PointCount and "Data k"
+// of a section of a unit file or of the main settings): both polynomials and
+// the calibrated whole-nm range.
+enum class CalibrationStatus { Ok, TooFewPoints, Bad };
+struct CalibrationFit {
+    CalibrationStatus status = CalibrationStatus::Bad;
+    int order = 1;
+    std::array<float, kMaxPolynomialOrder + 1> pixelOfWavelength{};
+    std::array<float, kMaxPolynomialOrder + 1> wavelengthOfPixel{};
+    std::uint16_t startNm = 0; // first whole nm inside the calibration
+    std::uint16_t endNm = 0;
+};
+
+// Fits the list of `section` for a sensor of `activePixels`: TooFewPoints
+// below two points; Bad for more than the library's maximum, points that fix
+// no polynomial, or a range that is empty, runs backwards or passes 65535 nm.
+CalibrationFit FitCalibration(ProfileFile &file, std::string_view section, int activePixels);
 
 // The uniform grid of the wavelength-base display.
 struct WavelengthGrid {

@@ -1,11 +1,11 @@
 #include "shell/main_frame.h"
 
+#include "datacontrol/simulated_units.h"
 #include "shell/about_box.h"
 #include "shell/commands.h"
 #include "shell/deployment.h"
 #include "shell/graph_feed.h"
 #include "shell/qt_prompter.h"
-#include "shell/sim_units.h"
 #include "shell/status_rules.h"
 
 #include <QCloseEvent>

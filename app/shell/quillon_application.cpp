@@ -2,13 +2,13 @@
 
 #include "platform/files.h"
 #include "platform/program_folder_lock.h"
+#include "datacontrol/simulated_units.h"
 #include "shell/deployment.h"
 #include "shell/main_frame.h"
 #include "shell/qt_prompter.h"
 #include "shell/single_instance.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -68,18 +68,15 @@ ProgramOptions parseProgramOptions(const QStringList &arguments) {
     return options;
 }
 
-void applyProgramOptions(const ProgramOptions &options) {
+void applyProgramOptions(const ProgramOptions &options, Prompter &prompter) {
     if (!options.simulate) {
         return;
     }
-    setenv("OV_DRIVER", "sim", 1);
-    if (options.bench.isEmpty()) {
-        unsetenv("OV_SIM_BENCH");
-    } else {
-        // The program changes into its own folder; a relative bench path
-        // must still name the file the user meant.
-        setenv("OV_SIM_BENCH",
-               QFileInfo(options.bench).absoluteFilePath().toLocal8Bit().constData(), 1);
+    // Before the program changes into its own folder, so a relative bench
+    // path still names the file the user meant.
+    const SimulateProblem problem = UseSimulatedUnits(options.bench.toLocal8Bit().toStdString());
+    if (problem.kind != SimulateProblem::Kind::None) {
+        prompter.message(problem.text);
     }
 }
 
@@ -93,8 +90,6 @@ int runQuillon(int argc, char **argv) {
     if (!instance.acquired()) {
         return 0; // another copy runs: leave without a word
     }
-    applyProgramOptions(parseProgramOptions(QApplication::arguments()));
-
     QtPrompter prompter;
     // Held until the frame has written its settings back on close; declared
     // before the frame so that it is released after it.
@@ -105,6 +100,8 @@ int runQuillon(int argc, char **argv) {
                          ". Close the other program and start again.");
         return 1;
     }
+    applyProgramOptions(parseProgramOptions(QApplication::arguments()), prompter);
+
     std::unique_ptr<CMainFrame> frame = CMainFrame::create(prompter, &prompter);
     if (!frame) {
         return 0; // start-up showed its messages already

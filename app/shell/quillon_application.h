@@ -17,8 +17,11 @@ struct ProgramOptions {
 
 // "--simulate" and "--simulate=BENCH"; other arguments are left to Qt.
 ProgramOptions parseProgramOptions(const QStringList &arguments);
-// Sets the device library's backend before it is first used.
-void applyProgramOptions(const ProgramOptions &options);
+class Prompter;
+
+// Sets the device library's backend before it is first used; a bench file
+// that cannot be used is shown through `prompter`.
+void applyProgramOptions(const ProgramOptions &options, Prompter &prompter);
 
 // The whole program; returns the exit code.
 int runQuillon(int argc, char **argv);

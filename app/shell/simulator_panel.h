@@ -4,7 +4,7 @@
 #ifndef QUILLON_APP_SHELL_SIMULATOR_PANEL_H
 #define QUILLON_APP_SHELL_SIMULATOR_PANEL_H
 
-#include "shell/sim_units.h"
+#include "datacontrol/simulated_units.h"
 
 #include <QDockWidget>
 #include <QLabel>

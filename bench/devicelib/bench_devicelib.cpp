@@ -44,6 +44,12 @@ bool startUnit() {
     return ready;
 }
 
+void countAllocations(benchmark::State &state, long long before) {
+    state.counters["allocs_per_frame"] =
+        benchmark::Counter(static_cast<double>(bench::heapAllocations() - before) /
+                           static_cast<double>(state.iterations()));
+}
+
 void ReadDataEx(benchmark::State &state) {
     if (!startUnit()) {
         state.SkipWithError("simulated unit did not start");
@@ -59,9 +65,7 @@ void ReadDataEx(benchmark::State &state) {
         benchmark::DoNotOptimize(frame.data());
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["allocs_per_frame"] =
-        benchmark::Counter(static_cast<double>(bench::heapAllocations() - before) /
-                           static_cast<double>(state.iterations()));
+    countAllocations(state, before);
 }
 BENCHMARK(ReadDataEx);
 
@@ -71,6 +75,7 @@ void ReadDataExTHalfWidth5(benchmark::State &state) {
         return;
     }
     std::vector<int> frame(2080);
+    const long long before = bench::heapAllocations();
     for (auto _ : state) {
         if (ovReadDataExT(frame.data(), 0) != OV_OK) {
             state.SkipWithError("frame read failed");
@@ -79,6 +84,7 @@ void ReadDataExTHalfWidth5(benchmark::State &state) {
         benchmark::DoNotOptimize(frame.data());
     }
     state.SetItemsProcessed(state.iterations());
+    countAllocations(state, before);
 }
 BENCHMARK(ReadDataExTHalfWidth5);
 
@@ -88,6 +94,7 @@ void ReadDataAdvExStrength50(benchmark::State &state) {
         return;
     }
     std::vector<int> frame(2080);
+    const long long before = bench::heapAllocations();
     for (auto _ : state) {
         if (ovReadDataAdvEx(frame.data(), 1, 50, 0, nullptr, 0) != OV_OK) {
             state.SkipWithError("frame read failed");
@@ -96,6 +103,7 @@ void ReadDataAdvExStrength50(benchmark::State &state) {
         benchmark::DoNotOptimize(frame.data());
     }
     state.SetItemsProcessed(state.iterations());
+    countAllocations(state, before);
 }
 BENCHMARK(ReadDataAdvExStrength50);
 

@@ -3,10 +3,10 @@
 // spectrum, and resident memory over a long run. Run with
 // QT_QPA_PLATFORM=offscreen; QUILLON_BENCH_SECONDS sets the length of the
 // memory run (default 120 s).
+#include "datacontrol/simulated_units.h"
 #include "ovdbusbm.h"
 #include "platform/scripted_prompter.h"
 #include "shell/main_frame.h"
-#include "shell/sim_units.h"
 
 #include <QApplication>
 #include <QDir>

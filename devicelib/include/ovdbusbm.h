@@ -44,7 +44,7 @@ extern "C" {
 #define OV_ERR_SHUTTER (-13)      /* shutter position not 0 or 1 */
 #define OV_ERR_FILTER (-14)       /* filter position not 1..6 */
 #define OV_ERR_NO_TRIGGER (-99)   /* external trigger: no frame yet */
-#define OV_ERR_TIMEOUT (-258)     /* frame read timed out (1000 ms) */
+#define OV_ERR_TIMEOUT (-258)     /* frame read timed out (integration time + 1000 ms) */
 #define OV_ERR_AVERAGE (-301)     /* averaging count not 1..100 */
 #define OV_ERR_HALFWIDTH (-302)   /* smoothing half-width not 0 or 2..100 */
 
@@ -139,6 +139,11 @@ OV_API void OV_CALL ovSetMessageHook(OvMessageHook hook, void *context);
  * (cut to replySize). Returns 1 or a negative code; without simulated units
  * the reply says so and the result is negative. */
 OV_API int OV_CALL ovSimCommand(const char *command, char *reply, int replySize);
+/* Short English text of a result code, e.g. "time-out" for OV_ERR_TIMEOUT;
+ * "result N" for a code without a meaning. Never NULL. The text of a known
+ * code is static; that of an unknown one stays valid until the calling
+ * thread asks again. Safe from any thread. */
+OV_API const char *OV_CALL ovResultText(int code);
 
 #ifdef __cplusplus
 }

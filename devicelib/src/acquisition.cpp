@@ -1,23 +1,29 @@
 // Acquisition commands: integration time, trigger modes, accessories and the
 // three frame reads.
 #include "command_codec.h"
-#include "kernels.h"
 #include "library_state.h"
 #include "operations.h"
 #include "transport.h"
 
+#include "ov/numeric/bad_pixels.h"
+#include "ov/numeric/fft.h"
+#include "ov/numeric/savgol.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace ov {
 
 namespace {
 
-constexpr int kFrameWaitMs = 1000;
+// A frame may take the unit's integration time; past that the read waits
+// this long more before it gives up (and never less in all).
+constexpr int kFrameWaitMarginMs = 1000;
+constexpr int kMaxHalfWidth = 100;
 constexpr int kShutterSettleMs = 1300;
 constexpr int kFilterSettleMs = 100;
 // The averaging reads wait this long for an external trigger before giving
@@ -111,10 +117,12 @@ int sendIntegration(int slot, double timeMs, Convert convert) {
     }
     Slot &unit = slotAt(slot);
     std::lock_guard guard(unit.lock);
-    if (!send(slot, integrationTimeCommand(convert(unit.ccdType)))) {
+    const IntegrationSetting setting = convert(unit.ccdType);
+    if (!send(slot, integrationTimeCommand(setting))) {
         return kErrRequest;
     }
     unit.integrationTime = timeMs;
+    unit.exposureMs = exposureMsOf(setting);
     return kOk;
 }
 
@@ -280,26 +288,25 @@ int readFrame(int slot, int *frame) {
     if (!device.isOpen()) {
         return kErrNoDevice;
     }
+    // A start-frame command that did not go out would only run into the time-out.
+    if (!sendCommand(device, slot, plainCommand(Command::StartFrame))) {
+        return kErrRequest;
+    }
     driver::Driver &drv = device.device();
-    const auto outRecord = pipeRecord(driver::kPipeOut);
-    const CommandPacket start = plainCommand(Command::StartFrame);
-    std::copy(start.begin(), start.end(), unit.buffer.begin());
-    std::uint32_t returned = 0;
-    drv.control(device.get(), driver::kIoctlBulkWrite, outRecord,
-                std::span(unit.buffer.data(), kCommandLength), returned);
-
     const auto transfer =
         std::span(unit.buffer.data(), static_cast<std::size_t>(unit.transferSize));
-    const int sampleFormat = state().sampleFormat;
     const bool external = unit.triggerMode == kTriggerExternal;
+    // The unit sends nothing before its integration time has passed.
+    const int waitMs = static_cast<int>(
+        std::min(std::ceil(std::max(unit.exposureMs, 0.0)) + kFrameWaitMarginMs, 1.0e9));
     int written = 0;
     for (int packet = 0; packet < unit.packetsPerFrame; ++packet) {
         const bool last = packet == unit.packetsPerFrame - 1;
         int bytes = (last && unit.remainder != 0) ? 2 * unit.remainder : unit.packetSize;
         // Never decode past the frame, whatever the geometry became since initialisation.
         bytes = std::min(bytes, 2 * (unit.readoutLength - written));
-        returned = 0;
-        switch (drv.bulkReadWait(device.get(), driver::kPipeIn, transfer, kFrameWaitMs, returned)) {
+        std::uint32_t returned = 0;
+        switch (drv.bulkReadWait(device.get(), driver::kPipeIn, transfer, waitMs, returned)) {
         case driver::WaitStatus::TimedOut:
             return kErrTimeout;
         case driver::WaitStatus::Failed:
@@ -313,11 +320,52 @@ int readFrame(int slot, int *frame) {
         if (returned < static_cast<std::uint32_t>(bytes)) {
             return kErrRequest; // a short packet would leave stale samples in the frame
         }
-        decodeSamples(transfer.first(static_cast<std::size_t>(bytes)), sampleFormat,
+        decodeSamples(transfer.first(static_cast<std::size_t>(bytes)), unit.sampleFormat,
                       frame + written);
         written += bytes / 2;
     }
     return kOk;
+}
+
+namespace {
+
+// Grows the scratch to the sizes of a readout and filter range; a read of
+// the sizes it was prepared for allocates nothing.
+void sizeScratch(ReadScratch &scratch, std::size_t readout, std::size_t filterLength) {
+    const auto grow = [](auto &values, std::size_t size) {
+        if (values.size() < size) {
+            values.resize(size);
+        }
+    };
+    grow(scratch.sum, readout);
+    grow(scratch.mean, readout);
+    grow(scratch.coefficients, 2 * kMaxHalfWidth + 1);
+    grow(scratch.padded, readout + 2 * kMaxHalfWidth);
+    grow(scratch.real, filterLength);
+    grow(scratch.imag, filterLength);
+    if (scratch.plan.length() != filterLength) {
+        scratch.plan = numeric::FftPlan(filterLength);
+    }
+}
+
+} // namespace
+
+void prepareReadScratch(int slot) {
+    if (!isValidSlot(slot)) {
+        return;
+    }
+    Slot &unit = slotAt(slot);
+    std::lock_guard scratchGuard(unit.scratchLock);
+    int ccdType = 0;
+    int readout = 0;
+    {
+        std::lock_guard guard(unit.lock);
+        ccdType = unit.ccdType;
+        readout = unit.readoutLength;
+    }
+    const FilterRange range = filterRangeOf(ccdType, readout);
+    sizeScratch(unit.scratch, static_cast<std::size_t>(std::max(readout, 0)),
+                static_cast<std::size_t>(std::max(range.length, 0)));
 }
 
 int readFrameAveraged(int slot, int *frame, int frames, int strength,
@@ -328,18 +376,25 @@ int readFrameAveraged(int slot, int *frame, int frames, int strength,
     if (!isValidSlot(slot)) {
         return kErrNoDevice;
     }
+    Slot &unit = slotAt(slot);
+    std::lock_guard scratchGuard(unit.scratchLock);
     int ccdType = 0;
     int readout = 0;
     bool autoDark = false;
     {
-        Slot &unit = slotAt(slot);
         std::lock_guard guard(unit.lock);
         ccdType = unit.ccdType;
         readout = unit.readoutLength;
         autoDark = unit.autoDark == 1;
     }
     const auto n = static_cast<std::size_t>(readout);
-    std::vector<long long> sum(frames == 1 ? 0 : n);
+    const FilterRange range = filterRangeOf(ccdType, readout);
+    const bool filtered = strength >= 1 && strength <= 100 && range.length > 0 &&
+                          range.start + range.length <= readout;
+    ReadScratch &scratch = unit.scratch;
+    sizeScratch(scratch, n, filtered ? static_cast<std::size_t>(range.length) : 0);
+    const std::span<long long> sum(scratch.sum.data(), frames == 1 ? 0 : n);
+    std::fill(sum.begin(), sum.end(), 0LL);
     for (int counted = 0; counted < frames; ++counted) {
         const int result = readCountedFrame(slot, frame);
         if (result < 0) {
@@ -354,14 +409,12 @@ int readFrameAveraged(int slot, int *frame, int frames, int strength,
     }
     const std::span<int> samples(frame, n);
     correctForSensor(samples, ccdType, autoDark);
-    repairBadPixels(samples, badList);
-    const FilterRange range = filterRangeOf(ccdType, readout);
-    if (strength >= 1 && strength <= 100 && range.length > 0 &&
-        range.start + range.length <= readout) {
-        std::vector<float> re(static_cast<std::size_t>(range.length));
-        std::vector<float> im(re.size());
-        fftTaperFilter(samples.subspan(static_cast<std::size_t>(range.start), re.size()), strength,
-                       re, im);
+    numeric::repairBadPixels(samples, badList);
+    if (filtered) {
+        const auto length = static_cast<std::size_t>(range.length);
+        numeric::taperFilter(samples.subspan(static_cast<std::size_t>(range.start), length),
+                             strength, std::span(scratch.real).first(length),
+                             std::span(scratch.imag).first(length), scratch.plan);
     }
     return kOk;
 }
@@ -370,18 +423,22 @@ int readFrameSmoothed(int slot, int *frame) {
     if (!isValidSlot(slot)) {
         return kErrNoDevice;
     }
+    Slot &unit = slotAt(slot);
+    std::lock_guard scratchGuard(unit.scratchLock);
     int count = 1;
     int halfWidth = 0;
     int readout = 0;
     {
-        Slot &unit = slotAt(slot);
         std::lock_guard guard(unit.lock);
         count = unit.averagingCount;
         halfWidth = unit.halfWidth;
         readout = unit.readoutLength;
     }
     const auto n = static_cast<std::size_t>(readout);
-    std::vector<double> mean(n, 0.0);
+    ReadScratch &scratch = unit.scratch;
+    sizeScratch(scratch, n, scratch.plan.length());
+    const std::span<double> mean(scratch.mean.data(), n);
+    std::fill(mean.begin(), mean.end(), 0.0);
     for (int counted = 0; counted < count; ++counted) {
         const int result = readCountedFrame(slot, frame);
         if (result < 0) {
@@ -391,15 +448,24 @@ int readFrameSmoothed(int slot, int *frame) {
             mean[i] += frame[i] / static_cast<double>(count);
         }
     }
-    const auto k = static_cast<std::size_t>(halfWidth);
-    std::vector<double> coefficients(2 * k + 1);
-    if (n == 0 || k == 0 || !savgolCoefficients(coefficients, halfWidth, halfWidth, 0, 3)) {
+    const auto k = static_cast<std::size_t>(std::clamp(halfWidth, 0, kMaxHalfWidth));
+    const std::span<double> coefficients(scratch.coefficients.data(), 2 * k + 1);
+    numeric::SavgolStatus status = numeric::SavgolStatus::Singular;
+    if (n != 0 && k != 0) {
+        status = numeric::savgolCoefficients(coefficients, static_cast<int>(k), static_cast<int>(k),
+                                             0, 3);
+        if (status == numeric::SavgolStatus::BadArguments) {
+            std::printf("\n Bad args in savgol.\n");
+            std::fflush(stdout);
+        }
+    }
+    if (status != numeric::SavgolStatus::Ok) {
         for (std::size_t i = 0; i < n; ++i) {
             frame[i] = static_cast<int>(mean[i] + 0.5);
         }
         return kOk;
     }
-    std::vector<double> padded(n + 2 * k);
+    const std::span<double> padded(scratch.padded.data(), n + 2 * k);
     std::fill_n(padded.begin(), k, mean.front());
     std::copy(mean.begin(), mean.end(), padded.begin() + static_cast<std::ptrdiff_t>(k));
     std::fill_n(padded.begin() + static_cast<std::ptrdiff_t>(k + n), k, mean.back());

@@ -141,11 +141,13 @@ int startInit(int ccdType, int slot) {
         std::lock_guard guard(unit.lock);
         unit.ccdType = ccdType;
         unit.readoutLength = readoutLengthOf(ccdType);
+        unit.exposureMs = 11.0; // the initialise command's time
         const FrameGeometry geometry = frameGeometry(unit.readoutLength, unit.packetSize);
         unit.packetsPerFrame = geometry.packets;
         unit.remainder = geometry.remainder;
         packet = initialiseCommand(ccdType, unit.readoutLength, geometry);
     }
+    prepareReadScratch(slot);
     if (!sendCommand(slot, packet)) {
         dropChannels();
         return kErrRequest;
@@ -200,7 +202,12 @@ int scanUnits(bool useChannelIds) {
                 seen[static_cast<std::size_t>(id)] = true;
             }
         }
-        checkSpeedMode(slot, packetSize);
+        // Frames are read in packets of the speed the pipe reports; a unit whose
+        // pipe cannot be asked would be read with a packet size it may not have.
+        if (const int speed = checkSpeedMode(slot, packetSize); speed != kOk) {
+            dropChannels();
+            return speed;
+        }
     }
     st.channelCount = found;
     if (found == 0) {
@@ -334,8 +341,14 @@ int checkSpeedMode(int slot, int &packetSize) {
 }
 
 int queryGeneration(int slot) {
-    LibraryState &st = state();
-    st.sampleFormat = 0;
+    if (!isValidSlot(slot)) {
+        return kErrNoDevice;
+    }
+    {
+        Slot &unit = slotAt(slot);
+        std::lock_guard guard(unit.lock);
+        unit.sampleFormat = 0;
+    }
     std::array<std::uint8_t, driver::kDeviceDescriptorSize> query{};
     std::array<std::uint8_t, driver::kDeviceDescriptorSize> descriptor{};
     std::uint32_t returned = 0;
@@ -349,10 +362,10 @@ int queryGeneration(int slot) {
     }
     const Generation generation =
         generationFromIds(readLe16(descriptor, 8), readLe16(descriptor, 10));
-    st.sampleFormat = generation.sampleFormat;
     {
         Slot &unit = slotAt(slot);
         std::lock_guard guard(unit.lock);
+        unit.sampleFormat = generation.sampleFormat;
         unit.newerUnit = generation.result == 1;
     }
     return generation.result;

@@ -130,6 +130,10 @@ CommandPacket integrationTimeCommand(IntegrationSetting setting) {
     return packet;
 }
 
+double exposureMsOf(IntegrationSetting setting) {
+    return setting.unit == kUnitTenMicroseconds ? setting.value * 0.01 : setting.value;
+}
+
 CommandPacket initialiseCommand(int ccdType, int readoutLength, FrameGeometry geometry) {
     CommandPacket packet = plainCommand(Command::Initialise);
     writeLe16(packet, 1, 11); // start at 11 ms

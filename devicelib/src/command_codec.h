@@ -5,6 +5,8 @@
 #ifndef QUILLON_DEVICELIB_SRC_COMMAND_CODEC_H
 #define QUILLON_DEVICELIB_SRC_COMMAND_CODEC_H
 
+#include "ovdbusbm.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -40,10 +42,11 @@ enum class Command : std::uint8_t {
 inline constexpr std::uint8_t kUnitTenMicroseconds = 7;
 inline constexpr std::uint8_t kUnitMilliseconds = 8;
 
-inline constexpr int kCcdTypeCount = 6;
-inline constexpr int kCcdTcd1304 = 1;
-inline constexpr int kCcdS7031 = 2;
-inline constexpr int kCcdInGaAs512 = 3;
+// The CCD types of ovdbusbm.h (OV_CCD_*), under C++ names.
+inline constexpr int kCcdTypeCount = OV_CCD_INGAAS256 + 1;
+inline constexpr int kCcdTcd1304 = OV_CCD_TCD1304;
+inline constexpr int kCcdS7031 = OV_CCD_S7031;
+inline constexpr int kCcdInGaAs512 = OV_CCD_INGAAS512;
 inline constexpr int kMaxReadoutLength = 3680;
 
 // Samples per frame of a CCD type 0..5; 0 for any other type.
@@ -86,6 +89,8 @@ bool isNoFrameYet(std::span<const std::uint8_t> answer);
 CommandPacket plainCommand(Command code);
 CommandPacket byteCommand(Command code, std::uint8_t value);
 CommandPacket integrationTimeCommand(IntegrationSetting setting);
+// How long the unit integrates for a setting, in milliseconds.
+double exposureMsOf(IntegrationSetting setting);
 CommandPacket initialiseCommand(int ccdType, int readoutLength, FrameGeometry geometry);
 
 inline std::uint16_t readLe16(std::span<const std::uint8_t> bytes, std::size_t offset) {

@@ -2,9 +2,9 @@
 // from its text.
 #include "command_codec.h"
 #include "eeprom_text.h"
-#include "kernels.h"
 #include "library_state.h"
 #include "operations.h"
+#include "ov/numeric/polynomial.h"
 #include "transport.h"
 
 #include <algorithm>
@@ -108,14 +108,17 @@ Fit fitCalibration(int slot) {
     fit.points = parseCalibrationPoints(text, OV_MAX_CAL_POINTS);
     fit.result = fit.points.result;
     if (fit.result == kOk) {
-        fit.result = polyFit(fit.points.pixels, fit.points.wavelengths, fit.coefficients, 3);
+        fit.result =
+            numeric::polyFit(fit.points.pixels, fit.points.wavelengths, fit.coefficients, 3)
+                ? kOk
+                : kErrCcdType;
     }
     return fit;
 }
 
 void fillTable(const Fit &fit, double *table, int pixelCount) {
     for (int p = 1; p <= pixelCount; ++p) {
-        table[p - 1] = polyCalc(fit.coefficients, 3, p);
+        table[p - 1] = numeric::polyCalc(std::span<const double>(fit.coefficients), 3, p);
     }
 }
 

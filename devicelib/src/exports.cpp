@@ -3,11 +3,13 @@
 #include "ovdbusbm.h"
 
 #include "driver.h"
-#include "kernels.h"
 #include "library_state.h"
 #include "operations.h"
+#include "ov/numeric/polynomial.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <span>
 #include <string>
 
@@ -220,12 +222,14 @@ short ovPolyFit(const double *x, const double *y, int count, double *coefficient
     if (x == nullptr || y == nullptr || coefficients == nullptr) {
         return OV_ERR_REQUEST;
     }
-    if (points < 0 || degree < 0 || degree > kMaxPolyFitOrder) {
+    if (points < 0 || degree < 0 || degree > numeric::kMaxPolyFitOrder) {
         return OV_ERR_CCD_TYPE;
     }
     const auto n = static_cast<std::size_t>(points);
-    return code(polyFit(std::span(x, n), std::span(y, n),
-                        std::span(coefficients, static_cast<std::size_t>(degree) + 1), degree));
+    return numeric::polyFit(std::span(x, n), std::span(y, n),
+                            std::span(coefficients, static_cast<std::size_t>(degree) + 1), degree)
+               ? OV_OK
+               : OV_ERR_CCD_TYPE;
 }
 
 short ovPolyCalc(const double *coefficients, int order, double x, double *result) {
@@ -233,9 +237,10 @@ short ovPolyCalc(const double *coefficients, int order, double x, double *result
     if (result == nullptr || (coefficients == nullptr && degree >= 0)) {
         return OV_ERR_REQUEST;
     }
-    *result = degree < 0 ? 0.0
-                         : polyCalc(std::span(coefficients, static_cast<std::size_t>(degree) + 1),
-                                    degree, x);
+    *result = degree < 0
+                  ? 0.0
+                  : numeric::polyCalc(std::span(coefficients, static_cast<std::size_t>(degree) + 1),
+                                      degree, x);
     return OV_OK;
 }
 
@@ -260,6 +265,49 @@ int ovSimCommand(const char *command, char *reply, int replySize) {
         reply[length] = '\0';
     }
     return result;
+}
+
+const char *ovResultText(int code) {
+    switch (code) {
+    case OV_OK:
+        return "ok";
+    case OV_NO:
+        return "no";
+    case OV_ERR_REQUEST:
+        return "driver request failed";
+    case OV_ERR_NO_DEVICE:
+        return "no device";
+    case OV_ERR_FILE:
+        return "file cannot be opened or EEPROM text empty";
+    case OV_ERR_NO_DATA:
+        return "no data";
+    case OV_ERR_CCD_TYPE:
+        return "bad CCD type or unsolvable fit";
+    case OV_ERR_AUTO_DARK:
+        return "auto-dark switch not 0 or 1";
+    case OV_ERR_NOT_AVAILABLE:
+        return "not available for this CCD type";
+    case OV_ERR_TRIGGER_MODE:
+        return "trigger mode not 0..4";
+    case OV_ERR_SHUTTER:
+        return "shutter position not 0 or 1";
+    case OV_ERR_FILTER:
+        return "filter position not 1..6";
+    case OV_ERR_NO_TRIGGER:
+        return "no trigger yet";
+    case OV_ERR_TIMEOUT:
+        return "time-out";
+    case OV_ERR_AVERAGE:
+        return "averaging count not 1..100";
+    case OV_ERR_HALFWIDTH:
+        return "smoothing half-width not 0 or 2..100";
+    default:
+        break;
+    }
+    // One buffer per thread: no caller overwrites another's text.
+    thread_local std::array<char, 32> unknown{};
+    std::snprintf(unknown.data(), unknown.size(), "result %d", code);
+    return unknown.data();
 }
 
 } // extern "C"

@@ -1,5 +1,5 @@
 // The library's one state object: the channel table, the per-slot records
-// with their locks, the sample format, the EEPROM text and the message hook.
+// with their locks and sample formats, the EEPROM text and the message hook.
 #ifndef QUILLON_DEVICELIB_SRC_LIBRARY_STATE_H
 #define QUILLON_DEVICELIB_SRC_LIBRARY_STATE_H
 
@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
+
+#include "ov/numeric/fft.h"
 
 namespace ov {
 
@@ -18,6 +21,18 @@ inline constexpr int kMaxTransferSize = 1025;
 inline constexpr int kSlotBufferSize = kMaxTransferSize + 24;
 
 using MessageHook = void (*)(const char *text, void *context);
+
+// Working arrays of the averaging and smoothing reads, sized when a slot is
+// initialised so that a read allocates nothing.
+struct ReadScratch {
+    std::vector<long long> sum;       // readout length
+    std::vector<double> mean;         // readout length
+    std::vector<double> coefficients; // 2 * half-width + 1
+    std::vector<double> padded;       // readout length + 2 * half-width
+    std::vector<float> real;          // filter range
+    std::vector<float> imag;          // filter range
+    numeric::FftPlan plan;            // filter range
+};
 
 // One device slot. The lock is recursive as the composite commands (trigger
 // selection, initialisation) call simple ones that take it again.
@@ -32,11 +47,18 @@ struct Slot {
     int packetsPerFrame = 0;
     int remainder = 0;
     double integrationTime = 11.0;
+    double exposureMs = 11.0; // what the unit integrates for, as last sent
     int averagingCount = 1;
     int halfWidth = 5;
     int autoDark = 0;
     bool newerUnit = false; // from the last generation query
+    int sampleFormat = 0;   // from the last generation query: each unit has its own
     std::array<std::uint8_t, kSlotBufferSize> buffer{};
+
+    // Held for a whole averaging or smoothing read, which takes `lock` per
+    // frame; never taken under `lock`.
+    std::mutex scratchLock;
+    ReadScratch scratch; // under scratchLock
 };
 
 class LibraryState {
@@ -49,7 +71,6 @@ public:
     std::array<std::atomic<int>, kSlots> foundOrder;
     std::array<std::atomic<int>, kSlots> channelIdTable;
     std::atomic<bool> useChannelIds{true};
-    std::atomic<int> sampleFormat{0};
 
     LibraryState();
 

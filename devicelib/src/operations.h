@@ -4,32 +4,33 @@
 #define QUILLON_DEVICELIB_SRC_OPERATIONS_H
 
 #include "command_codec.h"
+#include "ovdbusbm.h"
 
 #include <cstdint>
 #include <span>
 
 namespace ov {
 
-// Result codes.
-inline constexpr int kOk = 1;
-inline constexpr int kErrRequest = -1;
-inline constexpr int kErrNoDevice = -2;
-inline constexpr int kErrFile = -3;
-inline constexpr int kErrNoData = -4;
-inline constexpr int kErrCcdType = -5;
-inline constexpr int kErrAutoDark = -6;
-inline constexpr int kErrNotAvailable = -7;
-inline constexpr int kErrTriggerMode = -10;
-inline constexpr int kErrShutter = -13;
-inline constexpr int kErrFilter = -14;
-inline constexpr int kErrNoTrigger = -99;
-inline constexpr int kErrTimeout = -258;
-inline constexpr int kErrAverage = -301;
-inline constexpr int kErrHalfWidth = -302;
+// Result codes and trigger modes: the public header's values under C++ names.
+inline constexpr int kOk = OV_OK;
+inline constexpr int kErrRequest = OV_ERR_REQUEST;
+inline constexpr int kErrNoDevice = OV_ERR_NO_DEVICE;
+inline constexpr int kErrFile = OV_ERR_FILE;
+inline constexpr int kErrNoData = OV_ERR_NO_DATA;
+inline constexpr int kErrCcdType = OV_ERR_CCD_TYPE;
+inline constexpr int kErrAutoDark = OV_ERR_AUTO_DARK;
+inline constexpr int kErrNotAvailable = OV_ERR_NOT_AVAILABLE;
+inline constexpr int kErrTriggerMode = OV_ERR_TRIGGER_MODE;
+inline constexpr int kErrShutter = OV_ERR_SHUTTER;
+inline constexpr int kErrFilter = OV_ERR_FILTER;
+inline constexpr int kErrNoTrigger = OV_ERR_NO_TRIGGER;
+inline constexpr int kErrTimeout = OV_ERR_TIMEOUT;
+inline constexpr int kErrAverage = OV_ERR_AVERAGE;
+inline constexpr int kErrHalfWidth = OV_ERR_HALFWIDTH;
 
-inline constexpr int kTriggerReset = 10;
-inline constexpr int kTriggerInternal = 11;
-inline constexpr int kTriggerExternal = 12;
+inline constexpr int kTriggerReset = OV_TRIGGER_RESET;
+inline constexpr int kTriggerInternal = OV_TRIGGER_INTERNAL;
+inline constexpr int kTriggerExternal = OV_TRIGGER_EXTERNAL;
 
 // Channel table and transport.
 int scanUnits(bool useChannelIds);
@@ -63,6 +64,8 @@ int readFrame(int slot, int *frame);
 int readFrameAveraged(int slot, int *frame, int frames, int strength,
                       std::span<const std::int16_t> badList);
 int readFrameSmoothed(int slot, int *frame);
+// Sizes the slot's read scratch for its CCD type and largest half-width.
+void prepareReadScratch(int slot);
 
 // EEPROM text and tables.
 int readEepromToLibrary(int slot);

@@ -68,6 +68,19 @@ bool sendCommand(int slot, const CommandPacket &packet) {
     return bulkWrite(slot, std::span(unit.buffer.data(), kCommandLength));
 }
 
+bool sendCommand(const DeviceGuard &device, int slot, const CommandPacket &packet) {
+    if (!isValidSlot(slot) || !device.isOpen()) {
+        return false;
+    }
+    Slot &unit = state().slots[static_cast<std::size_t>(slot)];
+    std::lock_guard guard(unit.lock);
+    std::memcpy(unit.buffer.data(), packet.data(), packet.size());
+    const auto record = pipeRecord(driver::kPipeOut);
+    std::uint32_t returned = 0;
+    return device.device().control(device.get(), driver::kIoctlBulkWrite, record,
+                                   std::span(unit.buffer.data(), kCommandLength), returned);
+}
+
 bool sendWithAnswer(int slot, const CommandPacket &packet, CommandPacket &answer) {
     if (!isValidSlot(slot)) {
         return false;

@@ -38,6 +38,9 @@ std::array<std::uint8_t, driver::kPipeRecordSize> pipeRecord(std::uint32_t pipe)
 
 // Sending: the command packet by bulk write on pipe 1, under the slot's lock.
 bool sendCommand(int slot, const CommandPacket &packet);
+// The same on a handle the caller already holds open (the frame read keeps
+// one from its start-frame command to the last packet).
+bool sendCommand(const DeviceGuard &device, int slot, const CommandPacket &packet);
 // Sending with an answer: the command, then one bulk read of transfer size
 // into the slot's buffer; `answer` receives a copy of its first 64 bytes.
 bool sendWithAnswer(int slot, const CommandPacket &packet, CommandPacket &answer);

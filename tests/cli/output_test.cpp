@@ -149,9 +149,10 @@ TEST(EepromText, RefusedWhenTheUnitCouldNotKeepIt) {
 }
 
 TEST(SimList, PluggedSlotsInListOrder) {
-    EXPECT_EQ(pluggedSlotsFromSimList("slot 0: ILX511, realtime, source halogen 2856 K\n"
-                                      "slot 3: TCD1304 (unplugged), fast\n"
-                                      "slot 7: G9212, fast"),
+    EXPECT_EQ(pluggedSlotsFromSimList(
+                  "slot 0: ILX511, realtime, source halogen 2856, sample none, channel ID 0\n"
+                  "slot 3: TCD1304 (unplugged), fast, source dark, sample none, channel ID 1\n"
+                  "slot 7: G9212, fast, source hgar, sample nd 25, channel ID 2"),
               (std::vector<int>{0, 7}));
     EXPECT_TRUE(pluggedSlotsFromSimList("no units").empty());
 }

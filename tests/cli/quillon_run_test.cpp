@@ -416,6 +416,23 @@ TEST_F(QuillonRun, NoUnitEndsWithFourUnlessIgnored) {
               std::string::npos);
 }
 
+TEST_F(QuillonRun, BenchFileWithAnErrorIsNamedAtStart) {
+    writeBytes(folder / "broken.ini", "[Unit]\nSlot=0\nTimng=fast\n");
+    const Outcome r = run({"--simulate=broken.ini", "units"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("broken.ini:3:"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("no device connected"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
+// The frame read waits for the unit's integration time, not a fixed second.
+TEST_F(QuillonRun, IntegrationLongerThanASecondStillScans) {
+    const Outcome r = simulated({"--yes", "--quiet", "set", "IntTime=1300", "scan"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err.find("does not answer"), std::string::npos) << r.err;
+    EXPECT_EQ(tablesOf(r.out).size(), 1u);
+}
+
 TEST_F(QuillonRun, EepromReadAndWrite) {
     const Outcome read = simulated({"eeprom-read", "unit.txt", "eeprom-read"});
     ASSERT_EQ(read.exitCode, 0) << read.err;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -20,6 +21,30 @@ TEST(FrameCorrections, InGaAsCorrectionStopsAtN) {
     std::vector<std::int32_t> raw{10, 10, 10};
     correctInGaAs(raw, 2, 0, 0);
     EXPECT_EQ(raw, (std::vector<std::int32_t>{65525, 65525, 10}));
+}
+
+TEST(FrameCorrections, HugeValuesFromAUnitOrFileSaturateInsteadOfOverflowing) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    std::vector<std::int32_t> raw{1, 1, kMin, 5};
+    correctInGaAs(raw, 4, kMax, kMin);
+    // 65534 + max and 65534 + min; 65535 - min + max; 65530 + min
+    EXPECT_EQ(raw, (std::vector<std::int32_t>{kMax, 65534 + kMin, kMax, 65530 + kMin}));
+
+    std::vector<std::int32_t> big{kMax, 0, kMax, kMin};
+    scaleAdc(big, kMax);
+    EXPECT_EQ(big[0], kMax);
+    EXPECT_EQ(big[3], kMin);
+
+    std::vector<std::int32_t> pixels{kMax, 7, kMax, 4};
+    const std::vector<int> bad{1, kMin, kMax};
+    repairBadPixels(pixels, bad, 0, kMax); // first + n past int, sums past int
+    EXPECT_EQ(pixels[1], kMax);
+    repairBadPixels(pixels, bad, kMin, 4);
+    EXPECT_EQ(pixels[1], kMax);
+
+    EXPECT_EQ(opticalBlackLevel(pixels, kMax, kMax), 0.0);
+    EXPECT_DOUBLE_EQ(opticalBlackLevel(pixels, 2, 2), static_cast<double>(kMax));
 }
 
 TEST(FrameCorrections, FlipMirrorsOnlyTheActivePixels) {

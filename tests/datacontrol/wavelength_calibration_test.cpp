@@ -1,36 +1,52 @@
 #include "datacontrol/wavelength_calibration.h"
 
+#include "datacontrol/profile_file.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
+#include <initializer_list>
+#include <string>
 #include <vector>
 
 namespace quillon {
 namespace {
 
-TEST(CalibrationFit, TwoPointsGiveALine) {
-    const std::vector<double> pixels{100, 1100};
-    const std::vector<double> wavelengths{400, 500};
-    std::array<float, 5> c{};
-    ASSERT_EQ(FitPolynomial(pixels, wavelengths, c, 1), FitResult::Ok);
-    EXPECT_NEAR(c[0], 390.0f, 1e-3);
-    EXPECT_NEAR(c[1], 0.1f, 1e-6);
-    EXPECT_EQ(static_cast<int>(EvalPolynomial(c, 1, 1) + 1), 391);
-    EXPECT_EQ(static_cast<int>(EvalPolynomial(c, 1, 2048)), 594);
+ProfileFile calibrationList(std::initializer_list<const char *> points) {
+    ProfileFile file;
+    file.PutInt("CalData", "PointCount", static_cast<int>(points.size()));
+    int k = 0;
+    for (const char *point : points) {
+        file.PutText("CalData", "Data " + std::to_string(++k), point);
+    }
+    return file;
 }
 
-TEST(CalibrationFit, FourPointsOnACubicGiveItBack) {
-    auto cubic = [](double p) { return 350.0 + 0.21 * p - 1.5e-5 * p * p + 2.0e-9 * p * p * p; };
-    const std::vector<double> pixels{10, 700, 1400, 2040};
-    std::vector<double> wavelengths;
-    for (double p : pixels) {
-        wavelengths.push_back(cubic(p));
-    }
-    std::array<float, 5> c{};
-    ASSERT_EQ(FitPolynomial(pixels, wavelengths, c, 3), FitResult::Ok);
-    for (double p : {1.0, 512.0, 1024.0, 2048.0}) {
-        EXPECT_NEAR(EvalPolynomial(c, 3, p), cubic(p), 0.01) << "pixel " << p;
-    }
+TEST(CalibrationList, FitGivesBothPolynomialsAndTheWholeNanometreRange) {
+    // lambda(p) = 390.4 + 0.1 p: 390.5 nm at pixel 1, 595.2 nm at pixel 2048.
+    ProfileFile file = calibrationList({"4005;101", "5005;1101"});
+    const CalibrationFit fit = FitCalibration(file, "CalData", 2048);
+    ASSERT_EQ(fit.status, CalibrationStatus::Ok);
+    EXPECT_EQ(fit.order, 1);
+    EXPECT_EQ(fit.startNm, 391);
+    EXPECT_EQ(fit.endNm, 595);
+    EXPECT_NEAR(EvalPolynomial(fit.pixelOfWavelength, 1, 500.0), 1096.0, 1e-2);
+}
+
+TEST(CalibrationList, TooFewTooManyOrUnusablePointsFail) {
+    ProfileFile one = calibrationList({"4005;101"});
+    EXPECT_EQ(FitCalibration(one, "CalData", 2048).status, CalibrationStatus::TooFewPoints);
+    ProfileFile none;
+    EXPECT_EQ(FitCalibration(none, "CalData", 2048).status, CalibrationStatus::TooFewPoints);
+    ProfileFile many = calibrationList({"4005;101", "5005;1101"});
+    many.PutInt("CalData", "PointCount", 257);
+    EXPECT_EQ(FitCalibration(many, "CalData", 2048).status, CalibrationStatus::Bad);
+    ProfileFile onePixel = calibrationList({"4005;101", "5005;101", "6005;101"});
+    EXPECT_EQ(FitCalibration(onePixel, "CalData", 2048).status, CalibrationStatus::Bad);
+    ProfileFile backwards = calibrationList({"6005;101", "5005;1101"});
+    EXPECT_EQ(FitCalibration(backwards, "CalData", 2048).status, CalibrationStatus::Bad);
+    ProfileFile beyond16Bits = calibrationList({"4005;1", "900000;2"});
+    EXPECT_EQ(FitCalibration(beyond16Bits, "CalData", 2048).status, CalibrationStatus::Bad);
 }
 
 TEST(CalibrationFit, PointsAtOnePixelAreRejected) {

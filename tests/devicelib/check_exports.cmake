@@ -21,6 +21,9 @@ foreach(line IN LISTS def_lines)
         set(in_exports TRUE)
     elseif(in_exports AND line MATCHES "^[ \t]+([A-Za-z_][A-Za-z0-9_]*)[ \t]+@[0-9]+")
         list(APPEND expected "${CMAKE_MATCH_1}")
+    elseif(in_exports AND line MATCHES "^[ \t]+([A-Za-z_][A-Za-z0-9_]*)[ \t]*$")
+        # An extra without an ordinal, exported by name only.
+        list(APPEND expected "${CMAKE_MATCH_1}")
     endif()
 endforeach()
 

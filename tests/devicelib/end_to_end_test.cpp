@@ -121,6 +121,50 @@ TEST_F(EndToEnd, TimeOutThenRecovery) {
     EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
 }
 
+TEST_F(EndToEnd, InjectedTimeOutsHitFrameReadsOnly) {
+    // From the bench file: the scan with channel IDs reads every ID, and
+    // the initialisation's frame takes the one time-out.
+    const auto path = tempFile("timeouts.ini");
+    std::ofstream(path) << "[Bench]\n" << unitSection(unitAt(0)) << "Timeouts=1\n";
+    sim("bench load " + path.string());
+    ASSERT_EQ(ovTestAllChannels(1), 1);
+    short id = -1;
+    ASSERT_EQ(ovReadChannelID(&id, 0), OV_OK);
+    ASSERT_EQ(ovSetupGivenChannel(0), OV_OK);
+    EXPECT_EQ(ovInitGivenChannel(OV_CCD_ILX511, 0), OV_ERR_TIMEOUT);
+    ASSERT_EQ(ovInitGivenChannel(OV_CCD_ILX511, 0), OV_OK);
+
+    // From the command: ID reads answer, the frame read times out.
+    sim("timeout 0 1");
+    EXPECT_EQ(ovReadChannelID(&id, 0), OV_OK);
+    EXPECT_EQ(id, 0);
+    std::vector<int> frame(2080);
+    EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_TIMEOUT);
+    EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+}
+
+TEST_F(EndToEnd, LostStartFrameCommandFailsAtOnceInsteadOfTimingOut) {
+    start({unitAt(0)});
+    sim("fail 0 0x02 1"); // the next start-frame command is lost
+    std::vector<int> frame(2080);
+    EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_REQUEST);
+    EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+}
+
+TEST_F(EndToEnd, ResultTextsNameEveryCode) {
+    EXPECT_STREQ(ovResultText(OV_ERR_TIMEOUT), "time-out");
+    EXPECT_STREQ(ovResultText(OV_ERR_NO_TRIGGER), "no trigger yet");
+    EXPECT_STREQ(ovResultText(OV_OK), "ok");
+    for (const int code :
+         {OV_NO, OV_ERR_REQUEST, OV_ERR_NO_DEVICE, OV_ERR_FILE, OV_ERR_NO_DATA, OV_ERR_CCD_TYPE,
+          OV_ERR_AUTO_DARK, OV_ERR_NOT_AVAILABLE, OV_ERR_TRIGGER_MODE, OV_ERR_SHUTTER,
+          OV_ERR_FILTER, OV_ERR_AVERAGE, OV_ERR_HALFWIDTH}) {
+        EXPECT_EQ(std::string(ovResultText(code)).rfind("result ", 0), std::string::npos) << code;
+    }
+    EXPECT_STREQ(ovResultText(-12345), "result -12345");
+    EXPECT_STREQ(ovResultText(-2147483647 - 1), "result -2147483648");
+}
+
 TEST_F(EndToEnd, UnpluggedUnitFailsWithoutHanging) {
     start({unitAt(0), unitAt(1).sn("U1")});
     sim("unplug 1");

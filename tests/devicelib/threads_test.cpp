@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 namespace ov::test {
@@ -73,6 +74,40 @@ TEST_F(Threads, AveragingReadsLetCommandsInBetweenFrames) {
     }
     stop = true;
     commands.join();
+}
+
+TEST_F(Threads, TwoAveragingReadsOfOneUnitShareItsScratchInTurn) {
+    start({unitAt(0)});
+    std::atomic<int> failures{0};
+    auto reader = [&](bool smoothed) {
+        std::vector<int> frame(2080);
+        for (int i = 0; i < 20; ++i) {
+            const short result = smoothed ? ovReadDataExT(frame.data(), 0)
+                                          : ovReadDataAdvEx(frame.data(), 2, 30, 0, nullptr, 0);
+            failures += result != OV_OK;
+        }
+    };
+    std::thread first(reader, true);
+    std::thread second(reader, false);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
+}
+
+TEST_F(Threads, UnknownResultTextsAreKeptPerThread) {
+    std::atomic<int> wrong{0};
+    auto asker = [&](int base) {
+        for (int i = 0; i < 2000; ++i) {
+            const int code = base - i;
+            const std::string expected = "result " + std::to_string(code);
+            wrong += expected != ovResultText(code);
+        }
+    };
+    std::thread first(asker, -1000);
+    std::thread second(asker, -5000);
+    first.join();
+    second.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 } // namespace

@@ -2,10 +2,10 @@
 #ifndef QUILLON_TESTS_GUI_GUI_FIXTURE_H
 #define QUILLON_TESTS_GUI_GUI_FIXTURE_H
 
+#include "datacontrol/simulated_units.h"
 #include "ovdbusbm.h"
 #include "platform/scripted_prompter.h"
 #include "shell/main_frame.h"
-#include "shell/sim_units.h"
 
 #include <QDir>
 #include <QTemporaryDir>

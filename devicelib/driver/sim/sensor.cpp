@@ -1,5 +1,7 @@
 #include "sim/sensor.h"
 
+#include "ovdbusbm.h"
+
 #include <array>
 
 namespace ov::sim {
@@ -10,7 +12,7 @@ namespace {
 constexpr SensorInfo ilx511() {
     SensorInfo s;
     s.name = "ILX511";
-    s.boardType = 0;
+    s.boardType = OV_CCD_ILX511;
     s.readoutLength = 2080;
     s.obFirst = 12;
     s.obCount = 18;
@@ -29,7 +31,7 @@ constexpr SensorInfo ilx511() {
 constexpr SensorInfo tcd1304() {
     SensorInfo s = ilx511();
     s.name = "TCD1304";
-    s.boardType = 1;
+    s.boardType = OV_CCD_TCD1304;
     s.readoutLength = 3680;
     s.activeCount = 3648;
     s.bias = 1800;
@@ -43,24 +45,24 @@ constexpr SensorInfo backThinned(std::string_view name, int boardType, bool cool
     SensorInfo s = ilx511();
     s.name = name;
     s.boardType = boardType;
-    s.readoutLength = boardType == 2 ? 1056 : 2080;
+    s.readoutLength = boardType == OV_CCD_S7031 ? 1056 : 2080;
     s.obFirst = 2;
     s.obCount = 6;
     s.firstActive = 10;
-    s.activeCount = boardType == 2 ? 1024 : 2048;
+    s.activeCount = boardType == OV_CCD_S7031 ? 1024 : 2048;
     s.cooled = cooled;
     s.bias = 1000;
     s.darkCurrent = cooled ? 0.05 : 0.2;
     s.readNoise = cooled ? 6 : 8;
     s.gain = 0.15;
-    s.minIntegrationMs = boardType == 2 ? 7 : 6;
+    s.minIntegrationMs = boardType == OV_CCD_S7031 ? 7 : 6;
     return s;
 }
 
 constexpr SensorInfo ingaas(std::string_view name, int pixels, int kind, double cutOffNm) {
     SensorInfo s;
     s.name = name;
-    s.boardType = pixels == 512 ? 3 : 5;
+    s.boardType = pixels == 512 ? OV_CCD_INGAAS512 : OV_CCD_INGAAS256;
     s.ingaasKind = kind;
     s.readoutLength = pixels;
     s.obFirst = 0;
@@ -89,8 +91,8 @@ constexpr std::array kSensors = {
     ilx511(),
     renamed(ilx511(), "ILX554"),
     tcd1304(),
-    backThinned("S7031", 2, true),
-    backThinned("S10420", 4, false),
+    backThinned("S7031", OV_CCD_S7031, true),
+    backThinned("S10420", OV_CCD_S10420, false),
     ingaas("G9212", 512, 0, 1700),
     ingaas("G9204-512", 512, 0, 1700),
     ingaas("G9206-512", 512, 1, 2200),

@@ -10,7 +10,7 @@ namespace ov::sim {
 
 struct SensorInfo {
     std::string_view name; // the EEPROM's CCD= value
-    int boardType = 0;     // 0..5
+    int boardType = 0;     // OV_CCD_* of ovdbusbm.h
     int ingaasKind = -1;   // 0..4 for InGaAs arrays, else -1
     int readoutLength = 0; // samples per frame
     int obFirst = 0;       // raw index of the first optical-black sample

@@ -23,7 +23,7 @@ constexpr const char *kHelp =
     "  timeout SLOT COUNT                let frame reads time out\n"
     "  clear SLOT                        drop injected faults\n"
     "  eeprom SLOT [erase]               show or empty the EEPROM\n"
-    "  bench load PATH | bench default\n"
+    "  bench load PATH | bench default | bench status\n"
     "  help";
 
 std::string hex(unsigned value, int width) {
@@ -112,9 +112,17 @@ int SimDriver::command(std::string_view line, std::string &reply) {
         if (words.size() == 2 && words[1] == "default") {
             return loadBench(defaultBench(), reply) ? kCommandOk : kCommandBenchError;
         }
+        if (words.size() == 2 && words[1] == "status") {
+            reply = statusMessage();
+            if (!reply.empty()) {
+                return kCommandBenchError;
+            }
+            reply = "bench ready";
+            return kCommandOk;
+        }
         const auto path = restAfterWords(line, 2);
         if (words.size() < 3 || words[1] != "load" || path.empty()) {
-            reply = "usage: bench load PATH | bench default";
+            reply = "usage: bench load PATH | bench default | bench status";
             return kCommandMalformed;
         }
         return loadBench(loadBenchFile(std::filesystem::path(std::string(path))), reply)

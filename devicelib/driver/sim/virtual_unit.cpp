@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "ovdbusbm.h"
 #include "sim/text_util.h"
 
 namespace ov::sim {
@@ -102,7 +103,7 @@ VirtualUnit::VirtualUnit(const UnitConfig &config, std::uint64_t generation, boo
     calibration_ = config_.truePolynomial.value_or(calibrationFromText(text, sensor_));
     const int intTime = textInt(text, "IntTime=", 0);
     if (intTime > 0) {
-        factoryIntegrationMs_ = sensor_.boardType == 1 ? intTime / 100.0 : intTime;
+        factoryIntegrationMs_ = sensor_.boardType == OV_CCD_TCD1304 ? intTime / 100.0 : intTime;
     }
     electronics_.bias = config_.bias.value_or(sensor_.bias);
     electronics_.readNoise = config_.readNoise.value_or(sensor_.readNoise);
@@ -304,11 +305,10 @@ WaitStatus VirtualUnit::bulkReadWait(std::uint64_t generation, std::uint32_t pip
 WaitStatus VirtualUnit::read(std::unique_lock<std::mutex> &lock, std::uint64_t generation,
                              std::span<std::uint8_t> out, ReadKind kind, int timeoutMs,
                              std::uint32_t &bytesReturned) {
-    if (timeouts_ > 0 && kind != ReadKind::Drain) {
+    // Injected time-outs hit frame reads only (the overlapped ones); the
+    // answers to commands such as the channel-ID read still come.
+    if (timeouts_ > 0 && kind == ReadKind::Overlapped) {
         --timeouts_;
-        if (kind == ReadKind::Plain) {
-            return WaitStatus::Failed;
-        }
         if (realTime_) {
             const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
             changed_.wait_until(lock, deadline, [&] { return !alive(generation); });

@@ -1,10 +1,12 @@
-#include "shell/sim_units.h"
+#include "datacontrol/simulated_units.h"
 
 #include "ovdbusbm.h"
 
 #include <array>
 #include <charconv>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace quillon {
 
@@ -123,6 +125,29 @@ SimReply runSimCommand(const std::string &command) {
 
 bool simulatorPresent() {
     return runSimCommand("list").result == 1;
+}
+
+SimulateProblem UseSimulatedUnits(const std::string &bench) {
+    setenv("OV_DRIVER", "sim", 1);
+    if (bench.empty()) {
+        unsetenv("OV_SIM_BENCH");
+    } else {
+        // The programs change folder after this; a relative bench path must
+        // still name the file the user meant.
+        std::error_code ec;
+        const std::filesystem::path path = std::filesystem::absolute(bench, ec);
+        if (ec || !std::filesystem::is_regular_file(path, ec)) {
+            return {SimulateProblem::Kind::NoFile, "--simulate: no bench file '" + bench + "'"};
+        }
+        setenv("OV_SIM_BENCH", path.c_str(), 1);
+    }
+    // The library reads the bench on this first call; a bench with an error
+    // leaves no units, and that must not pass for "no device connected".
+    const SimReply status = runSimCommand("bench status");
+    if (status.result != 1) {
+        return {SimulateProblem::Kind::BadBench, status.text};
+    }
+    return {};
 }
 
 } // namespace quillon

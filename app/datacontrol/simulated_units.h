@@ -1,7 +1,8 @@
-// The simulated units as the simulator's `list` command reports them, for
-// the Simulator panel. No Qt.
-#ifndef QUILLON_APP_SHELL_SIM_UNITS_H
-#define QUILLON_APP_SHELL_SIM_UNITS_H
+// The simulated units: choosing them at start (--simulate), and the units as
+// the simulator's `list` command reports them, for the Simulator panel and
+// the command line.
+#ifndef QUILLON_APP_DATACONTROL_SIMULATED_UNITS_H
+#define QUILLON_APP_DATACONTROL_SIMULATED_UNITS_H
 
 #include <optional>
 #include <string>
@@ -34,6 +35,18 @@ struct SimReply {
 SimReply runSimCommand(const std::string &command);
 // True when the device library runs simulated units.
 bool simulatorPresent();
+
+// The --simulate[=BENCH] switch, before any other call of the device
+// library: simulated units on the built-in bench, or on the bench file
+// `bench` (a relative path is taken from the current folder). Empty when
+// the units are there; else what went wrong: "--simulate: no bench file
+// 'X'" (kind NoFile), or the bench file's FILE:LINE error (kind BadBench).
+struct SimulateProblem {
+    enum class Kind { None, NoFile, BadBench };
+    Kind kind = Kind::None;
+    std::string text;
+};
+SimulateProblem UseSimulatedUnits(const std::string &bench);
 
 } // namespace quillon
 

@@ -1,5 +1,5 @@
-// The simulator's unit list as the Simulator panel reads it.
-#include "shell/sim_units.h"
+// The simulator's unit list as the Simulator panel and the command line read it.
+#include "datacontrol/simulated_units.h"
 
 #include <gtest/gtest.h>
 
