@@ -4,9 +4,9 @@
 #include "cli/session.h"
 #include "cli/steps.h"
 #include "datacontrol/data_control.h"
+#include "datacontrol/simulated_units.h"
 #include "platform/files.h"
 #include "platform/program_folder_lock.h"
-#include "datacontrol/simulated_units.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -81,7 +81,8 @@ int startChannels(DataControl &dc, const CommandLinePrompter &prompter, std::ost
     return kExitStepFailed;
 }
 
-int runSteps(const Invocation &invocation, std::ostream &out, std::ostream &err) {
+int runSteps(const Invocation &invocation, const fs::path &startFolder, std::ostream &out,
+             std::ostream &err) {
     const GlobalOptions &global = invocation.global;
     CommandLinePrompter prompter(err, global.answer, global.ignore, global.quiet);
     DataControl dc(prompter);
@@ -90,6 +91,7 @@ int runSteps(const Invocation &invocation, std::ostream &out, std::ostream &err)
         return started; // the settings file stays as it was
     }
     Session session(dc, prompter, out, err, global.quiet);
+    session.startFolder = startFolder;
     session.note(dc.State().NoDeviceMode()
                      ? std::string("no-device mode")
                      : std::to_string(dc.State().channelCount) + " unit(s); channel 0 is current");
@@ -115,8 +117,8 @@ int runSteps(const Invocation &invocation, std::ostream &out, std::ostream &err)
 
 // The whole run holds the program folder, so that no other run (command
 // line or window) rewrites its settings or unit files meanwhile.
-int runLocked(const Invocation &invocation, std::ostream &out, std::ostream &err,
-              std::chrono::milliseconds folderLockWait) {
+int runLocked(const Invocation &invocation, const fs::path &startFolder, std::ostream &out,
+              std::ostream &err, std::chrono::milliseconds folderLockWait) {
     const auto folder = platform::currentFolder();
     if (!folder) {
         err << "quillon: cannot determine the program folder\n";
@@ -132,7 +134,7 @@ int runLocked(const Invocation &invocation, std::ostream &out, std::ostream &err
         err << "quillon: " << lock.error() << '\n';
         return kExitFolderBusy;
     }
-    return runSteps(invocation, out, err);
+    return runSteps(invocation, startFolder, out, err);
 }
 
 } // namespace
@@ -152,6 +154,10 @@ int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostrea
         out << stepHelpText(*invocation.helpStep);
         return kExitOk;
     }
+    // Relative files of the steps, like a relative bench, are taken from
+    // where quillon was started, not from --workdir.
+    std::error_code ec;
+    const fs::path startFolder = fs::current_path(ec);
     bool badBench = false;
     if (const std::string problem = prepareEnvironment(invocation.global, badBench);
         !problem.empty()) {
@@ -161,7 +167,7 @@ int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostrea
         }
         return usageError(err, problem);
     }
-    return runLocked(invocation, out, err, folderLockWait);
+    return runLocked(invocation, startFolder, out, err, folderLockWait);
 }
 
 } // namespace quillon::cli

@@ -7,6 +7,7 @@
 #include "cli/command_line.h"
 #include "datacontrol/data_control.h"
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 
@@ -34,11 +35,18 @@ public:
         return false;
     }
 
+    // A relative FILE of a step, taken from the folder quillon was started in.
+    std::filesystem::path fileArgument(const std::string &text) const {
+        const std::filesystem::path path(text);
+        return path.is_relative() && !startFolder.empty() ? startFolder / path : path;
+    }
+
     DataControl &dc;
     CommandLinePrompter &prompter;
     std::ostream &out;
     std::ostream &err;
     bool quiet;
+    std::filesystem::path startFolder;
 };
 
 } // namespace quillon::cli

@@ -311,7 +311,7 @@ bool runEepromRead(Session &s, const StepCall &call) {
         s.out.flush();
         return true;
     }
-    if (!platform::replaceTextFile(call.args[0], text)) {
+    if (!platform::replaceTextFile(s.fileArgument(call.args[0]), text)) {
         return s.fail(call, "cannot write " + call.args[0]);
     }
     s.note("EEPROM text of channel " + std::to_string(channel) + " written to " + call.args[0]);
@@ -323,7 +323,7 @@ bool runEepromWrite(Session &s, const StepCall &call) {
         return false;
     }
     const std::string &path = call.args[0];
-    const platform::FileContent content = platform::readRegularFile(path);
+    const platform::FileContent content = platform::readRegularFile(s.fileArgument(path));
     if (!content) {
         return s.fail(call,
                       "cannot read " + path + ": " + platform::readFailureText(content.failure));
@@ -446,6 +446,9 @@ std::string eepromTextForUnit(std::string_view fileText, std::string &error) {
                 std::to_string(kLongestEepromText) + " fit";
     } else if (serialFromEepromText(normal).empty()) {
         error = "no Name= line: the unit would start without a serial number";
+    } else {
+        // A text the unit cannot start from would stop the next start-up.
+        error = ProblemOfUnitText(normal);
     }
     return error.empty() ? normal : std::string();
 }

@@ -233,16 +233,10 @@ OpResult ChannelSetup::readUnitFile(int port) {
             return OpResult::Failed;
         }
         serial = files::kSerialIni;
-        const auto choice = prompter.chooseSensor(kSensorDialogTitle, sensorChoiceTexts());
+        const auto sensor = chosenSensor();
         ChannelInfo &channel = s.channels[static_cast<std::size_t>(port)];
-        if (choice && *choice >= 0 && static_cast<std::size_t>(*choice) < kSensorChoices.size()) {
-            channel.boardType = kSensorChoices[static_cast<std::size_t>(*choice)].boardType;
-            channel.inGaAsKind = kSensorChoices[static_cast<std::size_t>(*choice)].inGaAsKind;
-        } else {
-            // Closed without OK: the plainest sensor rather than whatever was there.
-            channel.boardType = kBoardIlx511;
-            channel.inGaAsKind = 0;
-        }
+        channel.boardType = sensor ? sensor->boardType : kBoardIlx511;
+        channel.inGaAsKind = sensor ? sensor->inGaAsKind : 0;
     }
     if (serial == files::kSerialIni) {
         return adoptSerialIni(port);
@@ -256,6 +250,17 @@ OpResult ChannelSetup::readUnitFile(int port) {
         return OpResult::Failed;
     }
     return OpResult::Done;
+}
+
+// The sensor the operator names; closed without OK, the plainest one
+// rather than whatever was there.
+std::optional<SensorSpec> ChannelSetup::chosenSensor() {
+    const auto choice = prompter.chooseSensor(kSensorDialogTitle, sensorChoiceTexts());
+    if (choice && *choice >= 0 && static_cast<std::size_t>(*choice) < kSensorChoices.size()) {
+        const SensorChoice &chosen = kSensorChoices[static_cast<std::size_t>(*choice)];
+        return sensorFromBoardType(chosen.boardType, chosen.inGaAsKind);
+    }
+    return sensorFromBoardType(kBoardIlx511, 0);
 }
 
 OpResult ChannelSetup::adoptSerialIni(int port) {
@@ -390,7 +395,13 @@ OpResult ChannelSetup::SetVariablesFromEEPROMData(const fs::path &path) {
     }
     if (!sensor) {
         prompter.message(messages::kUnknownBoard);
-        return OpResult::Failed;
+        // One unit with a damaged text must not stop every unit: the
+        // operator names its sensor, as for an empty EEPROM, and the unit
+        // can be repaired from here.
+        if (s.oldBoard) {
+            return OpResult::Failed;
+        }
+        sensor = chosenSensor();
     }
     applySensor(*sensor);
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace quillon {
@@ -60,6 +61,7 @@ private:
     OpResult adoptSerialIni(int port);
     bool hasDuplicateUnitFiles() const;
     void applySensor(const SensorSpec &spec);
+    std::optional<SensorSpec> chosenSensor();
     void readFactoryDefaults(ProfileFile &file);
     void readExtendOptions(ProfileFile &file, Ask ask);
     void checkIntegrationTime(std::int32_t stored, Ask ask);

@@ -75,7 +75,9 @@ OpResult DataControl::finishConfiguration() {
     if (state.NoDeviceMode()) {
         axis.ReadCalDataOrPixelAxis();
     } else if (axis.ReadCalData() != OpResult::Done) {
-        return OpResult::Failed;
+        // The message has named the fault; the unit runs on the pixel axis
+        // rather than ending the program for every unit.
+        axis.UsePixelAxis();
     }
     axis.ResetGrid();
     if (axis.AllocateGridBuffers() != OpResult::Done) {

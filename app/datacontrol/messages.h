@@ -2,6 +2,8 @@
 #ifndef QUILLON_APP_DATACONTROL_MESSAGES_H
 #define QUILLON_APP_DATACONTROL_MESSAGES_H
 
+#include <string>
+
 namespace quillon::messages {
 
 inline constexpr const char *kNoDevice =
@@ -77,6 +79,12 @@ inline constexpr const char *kOpenIniInReadCalData =
 inline constexpr const char *kTooFewCalibrationPoints =
     "Too few calibration data. It should be more than 1.";
 inline constexpr const char *kBadCalibration = "Bad calibration data. ";
+inline std::string missingCalibrationSet(int calNo, const std::string &settingsFile) {
+    const std::string set = "[Cal " + std::to_string(calNo) + "]";
+    return "CalNo=" + std::to_string(calNo) + " names the calibration set " + set +
+           ", which is not in " + settingsFile +
+           ". The factory calibration of the unit is used instead.";
+}
 inline constexpr const char *kWavelengthMemory = "Error in allocation Wavelength memory!";
 inline constexpr const char *kSaveDarkRef = "Can not open the file!";
 inline constexpr const char *kSwapDarkRef = "Couldn't open the file!";

@@ -116,9 +116,14 @@ bool ProfileFile::Load() {
         }
         return false;
     }
+    LoadText(*content.bytes);
+    return true;
+}
+
+void ProfileFile::LoadText(std::string_view text) {
     std::string currentSection;
     std::string line;
-    for (const char c : *content.bytes) {
+    for (const char c : text) {
         if (c == '\n') {
             loadLine(line, currentSection);
             line.clear();
@@ -129,7 +134,6 @@ bool ProfileFile::Load() {
         }
     }
     loadLine(line, currentSection);
-    return true;
 }
 
 void ProfileFile::loadLine(std::string &line, std::string &currentSection) {

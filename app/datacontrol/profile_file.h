@@ -37,6 +37,8 @@ public:
     // when the file does not exist, false with one when it cannot be read,
     // is not a regular file or is larger than kMaxFileSize.
     bool Load();
+    // The same from a text in memory (an EEPROM text before it is written).
+    void LoadText(std::string_view text);
     // Writes all sections that hold entries, replacing the file whole. False
     // when the file could not be written; it is then left as it was.
     [[nodiscard]] bool Save() const;

@@ -11,6 +11,11 @@ namespace quillon {
 // lines and no comment lines (';'), every line ended by a line feed.
 std::string UnitTextForEeprom(std::string_view fileText);
 
+// Why a unit could not start from this EEPROM text, or empty when it can: a
+// known sensor ("CCD="), "PointCount=" with a readable "Data N=" line for
+// every point, and points that give a usable wavelength fit.
+std::string ProblemOfUnitText(std::string_view text);
+
 } // namespace quillon
 
 #endif

@@ -15,7 +15,6 @@
 
 namespace quillon {
 
-
 OpResult WavelengthAxis::ReadCalData() {
     return readCalibration(true);
 }
@@ -46,6 +45,13 @@ OpResult WavelengthAxis::readCalibration(bool reportFailures) {
     };
     ProfileFile file;
     std::string section;
+    if (s.settings.calNo > 0 && !s.oldBoard && !customSetExists()) {
+        // A CalNo without its set would end the start-up with a message that
+        // names neither: say which, and go on with the unit's own calibration.
+        prompter.message(messages::missingCalibrationSet(s.settings.calNo,
+                                                         s.mainSettingsPath.filename().string()));
+        s.settings.calNo = 0;
+    }
     if (s.settings.calNo > 0) {
         file = ProfileFile(s.mainSettingsPath);
         section = sections::customCalibration(s.settings.calNo);
@@ -71,6 +77,16 @@ OpResult WavelengthAxis::readCalibration(bool reportFailures) {
     s.acquisition.calStartWavelength = fit.startNm;
     s.acquisition.calEndWavelength = fit.endNm;
     return OpResult::Done;
+}
+
+bool WavelengthAxis::customSetExists() const {
+    ProfileFile file;
+    file.SetPath(s.mainSettingsPath);
+    return file.Load() && file.FindSection(sections::customCalibration(s.settings.calNo)) >= 0;
+}
+
+void WavelengthAxis::UsePixelAxis() {
+    usePixelAxisCalibration();
 }
 
 void WavelengthAxis::ResetGrid() {

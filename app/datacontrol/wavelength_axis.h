@@ -18,6 +18,9 @@ public:
     [[nodiscard]] OpResult ReadCalData();
     // Without a unit: the stored calibration if there is one, else the pixel axis.
     void ReadCalDataOrPixelAxis();
+    // Pixel numbers for wavelengths: a unit whose calibration cannot be read
+    // still shows its spectrum (and can be given a new calibration).
+    void UsePixelAxis();
     void ResetGrid();
     [[nodiscard]] OpResult AllocateGridBuffers();
     void ComputeWavelengthTables();
@@ -26,6 +29,7 @@ public:
 
 private:
     OpResult readCalibration(bool reportFailures);
+    bool customSetExists() const;
     void usePixelAxisCalibration();
 
     ChannelState &s;

@@ -126,12 +126,32 @@ TEST(Numbers, JsonStringsAreEscaped) {
     EXPECT_EQ(jsonString("nm \xC2\xB5"), "\"nm \xC2\xB5\"");
 }
 
+const std::string kCalibration = "[Cal Data]\nPointCount=3\nData 1=4047;300\nData 2=5461;1000\n"
+                                 "Data 3=6965;1700\n";
+
 TEST(EepromText, MadeReadyForTheUnit) {
     std::string error;
-    EXPECT_EQ(
-        eepromTextForUnit("[Factory Default]\r\n  Name=QX10-1\r\n\r\n;note\r\nCCD=ILX511", error),
-        "[Factory Default]\nName=QX10-1\nCCD=ILX511\n");
-    EXPECT_TRUE(error.empty());
+    EXPECT_EQ(eepromTextForUnit("[Factory Default]\r\n  Name=QX10-1\r\n\r\n;note\r\nCCD=ILX511\n" +
+                                    kCalibration,
+                                error),
+              "[Factory Default]\nName=QX10-1\nCCD=ILX511\n" + kCalibration);
+    EXPECT_TRUE(error.empty()) << error;
+}
+
+// A text the unit could keep but not start from would stop the next start-up.
+TEST(EepromText, RefusedWhenTheUnitCouldNotStartFromIt) {
+    std::string error;
+    const std::string head = "[Factory Default]\nName=QX10-1\n";
+    eepromTextForUnit(head + "CCD=NOPE\n" + kCalibration, error);
+    EXPECT_EQ(error, "CCD=NOPE names no known sensor");
+    eepromTextForUnit(head + "CCD=ILX511\n", error);
+    EXPECT_EQ(error, "[Cal Data] needs PointCount= from 2 to 256");
+    eepromTextForUnit(head + "CCD=ILX511\n[Cal Data]\nPointCount=2\nData 1=4047;300\n", error);
+    EXPECT_EQ(error, "[Cal Data] Data 2= is not a wavelength in 0.1 nm and a pixel from 1 to 2048");
+    eepromTextForUnit(head + "CCD=ILX511\n[Cal Data]\nPointCount=2\nData 1=4047;300\n"
+                             "Data 2=5461;300\n",
+                      error);
+    EXPECT_EQ(error, "the calibration points of [Cal Data] give no usable wavelength fit");
 }
 
 TEST(EepromText, RefusedWhenTheUnitCouldNotKeepIt) {
@@ -142,7 +162,7 @@ TEST(EepromText, RefusedWhenTheUnitCouldNotKeepIt) {
     EXPECT_EQ(error, "byte 7 is a control byte the unit uses to separate its records");
     eepromTextForUnit("\n  \n;only a comment\n", error);
     EXPECT_EQ(error, "the text is empty");
-    eepromTextForUnit("CCD=ILX511\n", error);
+    eepromTextForUnit("CCD=ILX511\n" + kCalibration, error);
     EXPECT_EQ(error, "no Name= line: the unit would start without a serial number");
     eepromTextForUnit("Name=A\n" + std::string(4100, 'x') + "\n", error);
     EXPECT_EQ(error, "the text has 4108 bytes; at most 4095 fit");

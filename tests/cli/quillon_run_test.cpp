@@ -433,6 +433,27 @@ TEST_F(QuillonRun, IntegrationLongerThanASecondStillScans) {
     EXPECT_EQ(tablesOf(r.out).size(), 1u);
 }
 
+// Relative files are taken from where quillon was started, as a relative
+// bench is, not from --workdir; a text the unit could not start from is
+// never written.
+TEST_F(QuillonRun, EepromFilesAreFoundFromTheStartFolderAndCheckedBeforeWriting) {
+    std::filesystem::create_directories(folder / "work");
+    const Outcome read = simulated({"--workdir", "work", "eeprom-read", "unit.txt"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_TRUE(std::filesystem::exists(folder / "unit.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "work" / "unit.txt"));
+
+    std::string broken = readBytes(folder / "unit.txt");
+    broken.replace(broken.find("CCD=ILX511"), 10, "CCD=NOPE");
+    writeBytes(folder / "broken.txt", broken);
+    const Outcome refused = simulated({"--workdir", "work", "--yes", "eeprom-write", "broken.txt"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("broken.txt: CCD=NOPE names no known sensor"), std::string::npos)
+        << refused.err;
+    const Outcome after = simulated({"--workdir", "work", "eeprom-read"});
+    EXPECT_EQ(after.out, readBytes(folder / "unit.txt"));
+}
+
 TEST_F(QuillonRun, EepromReadAndWrite) {
     const Outcome read = simulated({"eeprom-read", "unit.txt", "eeprom-read"});
     ASSERT_EQ(read.exitCode, 0) << read.err;

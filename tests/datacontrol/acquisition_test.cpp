@@ -94,7 +94,6 @@ TEST_F(Acquisition, CustomCalibrationSetsAndTheirFailures) {
                         "Data 3=6965;1100\n"),
               1);
     EXPECT_EQ(dc.State().calibrationPolynomialOrder, 2);
-    EXPECT_EQ(useSet(3, ""), -1); // missing section: no points
     EXPECT_EQ(useSet(4, "[Cal 4]\nPointCount=3\nData 1=4000;500\nData 2=5000;500\n"
                         "Data 3=6000;500\n"),
               -1); // all at one pixel
@@ -103,19 +102,64 @@ TEST_F(Acquisition, CustomCalibrationSetsAndTheirFailures) {
                         "Data 3=4200;1020\n"),
               -1);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
-              (std::vector<std::string>{"Too few calibration data. It should be more than 1.",
-                                        "Bad calibration data. ", "Bad calibration data. "}));
+              (std::vector<std::string>{"Bad calibration data. ", "Bad calibration data. "}));
     // A rejected list leaves the last good calibration in place.
     EXPECT_EQ(dc.State().calibrationPolynomialOrder, 2);
     EXPECT_NE(dc.State().geometry.wavelengthOfPixel[0], before);
+
+    // A set that is not there is named, and the unit's own calibration used.
+    EXPECT_EQ(useSet(3, ""), 1);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message).back(),
+              "CalNo=3 names the calibration set [Cal 3], which is not in QuillonX.ini. The "
+              "factory calibration of the unit is used instead.");
+    EXPECT_EQ(dc.State().settings.calNo, 0);
+    EXPECT_EQ(dc.State().calibrationPolynomialOrder, 3);
+    EXPECT_FLOAT_EQ(dc.State().geometry.wavelengthOfPixel[0], before);
 }
 
-TEST_F(Acquisition, BadFactoryCalibrationStopsTheStart) {
+// A new integration time makes dark and reference invalid; a ratio mode
+// without them would draw nothing, so the display goes back to scope.
+TEST_F(Acquisition, ANewIntegrationTimeLeavesNoRatioModeWithoutItsSpectra) {
+    DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
+    ASSERT_EQ(toCode(dc.TakeDarkScan()), 1);
+    ASSERT_EQ(toCode(dc.TakeReferenceScan()), 1);
+    dc.SetDisplayMode(DisplayMode::Absorbance);
+    ASSERT_EQ(toCode(dc.SetIntegrationTime(dc.State().limits.current + 5)), 1);
+    EXPECT_FALSE(dc.State().flags.status.test(status_bits::kDarkReady));
+    EXPECT_FALSE(dc.State().flags.status.test(status_bits::kReferenceReady));
+    EXPECT_EQ(dc.State().flags.displayMode(), DisplayMode::Scope);
+    EXPECT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_GT(dc.CurrentResult().values[500], 0.0f); // counts again, not empty ratios
+}
+
+// One unit with a broken calibration is named and runs on the pixel axis;
+// it does not end the program for every unit.
+TEST_F(Acquisition, BadFactoryCalibrationGivesThePixelAxis) {
     loadBench({{0, eepromWithPoints("ILX511", {"4000;100", "4000;100"})}});
     ASSERT_EQ(startUp(), 1);
-    EXPECT_EQ(toCode(control->FinishStartUp()), -1);
+    EXPECT_EQ(toCode(control->FinishStartUp()), 1);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message),
               std::vector<std::string>{"Bad calibration data. "});
+    EXPECT_EQ(control->State().calibrationPolynomialOrder, 1);
+    EXPECT_FLOAT_EQ(control->State().buffers.wavelengthTable[9], 10.0f);
+    EXPECT_EQ(control->AcquireScan(), ScanOutcome::Scanned);
+}
+
+// An EEPROM text that names no known sensor: the operator names it, and the
+// other units start as usual.
+TEST_F(Acquisition, AnUnknownSensorIsChosenNotTheEndOfTheStart) {
+    auto second = eepromWithPoints("ILX511", kIlxPoints);
+    second[1] = "Name=U2";
+    loadBench({{0, eepromWithPoints("NOPE", kIlxPoints)}, {1, second}});
+    prompter.queueSensorChoice(3);
+    ASSERT_EQ(startUp(), 1);
+    EXPECT_EQ(toCode(control->FinishStartUp()), 1);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message),
+              std::vector<std::string>{"Can not find the board type"});
+    EXPECT_EQ(prompter.textsOf(PromptKind::SensorChoice).size(), 1u);
+    EXPECT_EQ(control->State().geometry.boardType, kSensorChoices[3].boardType);
+    EXPECT_EQ(toCode(control->ChangeChannel(1)), 1);
+    EXPECT_EQ(control->State().geometry.boardType, kBoardIlx511);
 }
 
 // Halogen through a 25 % neutral-density filter, against a dark taken with

@@ -127,6 +127,22 @@ TEST_F(CloseDown, EveryUnitGetsItsOwnIntegrationTimeBack) {
     EXPECT_EQ(control->State().limits.current, 50);
 }
 
+// The titles name the operator's project and sample: a channel change
+// keeps an edited title, and the settings file gets it, not the stored one.
+TEST_F(CloseDown, EditedTitlesSurviveAChannelChange) {
+    ASSERT_EQ(startUp(), 1);
+    ASSERT_EQ(toCode(control->FinishStartUp()), 1);
+    ASSERT_EQ(control->ApplySetting("Title", "Batch 7"), "");
+    ASSERT_EQ(control->ApplySetting("SubTitle", "Lamp B"), "");
+    ASSERT_EQ(toCode(control->ChangeChannel(1)), 1);
+    EXPECT_EQ(control->State().settings.title, "Batch 7");
+    EXPECT_EQ(control->State().settings.subTitle, "Lamp B");
+    EXPECT_TRUE(control->CloseDown());
+    ProfileFile saved = savedSettings();
+    EXPECT_EQ(saved.GetText("Extend Options", "Title"), "Batch 7");
+    EXPECT_EQ(saved.GetText("Extend Options", "SubTitle"), "Lamp B");
+}
+
 TEST_F(CloseDown, IrradianceDistanceWrittenOnlyWithIrradianceCalibration) {
     writeBytes(folder / "OVIrrad.cal", "x");
     writeMainSettings("IrradLux=1\nIrradDist=30\n");
