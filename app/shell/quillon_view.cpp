@@ -284,24 +284,31 @@ void CQuillonView::runQxSetup() {
 }
 
 bool CQuillonView::runDarkScan() {
-    const FlagWord &status = control_.State().flags.status;
-    const DisplayMode mode = control_.State().flags.displayMode();
-    if (control_.State().flags.darkSource() == DarkSource::File || mode == DisplayMode::DarkScan ||
-        status.test(status_bits::kHold) || status.test(status_bits::kDrawingSuspended)) {
+    if (control_.State().flags.darkSource() == DarkSource::File) {
         return false;
     }
-    // A unit that is gone takes no dark; it would be taken silently, later,
-    // from whatever unit comes back.
+    // The next pass takes the dark (closing the built-in shutter for it on
+    // the worker thread).
+    return runOneShot(DisplayMode::DarkScan);
+}
+
+// The command ends when the worker has stored the scan. A unit that is gone
+// takes none: it would be taken silently, later, from whatever unit comes back.
+bool CQuillonView::runOneShot(DisplayMode mode) {
+    const FlagWord &status = control_.State().flags.status;
+    if (control_.State().flags.displayMode() == mode || status.test(status_bits::kHold) ||
+        status.test(status_bits::kDrawingSuspended)) {
+        return false;
+    }
     if (control_.UnitDisconnected()) {
         emit statusRefresh(0, true);
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The next pass takes the dark (closing the built-in shutter for it on
-    // the worker thread): the command ends when it is stored.
-    const bool requested = control_.RequestDarkScan();
+    const bool requested = mode == DisplayMode::DarkScan ? control_.RequestDarkScan()
+                                                         : control_.RequestReferenceScan();
     if (requested) {
-        waitForOneShot(DisplayMode::DarkScan);
+        waitForOneShot(mode);
     }
     QApplication::restoreOverrideCursor();
     afterDarkOrReference();
@@ -324,25 +331,11 @@ void CQuillonView::waitForOneShot(DisplayMode mode) {
 }
 
 bool CQuillonView::runReferenceScan() {
-    const FlagWord &status = control_.State().flags.status;
     waitForOneShot(DisplayMode::DarkScan); // a requested dark is taken first
-    if (control_.State().flags.referenceSource() != ReferenceSource::CurrentScan ||
-        control_.State().flags.displayMode() == DisplayMode::ReferenceScan ||
-        status.test(status_bits::kHold) || status.test(status_bits::kDrawingSuspended)) {
+    if (control_.State().flags.referenceSource() != ReferenceSource::CurrentScan) {
         return false;
     }
-    if (control_.UnitDisconnected()) {
-        emit statusRefresh(0, true);
-        return false;
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool requested = control_.RequestReferenceScan();
-    if (requested) {
-        waitForOneShot(DisplayMode::ReferenceScan);
-    }
-    QApplication::restoreOverrideCursor();
-    afterDarkOrReference();
-    return requested;
+    return runOneShot(DisplayMode::ReferenceScan);
 }
 
 void CQuillonView::runModeCycle() {

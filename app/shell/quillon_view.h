@@ -99,6 +99,7 @@ private:
     void createButtons();
     void layoutChildren();
     TextPanelSettings textPanelSettings() const;
+    bool runOneShot(DisplayMode mode);
     void waitForOneShot(DisplayMode mode);
     void toggleLine(std::uint16_t readyBit, std::uint16_t shownBit, int pane);
 
