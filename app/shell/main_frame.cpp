@@ -54,8 +54,8 @@ CMainFrame::CMainFrame(std::unique_ptr<DataControl> control, QtPrompter *closing
         addDockWidget(Qt::RightDockWidgetArea, simulator_);
     }
     refreshStatus(0, true);
-    // The worker stands still while the box about a lost unit is open, and
-    // a held worker reads nothing: the pane follows the unit all the same.
+    // The worker stands still while the box about a lost unit is open: the
+    // pane behind the box shows the lost unit all the same.
     unitWatch_.setInterval(kUnitWatchMs);
     connect(&unitWatch_, &QTimer::timeout, this, [this] { refreshPane(pane::kSource); });
     unitWatch_.start();

@@ -39,8 +39,8 @@ const char *valueCaption(int index) {
 
 constexpr const char *kWidestStatistics = "B=65535.00 M=65535.00 R=65535.00 ";
 
-// The texts each fixed pane shows at its widest; its width follows from the
-// font (a proportional fallback face may make either one the wider).
+// The widest texts each fixed pane shows; its width follows from the font
+// (in a proportional fallback face the longest text need not be the widest).
 QStringList widestTexts(int index) {
     switch (index) {
     case pane::kSource:
