@@ -54,6 +54,11 @@ CMainFrame::CMainFrame(std::unique_ptr<DataControl> control, QtPrompter *closing
         addDockWidget(Qt::RightDockWidgetArea, simulator_);
     }
     refreshStatus(0, true);
+    // The worker stands still while the box about a lost unit is open: the
+    // pane behind the box shows the lost unit all the same.
+    unitWatch_.setInterval(kUnitWatchMs);
+    connect(&unitWatch_, &QTimer::timeout, this, [this] { refreshPane(pane::kSource); });
+    unitWatch_.start();
 }
 
 CMainFrame::~CMainFrame() {
@@ -230,8 +235,13 @@ void CMainFrame::refreshPane(int index) {
     const bool hundredths = dc.State().geometry.boardType == kBoardTcd1304;
     switch (index) {
     case pane::kSource:
-        panes_->setPane(index, option.test(option_bits::kMemoryMode) ? "MEMORY" : "SCAN",
-                        !option.test(option_bits::kMemoryMode));
+        if (option.test(option_bits::kMemoryMode)) {
+            panes_->setPane(index, "MEMORY", false); // playback needs no unit
+        } else if (dc.UnitDisconnected()) {
+            panes_->setPaneAlarm(index, pane::kNoUnitText);
+        } else {
+            panes_->setPane(index, "SCAN");
+        }
         break;
     case pane::kDark:
         if (status.test(status_bits::kDarkReady)) {
@@ -285,6 +295,9 @@ void CMainFrame::refreshStatus(int group, bool on) {
         break;
     case 1:
         panes_->setLamp(pane::kInternalLamp, on);
+        // Every pass refreshes the lamp: the pass that finds the unit gone,
+        // or back, shows it here.
+        refreshPane(pane::kSource);
         if (control_->State().flags.option.test(option_bits::kSpectrumStatistics)) {
             panes_->setPane(pane::kFreeText,
                             QString::fromStdString(view_->worker().readouts().statistics));
@@ -344,6 +357,13 @@ void CMainFrame::stepValuePane(int index, bool leftClick) {
     const Click click = leftClick ? Click::Left : Click::Right;
     DataControl &dc = *control_;
     if (index == pane::kIntegration) {
+        // A unit that is gone takes no new time: the pane would show one the
+        // unit never got, and the unit coming back would run at it against a
+        // dark and reference taken at the old one.
+        if (dc.UnitDisconnected()) {
+            refreshPane(pane::kSource);
+            return;
+        }
         const std::int32_t next = status_rules::steppedIntegrationTime(
             dc.State().limits.current, dc.State().geometry.boardType == kBoardTcd1304, click,
             dc.State().limits.minimum, dc.State().limits.maximum);

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -73,7 +74,9 @@ private:
     CQuillonView *view_ = nullptr;
     CStatusPanes *panes_ = nullptr;
     SimulatorPanel *simulator_ = nullptr;
+    static constexpr int kUnitWatchMs = 250;
     std::map<int, QAction *> actions_;
+    QTimer unitWatch_;
     bool firstShow_ = true;
     bool closedDown_ = false;
 };

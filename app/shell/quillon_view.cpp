@@ -355,6 +355,11 @@ void CQuillonView::runModeCycle() {
 }
 
 void CQuillonView::chooseDisplayMode(DisplayMode target) {
+    // Its menu commands follow the mode button; a command that arrives
+    // before their enable states are refreshed is refused all the same.
+    if (!modeButtonEnabled()) {
+        return;
+    }
     DisplayMode before = DisplayMode::Scope;
     switch (target) {
     case DisplayMode::Scope:

@@ -3,6 +3,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace quillon {
 
@@ -36,32 +39,38 @@ const char *valueCaption(int index) {
 
 constexpr const char *kWidestStatistics = "B=65535.00 M=65535.00 R=65535.00 ";
 
-// The widest text each fixed pane shows; its width follows from the font.
-const char *widestText(int index) {
+// The widest texts each fixed pane shows; its width follows from the font
+// (in a proportional fallback face the longest text need not be the widest).
+QStringList widestTexts(int index) {
     switch (index) {
     case pane::kSource:
-        return "MEMORY";
+        return {"MEMORY", pane::kNoUnitText};
     case pane::kDark:
-        return "DARK READY";
+        return {"DARK READY"};
     case pane::kReference:
-        return "REF READY";
+        return {"REF READY"};
     case pane::kMode:
-        return "TRANSMITTANCE";
+        return {"TRANSMITTANCE"};
     case pane::kIntegration:
-        return "65535";
+        return {"65535"};
     case pane::kTimeAverage:
-        return "1000";
+        return {"1000"};
     case pane::kBinning:
-        return "10";
+        return {"10"};
     case pane::kSmoothing:
-        return "100";
+        return {"100"};
     default:
         // Pane 11 is at least as wide as a time stamp, wider for its text.
-        return "00/00/0000  00:00:00";
+        return {"00/00/0000  00:00:00"};
     }
 }
 
 const QColor kIdleText(118, 122, 130);
+// The internal-trigger lamp's lit red; a pane in alarm takes it, darkened
+// so that white text on it stays readable.
+const QColor kLampRed(240, 40, 30);
+const QColor kAlarmText(Qt::white);
+const QColor kAlarmBack = kLampRed.darker(125).toRgb();
 const QColor kIdleBack(226, 228, 232);
 const QColor kValueBack(252, 252, 252);
 
@@ -103,7 +112,10 @@ int CStatusPanes::paneWidth(int index) const {
         return kLampWidth;
     }
     const QFontMetrics metrics(textFont(index));
-    int text = metrics.horizontalAdvance(widestText(index));
+    int text = 0;
+    for (const QString &widest : widestTexts(index)) {
+        text = std::max(text, metrics.horizontalAdvance(widest));
+    }
     if (index == pane::kFreeText) {
         // Up to the widest statistics line; a longer free text is shortened.
         const int widest = metrics.horizontalAdvance(kWidestStatistics);
@@ -158,11 +170,20 @@ bool CStatusPanes::lampOn(int index) const {
 }
 
 void CStatusPanes::setPane(int index, const QString &text, bool on) {
+    changePane(index, text, on, false);
+}
+
+void CStatusPanes::setPaneAlarm(int index, const QString &text) {
+    changePane(index, text, true, true);
+}
+
+void CStatusPanes::changePane(int index, const QString &text, bool on, bool alarm) {
     Pane &p = panes_[static_cast<std::size_t>(index)];
-    if (p.text != text || p.on != on) {
+    if (p.text != text || p.on != on || p.alarm != alarm) {
         const bool widthMayChange = index == pane::kFreeText && p.text != text;
         p.text = text;
         p.on = on;
+        p.alarm = alarm;
         if (widthMayChange) {
             layoutPanes();
             updateGeometry();
@@ -195,6 +216,22 @@ QString CStatusPanes::paneText(int index) const {
 
 bool CStatusPanes::paneOn(int index) const {
     return panes_[static_cast<std::size_t>(index)].on;
+}
+
+bool CStatusPanes::paneAlarm(int index) const {
+    return panes_[static_cast<std::size_t>(index)].alarm;
+}
+
+PaneLook CStatusPanes::paneLook(int index) const {
+    const auto i = static_cast<std::size_t>(index);
+    if (index == pane::kMessage || index == pane::kInternalLamp || index == pane::kExternalLamp) {
+        return {palette().windowText().color(), palette().window().color()};
+    }
+    if (panes_[i].alarm) {
+        return {kAlarmText, kAlarmBack};
+    }
+    const PaneColours &c = colours_[i];
+    return panes_[i].on ? PaneLook{c.onText, c.onBack} : PaneLook{c.offText, c.offBack};
 }
 
 QRect CStatusPanes::paneRect(int index) const {
@@ -293,7 +330,7 @@ void CStatusPanes::mouseReleaseEvent(QMouseEvent *event) {
 }
 
 void CStatusPanes::drawLamp(QPainter &painter, const QRect &area, bool on, bool green) const {
-    const QColor lit = green ? QColor(40, 220, 70) : QColor(240, 40, 30);
+    const QColor lit = green ? QColor(40, 220, 70) : kLampRed;
     const QColor dim = green ? QColor(40, 90, 50) : QColor(110, 40, 36);
     const qreal r = std::min(area.width(), area.height()) / 2.0 - 4.0;
     const QPointF c = QRectF(area).center();
@@ -320,14 +357,8 @@ void CStatusPanes::paintEvent(QPaintEvent *) {
             drawLamp(painter, area, panes_[index].on, i == pane::kExternalLamp);
             continue;
         }
-        QColor text = palette().windowText().color();
-        QColor back = palette().window().color();
-        if (i != pane::kMessage) {
-            const PaneColours &c = colours_[index];
-            text = panes_[index].on ? c.onText : c.offText;
-            back = panes_[index].on ? c.onBack : c.offBack;
-        }
-        painter.setBrush(back);
+        const PaneLook look = paneLook(i);
+        painter.setBrush(look.back);
         painter.drawRect(QRectF(area).adjusted(0.5, 0.5, -0.5, -0.5));
         if (const char *caption = valueCaption(i)) {
             painter.setFont(captionFont_);
@@ -337,7 +368,7 @@ void CStatusPanes::paintEvent(QPaintEvent *) {
         }
         const QRect textArea = textRect(i);
         painter.setFont(textFont(i));
-        painter.setPen(text);
+        painter.setPen(look.text);
         const Qt::Alignment align =
             i == pane::kMessage ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter;
         const QString shown = i == pane::kMessage ? message_ : panes_[index].text;

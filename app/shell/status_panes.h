@@ -1,8 +1,8 @@
 // The main frame's status bar: twelve panes. Pane 0 carries the message
 // text (and the hover text of the pane under the mouse), panes 1 and 2 the
 // internal- and external-trigger lamps, panes 3-10 on/off texts in their
-// colour pairs, pane 11 free text. Clicks on panes are reported; what they
-// do is the frame's business.
+// colour pairs (or an alarm in the lamp's red), pane 11 free text. Clicks on panes are reported;
+// what they do is the frame's business.
 #ifndef QUILLON_APP_SHELL_STATUS_PANES_H
 #define QUILLON_APP_SHELL_STATUS_PANES_H
 
@@ -29,6 +29,9 @@ inline constexpr int kBinning = 9;
 inline constexpr int kSmoothing = 10;
 inline constexpr int kFreeText = 11;
 inline constexpr int kCount = 12;
+
+// What the data-source pane shows while the current unit does not answer.
+inline constexpr const char *kNoUnitText = "NO UNIT";
 } // namespace pane
 
 struct PaneColours {
@@ -36,6 +39,11 @@ struct PaneColours {
     QColor onBack;
     QColor offText;
     QColor offBack;
+};
+
+struct PaneLook {
+    QColor text;
+    QColor back;
 };
 
 class CStatusPanes : public QWidget {
@@ -50,8 +58,13 @@ public:
     bool lampOn(int index) const;
     // Panes 3-11: the text and whether the on colours apply.
     void setPane(int index, const QString &text, bool on = true);
+    // Panes 3-11: a text in the alarm colours, until the next setPane.
+    void setPaneAlarm(int index, const QString &text);
     QString paneText(int index) const;
     bool paneOn(int index) const;
+    bool paneAlarm(int index) const;
+    // The colours a pane is drawn in now.
+    PaneLook paneLook(int index) const;
     QRect paneRect(int index) const;
     // Where a pane's text goes, and in which font.
     QRect textRect(int index) const;
@@ -77,11 +90,13 @@ private:
     struct Pane {
         QString text;
         bool on = false;
+        bool alarm = false;
     };
     int paneWidth(int index) const;
     int minimumMessageWidth() const;
     int paneAt(QPoint position) const;
     void layoutPanes();
+    void changePane(int index, const QString &text, bool on, bool alarm);
     void showHover(int index);
     void drawLamp(class QPainter &painter, const QRect &area, bool on, bool green) const;
 

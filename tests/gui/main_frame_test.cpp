@@ -157,6 +157,8 @@ private slots:
     void closingDuringAScanStopsTheWorkerAndWritesSettings();
     void closingWhileWaitingForATriggerStopsTheWorker();
     void anUnpluggedUnitIsReportedOnceAndRecovers();
+    void aLostUnitShowsInTheSourcePaneAndTakesNoScans();
+    void anIntegrationClickInARatioModeReturnsToScope();
     void aSecondInstanceExitsAtOnce();
     void hoverTextsAndAboutBox();
     void splitButtonsTellTheirPartsApart();
@@ -439,6 +441,135 @@ void MainFrameTest::anUnpluggedUnitIsReportedOnceAndRecovers() {
     QCOMPARE(session.prompter().textsOf(PromptKind::Message).size(), std::size_t{1});
 }
 
+// While the unit is gone the source pane says so in the lamp's red, and
+// nothing that needs the unit is taken: no dark or reference now, none left
+// pending for the unit that comes back, no integration time it never got.
+void MainFrameTest::aLostUnitShowsInTheSourcePaneAndTakesNoScans() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    CStatusPanes &panes = frame->statusPanes();
+    CQuillonView &view = frame->scopeView();
+    DataControl &dc = session.control();
+    QCOMPARE(panes.paneText(pane::kSource), QString("SCAN"));
+    QVERIFY(!panes.paneAlarm(pane::kSource));
+    const QColor scanBack = panes.paneLook(pane::kSource).back;
+    const QColor scanText = panes.paneLook(pane::kSource).text;
+    // An inner point of a pane shows its background, not its border or text.
+    const auto drawnBack = [&panes] {
+        return panes.grab().toImage().pixel(panes.paneRect(pane::kSource).topLeft() + QPoint(2, 2));
+    };
+    QCOMPARE(drawnBack(), scanBack.rgb());
+
+    runSimCommand("unplug 0");
+    QVERIFY(QTest::qWaitFor(
+        [&] { return panes.paneText(pane::kSource) == QString(pane::kNoUnitText); }, 10000));
+    QVERIFY(dc.UnitDisconnected());
+    QVERIFY(panes.paneAlarm(pane::kSource));
+    const QColor alarm = panes.paneLook(pane::kSource).back;
+    QVERIFY(alarm.red() > 2 * alarm.green() && alarm.red() > 2 * alarm.blue());
+    QVERIFY(alarm != panes.paneLook(pane::kDark).back); // not the idle grey either
+    QCOMPARE(drawnBack(), alarm.rgb());
+    QVERIFY(panes.rect().contains(panes.paneRect(pane::kFreeText)));
+
+    const std::int32_t time = dc.State().limits.current;
+    clickMain(view.button(command::kDarkScanPanel));
+    frame->action(command::kDarkScan)->trigger();
+    clickMain(view.button(command::kRefScanPanel));
+    frame->action(command::kRefScan)->trigger();
+    clickPane(*frame, pane::kIntegration);
+    const auto nothingTaken = [&] {
+        QVERIFY(!dc.State().flags.status.test(status_bits::kDarkReady));
+        QVERIFY(!dc.State().flags.status.test(status_bits::kReferenceReady));
+        QCOMPARE(dc.State().flags.displayMode(), DisplayMode::Scope);
+        QCOMPARE(panes.paneText(pane::kDark), QString("DARK OFF"));
+        QCOMPARE(panes.paneText(pane::kReference), QString("REF OFF"));
+        QVERIFY(!view.modeButtonEnabled());
+        QVERIFY(!frame->action(command::kTransReflMode)->isEnabled());
+        QVERIFY(!frame->action(command::kShowDarkLine)->isEnabled());
+        QCOMPARE(dc.State().limits.current, time);
+        QCOMPARE(panes.paneText(pane::kIntegration),
+                 QString::fromStdString(status_rules::integrationTimeText(
+                     time, dc.State().geometry.boardType == kBoardTcd1304)));
+    };
+    nothingTaken();
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QVERIFY(panes.paneAlarm(pane::kSource));
+    QCOMPARE(session.prompter().textsOf(PromptKind::Message).size(), std::size_t{1});
+
+    runSimCommand("replug 0");
+    QVERIFY(
+        QTest::qWaitFor([&] { return panes.paneText(pane::kSource) == QString("SCAN"); }, 10000));
+    QVERIFY(!panes.paneAlarm(pane::kSource));
+    QCOMPARE(panes.paneLook(pane::kSource).back, scanBack);
+    QCOMPARE(panes.paneLook(pane::kSource).text, scanText);
+    QVERIFY(session.waitForFrames(3));
+    QCOMPARE(drawnBack(), scanBack.rgb());
+    nothingTaken();
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    QCOMPARE(deviceIntegrationMs(), static_cast<double>(time));
+    // The unit that came back takes a dark when asked.
+    clickMain(view.button(command::kDarkScanPanel));
+    QVERIFY(dc.State().flags.status.test(status_bits::kDarkReady));
+    QCOMPARE(panes.paneText(pane::kDark), QString("DARK READY"));
+    QCOMPARE(session.prompter().textsOf(PromptKind::Message).size(), std::size_t{1});
+}
+
+// A new integration time drops dark and reference and leaves a ratio mode:
+// caption, menu, panes and graph all show scope until both are taken again.
+void MainFrameTest::anIntegrationClickInARatioModeReturnsToScope() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    CQuillonView &view = frame->scopeView();
+    CStatusPanes &panes = frame->statusPanes();
+    DataControl &dc = session.control();
+    SplitButton *mode = view.button(command::kModePanel);
+    const std::array<int, 4> modeCommands{command::kScopeMode, command::kTransReflMode,
+                                          command::kAbsorbanceMode, command::kIrradianceMode};
+    const std::array<std::pair<int, Qt::MouseButton>, 2> ratioModes{
+        {{command::kTransReflMode, Qt::LeftButton}, {command::kAbsorbanceMode, Qt::RightButton}}};
+    for (const auto &[ratio, click] : ratioModes) {
+        clickMain(view.button(command::kDarkScanPanel));
+        clickMain(view.button(command::kRefScanPanel));
+        QVERIFY(mode->isEnabled());
+        frame->action(ratio)->trigger();
+        QVERIFY(dc.State().flags.displayMode() != DisplayMode::Scope);
+        QVERIFY(mode->text() != QString("&Scope"));
+        QVERIFY(session.waitForFrames(1));
+
+        const std::int32_t time = dc.State().limits.current;
+        clickPane(*frame, pane::kIntegration, click);
+        QVERIFY(dc.State().limits.current != time);
+        QCOMPARE(dc.State().flags.displayMode(), DisplayMode::Scope);
+        QCOMPARE(mode->text(), QString("&Scope"));
+        QVERIFY(!mode->isEnabled());
+        for (int id : modeCommands) {
+            QVERIFY(!frame->action(id)->isEnabled());
+        }
+        QCOMPARE(panes.paneText(pane::kMode), QString("PIXEL")); // scope on the pixel axis
+        QCOMPARE(panes.paneText(pane::kDark), QString("DARK OFF"));
+        QCOMPARE(panes.paneText(pane::kReference), QString("REF OFF"));
+        QCOMPARE(view.axisTitleText(), QString("Relative Intensity / Pixel"));
+        const ViewRange range = view.graph().viewState().range;
+        QCOMPARE(range.yStart, static_cast<float>(dc.State().display.countMin));
+        QCOMPARE(range.yEnd, static_cast<float>(dc.State().display.countMax));
+        QVERIFY(session.waitForFrames(2));
+        QCOMPARE(view.worker().readouts().mode, DisplayMode::Scope);
+        // Nor does a display-mode command bring the ratio mode back.
+        view.chooseDisplayMode(DisplayMode::TransRefl);
+        QCOMPARE(dc.State().flags.displayMode(), DisplayMode::Scope);
+        QCOMPARE(mode->text(), QString("&Scope"));
+    }
+    QVERIFY(session.prompter().shown().empty());
+}
+
 void MainFrameTest::aSecondInstanceExitsAtOnce() {
     QTemporaryDir runtime;
     QTemporaryDir work;
@@ -577,7 +708,7 @@ void MainFrameTest::everyTextFitsAt1024By700() {
     CStatusPanes &panes = frame->statusPanes();
     check.inside("status panes", panes, *frame);
     std::map<int, QStringList> paneTexts{
-        {pane::kSource, {"SCAN", "MEMORY"}},
+        {pane::kSource, {"SCAN", "MEMORY", pane::kNoUnitText}},
         {pane::kDark, {"DARK READY", "DARK DISP", "DARK OFF"}},
         {pane::kReference, {"REF READY", "REF DISP", "REF OFF"}},
         {pane::kMode, {"SCOPE", "TRANSMITTANCE", "ABSORBANCE", "IRRADIANCE", "PIXEL"}},
