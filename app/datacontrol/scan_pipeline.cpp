@@ -99,6 +99,11 @@ ScanOutcome ScanPipeline::AcquireScan(bool colourScaling) {
         }
     } else {
         const ScanOutcome read = readFramesWithShutter();
+        if (read == ScanOutcome::NoUnit) {
+            // A dark or reference asked for just before the unit was lost is
+            // not left to be taken, unseen, from whatever unit comes back.
+            abandonOneShot();
+        }
         if (read != ScanOutcome::Scanned) {
             return read;
         }
@@ -439,6 +444,7 @@ bool ScanPipeline::RequestOneShot(DisplayMode mode) {
     if (disconnected.load() && !s.flags.option.test(option_bits::kMemoryMode)) {
         return false;
     }
+    readyBeforeOneShot.store(s.flags.status.test(readyBitOf(mode)));
     s.flags.status.set(readyBitOf(mode));
     oneShotFlags.store(s.flags.packed());
     s.flags.setDisplayMode(mode);
@@ -450,19 +456,23 @@ OpResult ScanPipeline::TakeOneShot(DisplayMode mode) {
         hold.Resume(HoldBy::Change);
         return OpResult::NotDone;
     }
-    const std::uint16_t readyBit = readyBitOf(mode);
-    const bool wasReady = s.flags.status.test(readyBit);
     OpResult result = RequestOneShot(mode) ? OpResult::Done : OpResult::NotDone;
-    if (result == OpResult::Done) {
-        if (AcquireScan(false) != ScanOutcome::Scanned) {
-            // Nothing was taken: back to the words as they were, ready bit included.
-            restoreOneShotFlags();
-            s.flags.status.assign(readyBit, wasReady);
-            result = OpResult::Failed;
-        }
+    if (result == OpResult::Done && AcquireScan(false) != ScanOutcome::Scanned) {
+        abandonOneShot();
+        result = OpResult::Failed;
     }
     hold.Resume(HoldBy::Change);
     return result;
+}
+
+// Nothing was taken: back to the words as they were, ready bit included.
+void ScanPipeline::abandonOneShot() {
+    const DisplayMode mode = s.flags.displayMode();
+    if (mode != DisplayMode::DarkScan && mode != DisplayMode::ReferenceScan) {
+        return;
+    }
+    restoreOneShotFlags();
+    s.flags.status.assign(readyBitOf(mode), readyBeforeOneShot.load());
 }
 
 ScanResult ScanPipeline::CurrentResult() const {

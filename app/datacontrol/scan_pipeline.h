@@ -76,6 +76,7 @@ private:
     void storeDarkScan();
     void storeReferenceScan();
     void restoreOneShotFlags();
+    void abandonOneShot();
     void finishRatioModes(bool wavelengthBase);
 
     ChannelState &s;
@@ -86,6 +87,7 @@ private:
     std::atomic<bool> disconnected{false};
     // Both flag words saved before a one-shot dark or reference scan.
     std::atomic<std::uint32_t> oneShotFlags{0};
+    std::atomic<bool> readyBeforeOneShot{false};
 };
 
 } // namespace quillon

@@ -540,6 +540,23 @@ TEST_F(Acquisition, LostUnitIsReportedOnceAndAcquisitionResumesWhenItIsBack) {
     EXPECT_EQ(prompter.textsOf(PromptKind::Message).size(), 2u);
 }
 
+// A dark asked for just before the unit is lost is not taken later, unseen,
+// from the unit that comes back; while it is gone none is accepted.
+TEST_F(Acquisition, ADarkPendingWhenTheUnitIsLostIsDropped) {
+    DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
+    ASSERT_TRUE(dc.RequestDarkScan());
+    simCommand("unplug 0");
+    EXPECT_EQ(dc.AcquireScan(), ScanOutcome::NoUnit);
+    EXPECT_EQ(dc.State().flags.displayMode(), DisplayMode::Scope);
+    EXPECT_FALSE(dc.State().flags.status.test(status_bits::kDarkReady));
+    EXPECT_FALSE(dc.RequestDarkScan());
+    EXPECT_EQ(toCode(dc.TakeReferenceScan()), 0);
+    simCommand("replug 0");
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_FALSE(dc.State().flags.status.test(status_bits::kDarkReady));
+    EXPECT_TRUE(dc.RequestDarkScan());
+}
+
 TEST_F(Acquisition, ChannelChangeRebuildsBuffersAndAxis) {
     ASSERT_EQ(startUp(), 1); // the default bench: ILX511, TCD1304, InGaAs
     DataControl &dc = *control;
