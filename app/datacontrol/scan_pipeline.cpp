@@ -143,7 +143,14 @@ ScanOutcome ScanPipeline::readFrames() {
 }
 
 int ScanPipeline::readFrameFromUnit() {
-    const int result = unit.readFrame(s.buffers.rawFrame);
+    int result = unit.readFrame(s.buffers.rawFrame);
+    if (result == OV_ERR_UNIT_RESET) {
+        // The unit was power-cycled or plugged in again since it was set up
+        // (the library read nothing): it answers, but integrates with its
+        // power-on defaults. It gets its set-up again, quietly, and the frame
+        // is read anew; a unit that does not take it is a lost unit.
+        result = unit.resendSetup() ? unit.readFrame(s.buffers.rawFrame) : OV_ERR_REQUEST;
+    }
     // These sensors need a moment between frames in the free-running mode.
     if ((s.geometry.boardType == kBoardS7031 || s.geometry.boardType == kBoardS10420) &&
         s.trigger.integrationMode == 0) {
@@ -243,21 +250,11 @@ ScanOutcome ScanPipeline::noteFailedRead(int result) {
     return ScanOutcome::NoUnit;
 }
 
-// A unit that was unplugged comes back powered up afresh: it gets its port
-// set-up, sensor and integration time again, quietly.
+// A unit that was unplugged comes back powered up afresh: it gets its whole
+// set-up again, quietly.
 bool ScanPipeline::reconnectUnit() {
-    if (!unit.setUpPort(s.currentChannel) || !unit.initialise() ||
-        !unit.sendSoftwareTriggerMode() || !unit.sendIntegrationTime()) {
+    if (!unit.resendSetup()) {
         return false;
-    }
-    if (s.HasCoolerRecord()) {
-        if (!unit.setTec(s.cooler.tec)) {
-            return false;
-        }
-        if ((s.cooler.cap == 10 || s.cooler.cap == 1) &&
-            !unit.selectCf(s.cooler.cap == 10 ? 1 : 0)) {
-            return false;
-        }
     }
     disconnected.store(false);
     return true;

@@ -101,6 +101,19 @@ bool UnitControl::setInternalTrigger() {
     return ovSetTrgEx(OV_TRIGGER_INTERNAL, s.currentChannel) >= 0;
 }
 
+bool UnitControl::resendSetup() {
+    if (!setUpPort(s.currentChannel) || !initialise() || !sendSoftwareTriggerMode() ||
+        !sendIntegrationTime()) {
+        return false;
+    }
+    if (!s.HasCoolerRecord()) {
+        return true;
+    }
+    // The CAP choice of the settings: 10 pF is CF 1, 1 pF is CF 0, others leave it.
+    return setTec(s.cooler.tec) &&
+           ((s.cooler.cap != 10 && s.cooler.cap != 1) || selectCf(s.cooler.cap == 10 ? 1 : 0));
+}
+
 int UnitControl::readFrame(std::span<std::int32_t> frame) {
     return ovReadDataEx(frame.data(), s.currentChannel);
 }

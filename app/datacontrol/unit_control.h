@@ -40,6 +40,11 @@ public:
     [[nodiscard]] bool selectCf(int value);
     [[nodiscard]] bool setShutterClosed(bool closed);
     [[nodiscard]] bool setInternalTrigger();
+    // The whole set-up of the current channel sent again, as a unit that was
+    // plugged in again or power-cycled needs it: port, initialise command,
+    // software trigger mode, integration time, TEC and CF on cooled units.
+    // Asks nothing: false when a request failed.
+    [[nodiscard]] bool resendSetup();
     // One frame into `frame` (the library's result code).
     [[nodiscard]] int readFrame(std::span<std::int32_t> frame);
 

@@ -72,6 +72,12 @@ public:
                                     std::span<std::uint8_t> out, int timeoutMs,
                                     std::uint32_t &bytesReturned) = 0;
 
+    // The connection of its slot an open handle belongs to: a number that
+    // changes whenever a unit is plugged in behind the slot (a power cycle
+    // counts, as the unit then runs on its power-on defaults). 0 when the
+    // backend cannot tell connections apart.
+    virtual std::uint64_t connectionOf(DeviceHandle) const { return 0; }
+
     // Stand-in for "a 32-bit process on a 64-bit system": the driver then lays
     // the interface record out with 8-byte pointers (maximum packet at 24).
     virtual bool pipeRecordUses64BitLayout() const { return false; }

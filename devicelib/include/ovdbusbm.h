@@ -43,6 +43,12 @@ extern "C" {
 #define OV_ERR_TRIGGER_MODE (-10) /* trigger mode not 0..4 */
 #define OV_ERR_SHUTTER (-13)      /* shutter position not 0 or 1 */
 #define OV_ERR_FILTER (-14)       /* filter position not 1..6 */
+/* The frame reads: the unit was plugged in again (or power-cycled) since its
+ * channel was initialised, so it runs on its power-on settings. Nothing is
+ * read; every read answers this until ovInitGivenChannel (or
+ * ovInitAllChannels) has initialised the channel again, after which the
+ * caller sends its integration time, trigger mode and other settings anew. */
+#define OV_ERR_UNIT_RESET (-20)
 #define OV_ERR_NO_TRIGGER (-99)   /* external trigger: no frame yet */
 #define OV_ERR_TIMEOUT (-258)     /* frame read timed out (integration time + 1000 ms) */
 #define OV_ERR_AVERAGE (-301)     /* averaging count not 1..100 */

@@ -288,6 +288,11 @@ int readFrame(int slot, int *frame) {
     if (!device.isOpen()) {
         return kErrNoDevice;
     }
+    // A unit plugged in again since its initialisation integrates with its
+    // power-on defaults: its frame would look right and be wrong.
+    if (unit.reset.load()) {
+        return kErrUnitReset;
+    }
     // A start-frame command that did not go out would only run into the time-out.
     if (!sendCommand(device, slot, plainCommand(Command::StartFrame))) {
         return kErrRequest;

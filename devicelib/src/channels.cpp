@@ -148,10 +148,14 @@ int startInit(int ccdType, int slot) {
         packet = initialiseCommand(ccdType, unit.readoutLength, geometry);
     }
     prepareReadScratch(slot);
-    if (!sendCommand(slot, packet)) {
+    // Sent on a handle of its own, so the connection it reached is known:
+    // from here the slot is set up for that one.
+    const DeviceGuard device(slot);
+    if (!sendCommand(device, slot, packet)) {
         dropChannels();
         return kErrRequest;
     }
+    recordInitialisedConnection(slot, device.connection());
     return kOk;
 }
 

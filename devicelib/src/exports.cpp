@@ -293,6 +293,8 @@ const char *ovResultText(int code) {
         return "shutter position not 0 or 1";
     case OV_ERR_FILTER:
         return "filter position not 1..6";
+    case OV_ERR_UNIT_RESET:
+        return "unit plugged in again: initialise it";
     case OV_ERR_NO_TRIGGER:
         return "no trigger yet";
     case OV_ERR_TIMEOUT:

@@ -55,6 +55,14 @@ struct Slot {
     int sampleFormat = 0;   // from the last generation query: each unit has its own
     std::array<std::uint8_t, kSlotBufferSize> buffer{};
 
+    // The driver's connection the slot was last initialised on (0: none, or
+    // a backend that cannot tell), and whether a handle of another one has
+    // been seen since: the unit behind the slot was plugged in again and
+    // runs on its power-on defaults until it is initialised anew. Atomic, as
+    // every open compares them without the slot's lock.
+    std::atomic<std::uint64_t> connection{0};
+    std::atomic<bool> reset{false};
+
     // Held for a whole averaging or smoothing read, which takes `lock` per
     // frame; never taken under `lock`.
     std::mutex scratchLock;

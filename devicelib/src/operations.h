@@ -23,6 +23,7 @@ inline constexpr int kErrNotAvailable = OV_ERR_NOT_AVAILABLE;
 inline constexpr int kErrTriggerMode = OV_ERR_TRIGGER_MODE;
 inline constexpr int kErrShutter = OV_ERR_SHUTTER;
 inline constexpr int kErrFilter = OV_ERR_FILTER;
+inline constexpr int kErrUnitReset = OV_ERR_UNIT_RESET;
 inline constexpr int kErrNoTrigger = OV_ERR_NO_TRIGGER;
 inline constexpr int kErrTimeout = OV_ERR_TIMEOUT;
 inline constexpr int kErrAverage = OV_ERR_AVERAGE;

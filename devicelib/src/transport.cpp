@@ -16,12 +16,36 @@ DeviceGuard::DeviceGuard(int slot) : drv(driver::activeDriver()) {
     if (isValidSlot(slot)) {
         handle = drv.open(slot);
     }
+    if (isOpen()) {
+        connectionId = drv.connectionOf(handle);
+        noteConnection(slot, connectionId);
+    }
 }
 
 DeviceGuard::~DeviceGuard() {
     if (isOpen()) {
         drv.close(handle);
     }
+}
+
+void noteConnection(int slot, std::uint64_t connection) {
+    if (!isValidSlot(slot) || connection == 0) {
+        return;
+    }
+    Slot &unit = state().slots[static_cast<std::size_t>(slot)];
+    const std::uint64_t initialised = unit.connection.load();
+    if (initialised != 0 && initialised != connection) {
+        unit.reset.store(true);
+    }
+}
+
+void recordInitialisedConnection(int slot, std::uint64_t connection) {
+    if (!isValidSlot(slot)) {
+        return;
+    }
+    Slot &unit = state().slots[static_cast<std::size_t>(slot)];
+    unit.connection.store(connection);
+    unit.reset.store(false);
 }
 
 std::array<std::uint8_t, driver::kPipeRecordSize> pipeRecord(std::uint32_t pipe) {

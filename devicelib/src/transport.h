@@ -22,11 +22,21 @@ public:
     bool isOpen() const { return handle != driver::kInvalidHandle; }
     driver::DeviceHandle get() const { return handle; }
     driver::Driver &device() const { return drv; }
+    // The driver's connection the handle belongs to (0: unknown).
+    std::uint64_t connection() const { return connectionId; }
 
 private:
     driver::Driver &drv;
     driver::DeviceHandle handle = driver::kInvalidHandle;
+    std::uint64_t connectionId = 0;
 };
+
+// Every open compares the handle's connection with the one the slot was
+// initialised on; another one marks the slot as reset (Slot::reset).
+void noteConnection(int slot, std::uint64_t connection);
+// After the initialise command went out on `connection`: the slot is set up
+// for that connection and no longer reset.
+void recordInitialisedConnection(int slot, std::uint64_t connection);
 
 enum class RequestStatus { Ok, NoDevice, Failed };
 

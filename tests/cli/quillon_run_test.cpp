@@ -454,6 +454,28 @@ TEST_F(QuillonRun, EepromFilesAreFoundFromTheStartFolderAndCheckedBeforeWriting)
     EXPECT_EQ(after.out, readBytes(folder / "unit.txt"));
 }
 
+// A power cycle between two scans: the unit comes back with its power-on
+// integration time, and gets the program's again before its frame counts.
+TEST_F(QuillonRun, PowerCycleBetweenScansKeepsTheCounts) {
+    const Outcome r = simulated({"--quiet", "set", "TimeAV=1", "sim", "set 0 source halogen",
+                                 "scan", "sim", "unplug 0", "sim", "replug 0", "scan"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const auto tables = tablesOf(r.out);
+    ASSERT_EQ(tables.size(), 2u) << r.out;
+    std::vector<double> means;
+    for (const Table &table : tables) {
+        ASSERT_GT(table.size(), 1000u);
+        double sum = 0.0;
+        for (std::size_t i = 1; i < table.size(); ++i) {
+            sum += std::stod(table[i].back());
+        }
+        means.push_back(sum / static_cast<double>(table.size() - 1));
+    }
+    ASSERT_GT(means[0], 1000.0); // the lamp is seen
+    EXPECT_NEAR(means[1], means[0], 0.01 * means[0]);
+}
+
 TEST_F(QuillonRun, EepromReadAndWrite) {
     const Outcome read = simulated({"eeprom-read", "unit.txt", "eeprom-read"});
     ASSERT_EQ(read.exitCode, 0) << read.err;

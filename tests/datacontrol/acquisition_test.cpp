@@ -557,6 +557,79 @@ TEST_F(Acquisition, ADarkPendingWhenTheUnitIsLostIsDropped) {
     EXPECT_TRUE(dc.RequestDarkScan());
 }
 
+// What the simulated unit on slot 0 holds: integration time, TEC and CF.
+struct UnitRegisters {
+    double integrationMs = -1.0;
+    int tec = -1;
+    int cf = -1;
+};
+
+UnitRegisters registersOfSlot0() {
+    const std::string shown = simCommand("show 0");
+    UnitRegisters r;
+    const auto field = [&shown](const std::string &name) {
+        const auto at = shown.find(name);
+        EXPECT_NE(at, std::string::npos) << name << " in " << shown;
+        return at == std::string::npos ? -1.0 : std::stod(shown.substr(at + name.size()));
+    };
+    r.integrationMs = field("\nintegration ");
+    r.tec = static_cast<int>(field("\ntec "));
+    r.cf = static_cast<int>(field(", cf "));
+    return r;
+}
+
+double meanOf(std::span<const float> values) {
+    double sum = 0.0;
+    for (const float v : values) {
+        sum += v;
+    }
+    return values.empty() ? 0.0 : sum / static_cast<double>(values.size());
+}
+
+// A power cycle between two scans, with no request while the unit was off:
+// the unit answers again with its power-on set-up, and gets the program's
+// back before its next frame is used, without a word to the operator.
+TEST_F(Acquisition, PowerCycledUnitGetsItsSetUpBackQuietly) {
+    struct Case {
+        std::string ccd;
+        int intTime;
+        std::string settings;
+        bool cooled;
+    };
+    for (const Case &c :
+         {Case{"ILX511", 35, "", false}, Case{"G9212", 40, "TEC=5\nCAP=10\n", true}}) {
+        SCOPED_TRACE(c.ccd);
+        control.reset();
+        DataControl &dc = start(factoryEeprom("U-" + c.ccd, c.ccd, c.intTime), {}, c.settings);
+        const std::size_t active = dc.State().geometry.activePixels;
+        ASSERT_EQ(dc.State().limits.current, c.intTime);
+        ASSERT_EQ(dc.State().HasCoolerRecord(), c.cooled);
+        ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+        const double before =
+            meanOf(std::span<const float>(dc.State().buffers.spectrum).first(active));
+        const UnitRegisters set = registersOfSlot0();
+        ASSERT_DOUBLE_EQ(set.integrationMs, c.intTime);
+
+        simCommand("unplug 0");
+        simCommand("replug 0");
+        ASSERT_EQ(registersOfSlot0().integrationMs, 11.0); // the power-on default
+        ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+        const UnitRegisters after = registersOfSlot0();
+        EXPECT_DOUBLE_EQ(after.integrationMs, dc.State().limits.current);
+        EXPECT_EQ(after.tec, set.tec);
+        EXPECT_EQ(after.cf, set.cf);
+        if (c.cooled) {
+            EXPECT_EQ(after.tec, 5);
+            EXPECT_EQ(after.cf, 1);
+        }
+        const double again =
+            meanOf(std::span<const float>(dc.State().buffers.spectrum).first(active));
+        EXPECT_NEAR(again, before, 0.02 * before);
+        EXPECT_FALSE(dc.UnitDisconnected());
+        EXPECT_TRUE(prompter.shown().empty());
+    }
+}
+
 TEST_F(Acquisition, ChannelChangeRebuildsBuffersAndAxis) {
     ASSERT_EQ(startUp(), 1); // the default bench: ILX511, TCD1304, InGaAs
     DataControl &dc = *control;

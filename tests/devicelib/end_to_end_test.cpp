@@ -11,7 +11,15 @@
 namespace ov::test {
 namespace {
 
-class EndToEnd : public SimBench {};
+class EndToEnd : public SimBench {
+protected:
+    static int framesDelivered(int slot) {
+        const std::string shown = sim("show " + std::to_string(slot));
+        const auto at = shown.find("\nframes ");
+        EXPECT_NE(at, std::string::npos) << shown;
+        return at == std::string::npos ? -1 : std::stoi(shown.substr(at + 8));
+    }
+};
 
 std::string serialOf(int channel) {
     std::array<char, OV_DEVINFO_TEXT_SIZE> model{};
@@ -158,7 +166,7 @@ TEST_F(EndToEnd, ResultTextsNameEveryCode) {
     for (const int code :
          {OV_NO, OV_ERR_REQUEST, OV_ERR_NO_DEVICE, OV_ERR_FILE, OV_ERR_NO_DATA, OV_ERR_CCD_TYPE,
           OV_ERR_AUTO_DARK, OV_ERR_NOT_AVAILABLE, OV_ERR_TRIGGER_MODE, OV_ERR_SHUTTER,
-          OV_ERR_FILTER, OV_ERR_AVERAGE, OV_ERR_HALFWIDTH}) {
+          OV_ERR_FILTER, OV_ERR_UNIT_RESET, OV_ERR_AVERAGE, OV_ERR_HALFWIDTH}) {
         EXPECT_EQ(std::string(ovResultText(code)).rfind("result ", 0), std::string::npos) << code;
     }
     EXPECT_STREQ(ovResultText(-12345), "result -12345");
@@ -176,6 +184,38 @@ TEST_F(EndToEnd, UnpluggedUnitFailsWithoutHanging) {
     sim("replug 1");
     ASSERT_EQ(ovTestAllChannels(0), 2);
     EXPECT_EQ(serialOf(1), "U1");
+}
+
+// A unit plugged in again runs on its power-on defaults: its frames are
+// refused, without a read, until its channel has been initialised again,
+// whether or not a request failed while it was gone.
+TEST_F(EndToEnd, UnitPluggedInAgainIsRefusedUntilInitialised) {
+    start({unitAt(0), unitAt(1).sn("U1")});
+    std::vector<int> frame(2080);
+    ASSERT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+    for (const bool failedMeanwhile : {false, true}) {
+        sim("unplug 0");
+        if (failedMeanwhile) {
+            EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_NO_DEVICE);
+            EXPECT_EQ(ovSetIntEx(20, 0), OV_ERR_REQUEST);
+        }
+        sim("replug 0");
+        const int delivered = framesDelivered(0);
+        EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_UNIT_RESET);
+        // Settings alone do not make it the unit it was.
+        EXPECT_EQ(ovSetIntEx(20, 0), OV_OK);
+        EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_UNIT_RESET);
+        EXPECT_EQ(ovReadDataAdvEx(frame.data(), 2, 0, 0, nullptr, 0), OV_ERR_UNIT_RESET);
+        EXPECT_EQ(ovReadDataExT(frame.data(), 0), OV_ERR_UNIT_RESET);
+        EXPECT_EQ(framesDelivered(0), delivered);
+        EXPECT_EQ(ovReadDataEx(frame.data(), 1), OV_OK); // the other unit is untouched
+
+        ASSERT_EQ(ovSetupGivenChannel(0), OV_OK);
+        EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_UNIT_RESET);
+        ASSERT_EQ(ovInitGivenChannel(OV_CCD_ILX511, 0), OV_OK);
+        EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+        EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+    }
 }
 
 TEST_F(EndToEnd, FailedRequestsGiveRequestErrors) {

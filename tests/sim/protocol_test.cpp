@@ -237,6 +237,22 @@ TEST(SimProtocol, UnplugFailsOpenAndKillsOldHandles) {
     EXPECT_EQ(d->open(10), driver::kInvalidHandle);
 }
 
+TEST(SimProtocol, ConnectionChangesOnlyWithAReplug) {
+    auto d = driverFromBench(oneUnit(""));
+    const auto first = d->connectionOf(d->open(0));
+    EXPECT_NE(first, 0u);
+    EXPECT_EQ(d->connectionOf(d->open(0)), first);
+    std::string reply;
+    ASSERT_EQ(d->command("replug 0", reply), 1); // still plugged: nothing happens
+    EXPECT_EQ(d->connectionOf(d->open(0)), first);
+    ASSERT_EQ(d->command("unplug 0", reply), 1);
+    ASSERT_EQ(d->command("replug 0", reply), 1);
+    const auto second = d->connectionOf(d->open(0));
+    EXPECT_NE(second, 0u);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(d->connectionOf(driver::kInvalidHandle), 0u);
+}
+
 TEST(SimProtocol, InjectedFailuresAndTimeoutsCountDown) {
     auto d = driverFromBench(oneUnit(""));
     std::string reply;

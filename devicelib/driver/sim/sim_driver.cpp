@@ -113,6 +113,11 @@ driver::WaitStatus SimDriver::bulkReadWait(driver::DeviceHandle handle, std::uin
     return u->bulkReadWait(generation, pipe, out, timeoutMs, bytesReturned);
 }
 
+// The plug generation is the connection: a replug gives the unit a new one.
+std::uint64_t SimDriver::connectionOf(driver::DeviceHandle handle) const {
+    return handle < 0 ? 0 : static_cast<std::uint64_t>(handle / driver::kSlotCount);
+}
+
 bool SimDriver::pipeRecordUses64BitLayout() const {
     std::lock_guard lock(mutex_);
     return pipeRecord64_;

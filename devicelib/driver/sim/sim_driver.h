@@ -33,6 +33,7 @@ public:
     driver::WaitStatus bulkReadWait(driver::DeviceHandle handle, std::uint32_t pipe,
                                     std::span<std::uint8_t> out, int timeoutMs,
                                     std::uint32_t &bytesReturned) override;
+    std::uint64_t connectionOf(driver::DeviceHandle handle) const override;
     bool pipeRecordUses64BitLayout() const override;
     driver::SimulatorControl *simulator() override { return this; }
 
