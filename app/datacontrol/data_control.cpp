@@ -239,8 +239,14 @@ OpResult DataControl::SetIntegrationTime(std::int32_t time) {
         ResumeAcquisition(HoldBy::Dialog);
         return OpResult::NotDone;
     }
+    const std::int32_t previous = state.limits.current;
     state.limits.current = std::clamp(time, state.limits.minimum, state.limits.maximum);
     const OpResult result = applyAcquisitionChange(Integration::Send);
+    if (result == OpResult::Failed) {
+        // The unit kept the time it had: so does the program, or it would
+        // show and store a time the unit does not integrate.
+        state.limits.current = previous;
+    }
     ResumeAcquisition(HoldBy::Dialog);
     return result;
 }

@@ -73,6 +73,20 @@ TEST_F(Hold, AWorkerThatNeverAnswersDoesNotHangTheInterface) {
     EXPECT_FALSE(dc.State().flags.status.test(status_bits::kHold));
 }
 
+// A unit that refuses a new integration time keeps the old one, and so does
+// the program: it never shows or stores a time the unit does not integrate.
+TEST_F(Hold, ARefusedIntegrationTimeLeavesTheOldOne) {
+    DataControl &dc = start();
+    simCommand("fail 0 0x01 1"); // the next request to the unit fails
+    EXPECT_EQ(toCode(dc.SetIntegrationTime(60)), -1);
+    EXPECT_EQ(dc.State().limits.current, 35);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message),
+              std::vector<std::string>{
+                  "Error in setting the integration time onto the USB port #0."});
+    EXPECT_EQ(toCode(dc.SetIntegrationTime(60)), 1);
+    EXPECT_EQ(dc.State().limits.current, 60);
+}
+
 TEST_F(Hold, AHoldCutsALongTimeAverageShort) {
     // 40 frames of 35 ms make a 1.4 s pass; the hold must end it within a
     // frame, well inside two waits of 400 ms.
