@@ -18,6 +18,10 @@
 // by more than 2 % between the end of the first minute and the end.
 //
 //   quillon_soak [--minutes M] [--seed N] [--bench FILE] [--recovery S]
+//                [--warmup S] [--faults unplug,fail,timeout,trigger,setting,darkref]
+//
+// --warmup: seconds of plain scanning before the first fault (default 60);
+// --faults: draw only from these kinds, to look at one kind closely.
 //
 // The program folder is a scratch folder under the temporary folder,
 // removed at the end. SIGINT/SIGTERM end the run early with the summary.
@@ -29,6 +33,7 @@
 #include "ovdbusbm.h"
 #include "platform/prompter.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -198,12 +203,18 @@ std::string kib(std::size_t bytes) {
     return std::to_string(bytes / 1024) + " KiB";
 }
 
+enum class FaultKind { Unplug, Fail, Timeout, Trigger, Setting, DarkRef };
+constexpr std::array<const char *, 6> kKindNames{"unplug",  "fail",    "timeout",
+                                                 "trigger", "setting", "darkref"};
+
 struct Options {
     double minutes = 60.0;
     std::uint64_t seed = 0;
     bool seedGiven = false;
     std::string bench;
     double recoverySeconds = 10.0;
+    double warmUpSeconds = 60.0;
+    std::vector<int> kinds; // the fault kinds to draw from; empty: all
 };
 
 std::optional<Options> parseOptions(int argc, char **argv) {
@@ -221,6 +232,20 @@ std::optional<Options> parseOptions(int argc, char **argv) {
                 options.bench = argv[++i];
             } else if (arg == "--recovery" && hasValue) {
                 options.recoverySeconds = std::stod(argv[++i]);
+            } else if (arg == "--warmup" && hasValue) {
+                options.warmUpSeconds = std::stod(argv[++i]);
+            } else if (arg == "--faults" && hasValue) {
+                std::istringstream list(argv[++i]);
+                std::string name;
+                while (std::getline(list, name, ',')) {
+                    const auto found = std::find_if(kKindNames.begin(), kKindNames.end(),
+                                                    [&name](const char *k) { return name == k; });
+                    if (found == kKindNames.end()) {
+                        std::cerr << "quillon_soak: unknown fault kind '" << name << "'\n";
+                        return std::nullopt;
+                    }
+                    options.kinds.push_back(static_cast<int>(found - kKindNames.begin()));
+                }
             } else {
                 std::cerr << "quillon_soak: unknown or incomplete option '" << arg << "'\n";
                 return std::nullopt;
@@ -236,10 +261,6 @@ std::optional<Options> parseOptions(int argc, char **argv) {
     }
     return options;
 }
-
-enum class FaultKind { Unplug, Fail, Timeout, Trigger, Setting, DarkRef };
-constexpr std::array<const char *, 6> kKindNames{"unplug",  "fail",    "timeout",
-                                                 "trigger", "setting", "darkref"};
 
 struct Tally {
     int injected = 0;
@@ -459,7 +480,10 @@ void Soak::checkRecovery(FaultKind kind, const std::string &what, bool operation
 void Soak::injectOne() {
     logPrompts("between faults");
     const std::string s = std::to_string(slot);
-    const auto kind = static_cast<FaultKind>(randomInt(0, 5));
+    const int drawn = options.kinds.empty() ? randomInt(0, 5)
+                                            : options.kinds[static_cast<std::size_t>(randomInt(
+                                                  0, static_cast<int>(options.kinds.size()) - 1))];
+    const auto kind = static_cast<FaultKind>(drawn);
     const char *name = kKindNames[static_cast<std::size_t>(kind)];
     bool failed = false;
     std::string what;
@@ -584,24 +608,30 @@ void Soak::injectOne() {
 
 void Soak::run(Clock::time_point end) {
     nextMemoryLog = Clock::now() + seconds(60);
-    const auto warmUpEnd = nextMemoryLog;
+    const auto warmUpEnd = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(options.warmUpSeconds));
     // The first minute only scans: the memory at its end is the baseline.
     while (Clock::now() < std::min(warmUpEnd, end) && stopRequested == 0) {
         sleepFor(milliseconds(200));
     }
     while (Clock::now() < end && stopRequested == 0) {
-        sleepFor(milliseconds(randomInt(3000, 20000)));
+        const auto pause = milliseconds(randomInt(3000, 20000));
+        sleepFor(std::chrono::duration_cast<milliseconds>(
+            std::min<Clock::duration>(pause, end - Clock::now())));
         if (Clock::now() >= end || stopRequested != 0) {
             break;
         }
         injectOne();
     }
     logPrompts("end");
-    worker->stop();
-    if (!memoryStart) {
-        logMemory(true); // a run shorter than its warm-up
-    }
+    // The last figure is taken with the worker still running, like the
+    // minute lines and the first minute's baseline.
     memoryEnd = residentBytes();
+    log.line() << "memory at the end: resident " << kib(memoryEnd) << "\n";
+    if (!memoryStart) {
+        memoryStart = memoryEnd; // a run shorter than its first minute
+    }
+    worker->stop();
 }
 
 int Soak::summary(Clock::time_point start) {
@@ -647,7 +677,8 @@ int Soak::summary(Clock::time_point start) {
 int main(int argc, char **argv) {
     const auto parsed = parseOptions(argc, argv);
     if (!parsed) {
-        std::cerr << "usage: quillon_soak [--minutes M] [--seed N] [--bench FILE] [--recovery S]\n";
+        std::cerr << "usage: quillon_soak [--minutes M] [--seed N] [--bench FILE] [--recovery S]\n"
+                     "       [--warmup S] [--faults KIND,...]\n";
         return 2;
     }
     Options options = *parsed;
@@ -657,6 +688,7 @@ int main(int argc, char **argv) {
     if (!options.bench.empty()) {
         options.bench = std::filesystem::absolute(options.bench).string();
     }
+    std::cout << std::unitbuf; // the log is read while the run goes on
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     setenv("OV_DRIVER", "sim", 1);
