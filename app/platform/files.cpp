@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <system_error>
 
@@ -127,30 +128,82 @@ std::optional<Temporary> createTemporaryBeside(const fs::path &target) {
     return std::nullopt;
 }
 
-// Writes `bytes` into a temporary file beside the file that `target` stands
-// for, flushes it to disk, then renames it over that file; on any failure
-// the temporary file goes and the old file stays as it was.
-bool replaceFileWith(const fs::path &target, std::string_view bytes) {
-    const fs::path file = resolveLinks(target);
+} // namespace
+
+struct FileReplacement::Open {
+    Temporary temporary;
+    fs::path file;
+};
+
+namespace {
+std::string errnoText(const char *what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+} // namespace
+
+FileReplacement::FileReplacement(const fs::path &target) {
+    fs::path file = resolveLinks(target);
     auto temporary = createTemporaryBeside(file);
     if (!temporary) {
-        return false;
+        problem = errnoText("cannot create a file in the folder");
+        return;
     }
-    FileDescriptor &out = *temporary->file;
     // A replaced file keeps its permissions (a private file stays private).
     struct stat old {};
     if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(out.get(), old.st_mode & 07777);
+        ::fchmod(temporary->file->get(), old.st_mode & 07777);
     }
-    const bool written = writeAll(out.get(), bytes) && ::fsync(out.get()) == 0;
-    const bool closed = out.close();
-    if (!written || !closed || ::rename(temporary->path.c_str(), file.c_str()) != 0) {
-        removeFileQuietly(temporary->path);
+    open = std::make_unique<Open>(Open{std::move(*temporary), std::move(file)});
+}
+
+FileReplacement::~FileReplacement() {
+    if (open) {
+        open->temporary.file.reset();
+        removeFileQuietly(open->temporary.path);
+    }
+}
+
+bool FileReplacement::write(std::string_view bytes) {
+    if (!open || failed()) {
+        return false;
+    }
+    if (!writeAll(open->temporary.file->get(), bytes)) {
+        problem = errnoText("cannot write");
         return false;
     }
     return true;
 }
 
+bool FileReplacement::commit() {
+    if (!open || failed()) {
+        return false;
+    }
+    FileDescriptor &out = *open->temporary.file;
+    if (::fsync(out.get()) != 0) {
+        problem = errnoText("cannot write");
+    } else if (!out.close()) {
+        problem = errnoText("cannot close");
+    } else if (::rename(open->temporary.path.c_str(), open->file.c_str()) != 0) {
+        problem = errnoText("cannot replace the file");
+    }
+    if (failed()) {
+        return false;
+    }
+    open.reset(); // renamed: nothing left to remove
+    return true;
+}
+
+std::string replaceBinaryFileWithReason(const fs::path &target, std::string_view bytes) {
+    FileReplacement replacement(target);
+    replacement.write(bytes);
+    replacement.commit();
+    return replacement.error();
+}
+
+namespace {
+bool replaceFileWith(const fs::path &target, std::string_view bytes) {
+    return replaceBinaryFileWithReason(target, bytes).empty();
+}
 } // namespace
 
 bool replaceTextFile(const fs::path &target, std::string_view text) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,36 @@ bool replaceTextFile(const std::filesystem::path &target, std::string_view text)
 
 // The same for bytes written as they are.
 bool replaceBinaryFile(const std::filesystem::path &target, std::string_view bytes);
+
+// A file written piece by piece to a temporary name beside its target and
+// renamed over the target by commit(): until then, and whenever a step
+// fails, the target stays as it was. Destroyed without a commit, the
+// temporary file goes. Every failure keeps its reason for the message.
+class FileReplacement {
+public:
+    explicit FileReplacement(const std::filesystem::path &target);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement &) = delete;
+    FileReplacement &operator=(const FileReplacement &) = delete;
+
+    // False once any step has failed; later writes do nothing.
+    bool write(std::string_view bytes);
+    // Flushes to disk, closes and renames; false (with the reason) on failure.
+    bool commit();
+    bool failed() const { return !problem.empty(); }
+    // Why it failed ("No space left on device"), empty while all is well.
+    const std::string &error() const { return problem; }
+
+private:
+    struct Open;
+    std::unique_ptr<Open> open;
+    std::string problem;
+};
+
+// Writes `bytes` as replaceBinaryFile; the result is empty on success, else
+// the reason of the failure.
+std::string replaceBinaryFileWithReason(const std::filesystem::path &target,
+                                        std::string_view bytes);
 
 // Files the program reads are small; anything larger is refused rather than
 // read, so that a wrong path (a device, a huge file) cannot exhaust memory.
