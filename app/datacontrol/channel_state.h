@@ -9,6 +9,7 @@
 #include "datacontrol/records.h"
 #include "datacontrol/sensors.h"
 #include "datacontrol/wavelength_calibration.h"
+#include "datafiles/memory_list.h"
 
 #include <cstdint>
 #include <filesystem>

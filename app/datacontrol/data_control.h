@@ -10,6 +10,7 @@
 //   WavelengthAxis   calibration, wavelength table and grid
 //   ScanPipeline     AcquireScan, one-shot dark/reference scans, the result
 //   DarkRefSnapshot  the dark/reference snapshot and colour tiles
+//   StoredSpectra    memory list, memory mode, scan data, dark, reference and export files
 //   SettingsTable    every settings key: reading, writing, assignments
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
@@ -21,6 +22,7 @@
 #include "datacontrol/op_result.h"
 #include "datacontrol/scan_pipeline.h"
 #include "datacontrol/settings_table.h"
+#include "datacontrol/stored_spectra.h"
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
 #include "platform/prompter.h"
@@ -128,6 +130,7 @@ public:
     WavelengthAxis &Axis() { return axis; }
     ScanPipeline &Pipeline() { return pipeline; }
     UnitControl &Unit() { return unit; }
+    StoredSpectra &Stored() { return stored; }
 
 private:
     // Settings changed under hold, then the integration time (unless skipped).
@@ -143,6 +146,7 @@ private:
     ScanPipeline pipeline{state, unit, hold, axis, prompter};
     DarkRefSnapshot snapshot{state, pipeline, prompter};
     ChannelSetup setup{state, unit, pipeline, prompter};
+    StoredSpectra stored{state, hold, axis, pipeline, unit, prompter};
     bool closed = false;
     bool keepSettingsFile = false;
 };

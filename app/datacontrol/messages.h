@@ -90,6 +90,36 @@ inline constexpr const char *kSaveDarkRef = "Can not open the file!";
 inline constexpr const char *kSwapDarkRef = "Couldn't open the file!";
 inline constexpr const char *kColorTileFile = "Can not open the file for Color Tile!";
 
+// Stored spectra: the panels' status lines and the boxes.
+inline constexpr const char *kInputSaveName = "Input Save Data Name";
+inline constexpr const char *kNoMemoryData = "No Memory Data";
+inline constexpr const char *kSavedData = "%d Saved Data";
+inline constexpr const char *kNoLoadName = "No Load Data Name";
+inline constexpr const char *kNoSaveName = "No Save Data Name";
+inline constexpr const char *kNoSuchFile = "No file name is found ";
+inline constexpr const char *kMemoryLoaded = "%d Memory Data has been Loaded";
+inline constexpr const char *kBoardMismatch = "Board type is mismatched";
+inline constexpr const char *kChangingSource = "Error in changing source!";
+inline constexpr const char *kBoardOrCcd = "Error! Board or CCD doesn't match";
+inline constexpr const char *kAdjustDarkTimeAverage = "Adjust Dark TimeAverage to %d.";
+inline std::string fileNotSaved(const std::string &file, const std::string &reason) {
+    return "The file " + file + " could not be written (" + reason +
+           "). Nothing was saved; an older file of that name is unchanged.";
+}
+inline std::string fileNotLoaded(const std::string &file, const std::string &reason) {
+    return "The file " + file + " could not be loaded: " + reason + ". Nothing was changed.";
+}
+inline std::string lastItemCut(const std::string &file, int items) {
+    return "The last spectrum in " + file +
+           " was cut short (the recording may have been interrupted) and was left out; " +
+           std::to_string(items) + " spectra were read.";
+}
+inline std::string otherUnitsSpectra(int items, int pixels) {
+    return "The memory list holds " + std::to_string(items) + " unsaved spectra of " +
+           std::to_string(pixels) +
+           " pixels, which this unit cannot add to. Discard them and start a new list?";
+}
+
 } // namespace quillon::messages
 
 #endif

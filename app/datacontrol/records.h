@@ -188,20 +188,6 @@ struct DarkCondition {
     std::array<float, 4> spare{};
 };
 
-// One stored spectrum of the memory list.
-struct MemoryItem {
-    std::string projectName;
-    std::string sampleName;
-    std::string captureTime;
-    std::vector<std::int32_t> counts; // one per active pixel
-    std::int32_t scanValue = 0;
-};
-
-struct MemoryList {
-    std::vector<MemoryItem> items;
-    int current = 0; // 1-based playback index, 0 = none
-};
-
 // The view settings a temporary mode (calibration display) puts back.
 struct ViewSettingsBackup {
     AcquisitionRecord acquisition;

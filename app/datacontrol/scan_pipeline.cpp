@@ -261,21 +261,21 @@ bool ScanPipeline::reconnectUnit() {
 }
 
 bool ScanPipeline::playBackNextItem() {
-    const int count = static_cast<int>(s.memory.items.size());
-    s.memory.current = scan::nextPlaybackIndex(
-        s.memory.current, count, s.flags.option.test(option_bits::kPlaybackBackwards));
-    if (s.memory.current == 0) {
+    const int count = static_cast<int>(s.memory.size());
+    s.memory.setCurrent(scan::nextPlaybackIndex(
+        s.memory.current(), count, s.flags.option.test(option_bits::kPlaybackBackwards)));
+    if (s.memory.current() == 0) {
         return false;
     }
-    const MemoryItem &item = s.memory.items[static_cast<std::size_t>(s.memory.current - 1)];
+    const MemoryItemView item = s.memory.item(s.memory.current());
     const std::size_t active = s.geometry.activePixels;
     // An item shorter than the sensor is padded, never read past its end.
-    for (std::size_t i = 0; i < active; ++i) {
-        s.buffers.spectrum[i] = i < item.counts.size() ? static_cast<float>(item.counts[i]) : 0.0f;
-    }
-    s.settings.title.assign(item.projectName);
-    s.settings.subTitle.assign(item.sampleName);
-    s.commentText.assign(item.captureTime);
+    const std::span<float> spectrum = std::span<float>(s.buffers.spectrum).first(active);
+    std::fill(spectrum.begin(), spectrum.end(), 0.0f);
+    item.copyCounts(spectrum);
+    s.settings.title = item.projectName();
+    s.settings.subTitle = item.sampleName();
+    s.commentText = item.captureTime();
     return true;
 }
 
