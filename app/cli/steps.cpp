@@ -6,10 +6,13 @@
 #include "datacontrol/settings.h"
 #include "datacontrol/simulated_units.h"
 #include "datacontrol/unit_text.h"
+#include "datacontrol/messages.h"
 #include "datacontrol/wavelength_calibration.h"
+#include "datafiles/trace_picture.h"
 #include "ovdbusbm.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -260,7 +263,29 @@ bool needsDarkAndReference(DisplayMode mode) {
            mode == DisplayMode::Irradiance;
 }
 
+bool inMemoryMode(const Session &s) {
+    return s.dc.State().flags.option.test(option_bits::kMemoryMode);
+}
+
+// In memory mode a scan is the selected item, shown as playback shows it.
+bool printSelectedItem(Session &s, const StepCall &call) {
+    DataControl &dc = s.dc;
+    const int selected = std::max(dc.State().memory.current(), 1);
+    if (dc.Stored().ShowItem(selected) != OpResult::Done) {
+        return s.fail(call, "the memory list holds no item to show");
+    }
+    ScanTableWriter writer(s.out, *tableFormatFromName(call.option("--format", "tsv")), false);
+    writer.write(dc.CurrentResult(), displayModeName(dc.State().flags.displayMode()));
+    writer.finish();
+    s.note("memory item " + std::to_string(selected) + " of " +
+           std::to_string(dc.State().memory.size()));
+    return true;
+}
+
 bool runScan(Session &s, const StepCall &call) {
+    if (inMemoryMode(s)) {
+        return printSelectedItem(s, call);
+    }
     if (!refuseWithoutUnit(s, call)) {
         return false;
     }
@@ -290,6 +315,194 @@ bool runScan(Session &s, const StepCall &call) {
     }
     writer.finish();
     return true;
+}
+
+
+// ---- stored spectra ---------------------------------------------------------
+
+// A step's NAME as a file: relative to the start folder, cut before its last
+// ".", with the form's extension.
+std::filesystem::path namedFile(const Session &s, const std::string &name, const char *extension) {
+    return userFilePath({}, platform::pathText(s.fileArgument(name)), extension);
+}
+
+bool reportOutcome(Session &s, const StepCall &call, const StoreOutcome &outcome) {
+    if (outcome.result != OpResult::Done) {
+        return s.fail(call, outcome.status.empty() ? "acquisition did not pause" : outcome.status);
+    }
+    s.note(outcome.status);
+    return true;
+}
+
+bool runMemoryAdd(Session &s, const StepCall &call) {
+    if (inMemoryMode(s)) {
+        return s.fail(call, "spectra cannot be added in memory mode (memory-leave first)");
+    }
+    if (!refuseWithoutUnit(s, call)) {
+        return false;
+    }
+    DataControl &dc = s.dc;
+    const long count = call.args.empty() ? 1 : *wholeNumber(call.args[0]);
+    for (long n = 1; n <= count; ++n) {
+        const ScanOutcome result = dc.AcquireScan();
+        if (!scanSucceeded(dc, result)) {
+            return s.fail(call, "scan " + std::to_string(n) + " of " + std::to_string(count) +
+                                    ": " + scanFailure(dc, result));
+        }
+        if (dc.Stored().RecordItem() != OpResult::Done) {
+            return s.fail(call, "the scan could not be added to the memory list");
+        }
+    }
+    s.note(std::to_string(dc.State().memory.size()) + " spectra in the memory list");
+    return true;
+}
+
+bool runMemoryList(Session &s, const StepCall &) {
+    const MemoryList &list = s.dc.State().memory;
+    s.out << "item\tproject\tsample\ttime\n";
+    for (int k = 1; k <= static_cast<int>(list.size()); ++k) {
+        const MemoryItemView item = list.item(k);
+        s.out << k << (k == list.current() ? "*" : "") << '\t' << item.projectName() << '\t'
+              << item.sampleName() << '\t' << item.captureTime() << '\n';
+    }
+    return true;
+}
+
+bool runMemorySave(Session &s, const StepCall &call) {
+    const StoreOutcome outcome =
+        s.dc.Stored().SaveScanData(namedFile(s, call.args[0], kScanDataExtension));
+    return reportOutcome(s, call, outcome);
+}
+
+bool runMemoryLoad(Session &s, const StepCall &call) {
+    const std::filesystem::path file = namedFile(s, call.args[0], kScanDataExtension);
+    StoreOutcome outcome = s.dc.Stored().LoadScanData(file);
+    if (outcome.status == messages::kNoSuchFile) {
+        outcome.status = "no file " + platform::pathText(file);
+    }
+    return reportOutcome(s, call, outcome);
+}
+
+bool runMemorySelect(Session &s, const StepCall &call) {
+    if (!inMemoryMode(s)) {
+        return s.fail(call, "items are selected in memory mode (memory-load first)");
+    }
+    const long index = *wholeNumber(call.args[0]);
+    const auto count = static_cast<long>(s.dc.State().memory.size());
+    if (index > count) {
+        return s.fail(call, "the memory list holds " + std::to_string(count) + " items");
+    }
+    if (s.dc.Stored().ShowItem(static_cast<int>(index)) != OpResult::Done) {
+        return s.fail(call, "item " + std::to_string(index) + " could not be shown");
+    }
+    return true;
+}
+
+bool runMemoryLeave(Session &s, const StepCall &call) {
+    if (!inMemoryMode(s)) {
+        return true;
+    }
+    if (!s.dc.Stored().CanLeaveMemoryMode()) {
+        return s.fail(call, "without a unit only stored spectra can be shown");
+    }
+    return s.dc.Stored().LeaveMemoryMode() == OpResult::Done ||
+           s.fail(call, "the unit's configuration could not be restored");
+}
+
+struct ExportKind {
+    const char *name;
+    const char *extension;
+    std::optional<ExportForm> form; // none: the picture
+};
+constexpr std::array<ExportKind, 5> kExportKinds = {{{"text", ".txt", ExportForm::Text},
+                                                     {"picture", ".bmp", std::nullopt},
+                                                     {"spc", ".spc", ExportForm::Spc},
+                                                     {"csv", ".csv", ExportForm::Csv},
+                                                     {"jcamp", ".jdx", ExportForm::Jcamp}}};
+
+const ExportKind *exportKindNamed(std::string_view name) {
+    for (const ExportKind &kind : kExportKinds) {
+        if (name == kind.name) {
+            return &kind;
+        }
+    }
+    return nullptr;
+}
+
+std::string checkExportKind(std::string_view text) {
+    return exportKindNamed(text) ? std::string()
+                                 : "text, picture, spc, csv or jcamp, not '" + std::string(text) + "'";
+}
+
+// The spectrum on screen drawn without a window, in the mode's colour.
+std::string picturePixels(DataControl &dc) {
+    const ChannelState &state = dc.State();
+    exports::TracePictureStyle style;
+    style.plot = exports::argbOfSettingsColour(state.colors.back);
+    const DisplayMode mode = state.flags.displayMode();
+    const std::uint32_t trace = mode == DisplayMode::TransRefl    ? state.colors.trans
+                                : mode == DisplayMode::Absorbance ? state.colors.absorb
+                                : mode == DisplayMode::Irradiance ? state.colors.irrad
+                                                                  : state.colors.pixel;
+    style.trace = exports::argbOfSettingsColour(trace);
+    if (style.plot == style.trace) {
+        style.plot = 0xFFFFFFFFu;
+    }
+    const ScanResult result = dc.CurrentResult();
+    const auto pixels = exports::traceLinePicture(result.values, style);
+    return exports::bmpFile(style.width, style.height, pixels, style.width);
+}
+
+bool runExport(Session &s, const StepCall &call) {
+    const ExportKind &kind = *exportKindNamed(call.args[0]);
+    const std::filesystem::path file = namedFile(s, call.args[1], kind.extension);
+    const exports::Which which = call.has("--all") ? exports::Which::All : exports::Which::Current;
+    if (which == exports::Which::All && !inMemoryMode(s)) {
+        return s.fail(call, "--all exports the items of memory mode (memory-load first)");
+    }
+    std::optional<std::string> bytes;
+    if (kind.form) {
+        bytes = s.dc.Stored().ExportData(*kind.form, which);
+    } else if (which == exports::Which::All) {
+        return s.fail(call, "a picture shows one spectrum; leave out --all");
+    } else {
+        bytes = picturePixels(s.dc);
+    }
+    if (!bytes || bytes->empty()) {
+        return s.fail(call, "there is nothing in view to export");
+    }
+    return reportOutcome(s, call, s.dc.Stored().WriteExportFile(file, *bytes));
+}
+
+bool runSpectrumSave(Session &s, const StepCall &call, SpectrumFileKind kind) {
+    const char *extension = kind == SpectrumFileKind::Dark ? kDarkFileExtension
+                                                           : kReferenceFileExtension;
+    return reportOutcome(
+        s, call, s.dc.Stored().SaveSpectrumFile(kind, namedFile(s, call.args[0], extension)));
+}
+
+bool runSpectrumLoad(Session &s, const StepCall &call, SpectrumFileKind kind) {
+    const char *extension = kind == SpectrumFileKind::Dark ? kDarkFileExtension
+                                                           : kReferenceFileExtension;
+    const std::filesystem::path file = namedFile(s, call.args[0], extension);
+    StoreOutcome outcome = s.dc.Stored().LoadSpectrumFile(kind, file);
+    if (outcome.status == messages::kNoSuchFile) {
+        outcome.status = "no file " + platform::pathText(file);
+    }
+    return reportOutcome(s, call, outcome);
+}
+
+bool runDarkSave(Session &s, const StepCall &call) {
+    return runSpectrumSave(s, call, SpectrumFileKind::Dark);
+}
+bool runDarkLoad(Session &s, const StepCall &call) {
+    return runSpectrumLoad(s, call, SpectrumFileKind::Dark);
+}
+bool runReferenceSave(Session &s, const StepCall &call) {
+    return runSpectrumSave(s, call, SpectrumFileKind::Reference);
+}
+bool runReferenceLoad(Session &s, const StepCall &call) {
+    return runSpectrumLoad(s, call, SpectrumFileKind::Reference);
 }
 
 bool runEepromRead(Session &s, const StepCall &call) {
@@ -403,6 +616,40 @@ const std::vector<StepSpec> kSteps{
      {{"--each", nullptr, nullptr, "print every scan, not only the last"},
       {"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}},
      runScan},
+    {"memory-add", "take N scans (default 1) and add each to the memory list",
+     "Takes N scans and appends each to the memory list with the title, subtitle and\n"
+     "the time, as Record Data does. Refused in memory mode.\n",
+     {{"N", Arity::Optional, checkScanCount}}, {}, runMemoryAdd},
+    {"memory-list", "print the memory list, one line per item (* = selected)",
+     "Prints item number, project name, sample name and capture time.\n", {}, {}, runMemoryList},
+    {"memory-save", "save the memory list as the scan data file NAME.sdf",
+     "Writes the unit's context and every item to NAME with its extension replaced by .sdf.\n"
+     "An empty list writes nothing and fails.\n",
+     {{"NAME", Arity::One, checkNotEmpty}}, {}, runMemorySave},
+    {"memory-load", "load the scan data file NAME.sdf into memory mode",
+     "Replaces the memory list by the items of NAME.sdf and shows them in memory mode\n"
+     "(scan prints the selected item). A file of another sensor is refused.\n",
+     {{"NAME", Arity::One, checkNotEmpty}}, {}, runMemoryLoad},
+    {"memory-select", "select item N of the memory list (memory mode)", "Shows item N.\n",
+     {{"N", Arity::One, checkScanCount}}, {}, runMemorySelect},
+    {"memory-leave", "leave memory mode: the unit's configuration and scans again",
+     "The loaded items stay in the memory list.\n", {}, {}, runMemoryLeave},
+    {"export", "export the spectrum as text, picture, spc, csv or jcamp to NAME",
+     "Writes the spectrum of the current mode over the full range of the display settings:\n"
+     "text (.txt, tab-separated), picture (.bmp), spc (.spc), csv (.csv), jcamp (.jdx).\n"
+     "--all exports every item of memory mode.\n",
+     {{"FORM", Arity::One, checkExportKind}, {"NAME", Arity::One, checkNotEmpty}},
+     {{"--all", nullptr, nullptr, "every memory item (memory mode)"}}, runExport},
+    {"dark-save", "save the dark spectrum as NAME.dak", "Needs a dark scan.\n",
+     {{"NAME", Arity::One, checkNotEmpty}}, {}, runDarkSave},
+    {"dark-load", "load the dark spectrum from NAME.dak",
+     "The file must come from a unit of the same sensor and pixel count.\n",
+     {{"NAME", Arity::One, checkNotEmpty}}, {}, runDarkLoad},
+    {"reference-save", "save the reference spectrum as NAME.ref", "Needs a reference scan.\n",
+     {{"NAME", Arity::One, checkNotEmpty}}, {}, runReferenceSave},
+    {"reference-load", "load the reference spectrum from NAME.ref",
+     "The file must come from a unit of the same sensor and pixel count.\n",
+     {{"NAME", Arity::One, checkNotEmpty}}, {}, runReferenceLoad},
     {"eeprom-read", "print the unit's EEPROM text, or write it to FILE",
      "Reads the EEPROM text of the current channel's unit.\n",
      {{"FILE", Arity::Optional, checkNotEmpty}}, {}, runEepromRead},

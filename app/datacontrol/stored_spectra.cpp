@@ -169,6 +169,25 @@ void StoredSpectra::Step(Playback command) {
     }
 }
 
+OpResult StoredSpectra::ShowItem(int index) {
+    if (!s.flags.option.test(option_bits::kMemoryMode) || index < 1 ||
+        index > static_cast<int>(s.memory.size())) {
+        return OpResult::NotDone;
+    }
+    if (!hold.Suspend(HoldBy::Change)) {
+        hold.Resume(HoldBy::Change);
+        return OpResult::NotDone;
+    }
+    // Playback moves on before it shows, so it starts one before.
+    const bool backwards = s.flags.option.test(option_bits::kPlaybackBackwards);
+    s.flags.option.clear(option_bits::kPlaybackBackwards);
+    s.memory.setCurrent(index - 1);
+    const ScanOutcome shown = pipeline.AcquireScan();
+    s.flags.option.assign(option_bits::kPlaybackBackwards, backwards);
+    hold.Resume(HoldBy::Change);
+    return shown == ScanOutcome::Scanned ? OpResult::Done : OpResult::Failed;
+}
+
 ScanDataContext StoredSpectra::CurrentContext() const {
     ScanDataContext c;
     c.model = s.model;

@@ -68,6 +68,8 @@ public:
     // item; then one step forward.
     [[nodiscard]] OpResult DeleteSelected();
     void Step(Playback command);
+    // Shows item `index` (1-based) of the list in memory mode.
+    [[nodiscard]] OpResult ShowItem(int index);
 
     // The scan data file: the context of the unit and every item.
     [[nodiscard]] StoreOutcome SaveScanData(const std::filesystem::path &file);
