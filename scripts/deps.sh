@@ -5,7 +5,11 @@
 QUILLON_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
+    nlohmann-json3-dev python3-pil
 )
+# Tools the export tests run, by command: a node that brings its own npm is
+# used as it is (Debian's npm package would not install beside it).
+QUILLON_COMMANDS=(node:nodejs npm:npm)
 if [ "${QUILLON_BUILD_GUI:-ON}" != "OFF" ]; then
     QUILLON_PACKAGES+=(
         qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
@@ -19,6 +23,12 @@ quillon_install_deps() {
     for pkg in "${QUILLON_PACKAGES[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
+        fi
+    done
+    local entry
+    for entry in "${QUILLON_COMMANDS[@]}"; do
+        if ! command -v "${entry%%:*}" >/dev/null 2>&1; then
+            missing+=("${entry#*:}")
         fi
     done
     if [ ${#missing[@]} -eq 0 ]; then

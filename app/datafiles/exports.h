@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::exports {
@@ -92,16 +93,31 @@ struct ExportHeader {
 // Which memory items: the current spectrum, or every item ("All").
 enum class Which { Current, All };
 
+// The tab-separated table, "\r\n" line ends. Current writes the first block
+// with the unit lines, All every block with its item lines only.
 std::string textTable(const ExportHeader &header, const ExportAxis &axis,
                       std::span<const ExportBlock> blocks, Which which);
+// One header line and one y column per block (RFC 4180, "\r\n"); values
+// with the digits that read back as the same float. Empty without blocks.
 std::string csvTable(const ExportAxis &axis, std::span<const ExportBlock> blocks);
+// JCAMP-DX 5.01; several blocks make a compound (LINK) file. TRANSMITTANCE is
+// written as JCAMP defines it, a fraction (the display's percent / 100).
+// Empty when there are no blocks or a block has no point in view.
 std::string jcampDx(const ExportHeader &header, const ExportAxis &axis,
                     std::span<const ExportBlock> blocks);
+// The SPC file (new-format little-endian header, float y values). Empty when
+// there is nothing in view or, on the calibrated axis, the view reaches past
+// the data.
 std::string spcFile(const ExportAxis &axis, std::span<const ExportBlock> blocks, Which which);
+
+// One CSV field: quoted, with quotes doubled, when it holds a comma, a quote
+// or a line break.
+std::string csvField(std::string_view text);
 
 // A Windows bitmap file (14-byte file header, 40-byte info header, 24-bit
 // rows bottom-up) of `width` x `height` pixels given top row first as
-// 0xAARRGGBB words, `stride` words per row.
+// 0xAARRGGBB words, `stride` words per row. Empty for a size that is not
+// positive or a pixel span too short for it.
 std::string bmpFile(int width, int height, std::span<const std::uint32_t> pixels, int stride);
 
 } // namespace quillon::exports
