@@ -2,11 +2,11 @@
 
 #include "cli/session.h"
 #include "cli/table_output.h"
+#include "datacontrol/messages.h"
 #include "datacontrol/sensors.h"
 #include "datacontrol/settings.h"
 #include "datacontrol/simulated_units.h"
 #include "datacontrol/unit_text.h"
-#include "datacontrol/messages.h"
 #include "datacontrol/wavelength_calibration.h"
 #include "datafiles/trace_picture.h"
 #include "ovdbusbm.h"
@@ -317,7 +317,6 @@ bool runScan(Session &s, const StepCall &call) {
     return true;
 }
 
-
 // ---- stored spectra ---------------------------------------------------------
 
 // A step's NAME as a file: relative to the start folder, cut before its last
@@ -430,8 +429,9 @@ const ExportKind *exportKindNamed(std::string_view name) {
 }
 
 std::string checkExportKind(std::string_view text) {
-    return exportKindNamed(text) ? std::string()
-                                 : "text, picture, spc, csv or jcamp, not '" + std::string(text) + "'";
+    return exportKindNamed(text)
+               ? std::string()
+               : "text, picture, spc, csv or jcamp, not '" + std::string(text) + "'";
 }
 
 // The spectrum on screen drawn without a window, in the mode's colour.
@@ -475,15 +475,15 @@ bool runExport(Session &s, const StepCall &call) {
 }
 
 bool runSpectrumSave(Session &s, const StepCall &call, SpectrumFileKind kind) {
-    const char *extension = kind == SpectrumFileKind::Dark ? kDarkFileExtension
-                                                           : kReferenceFileExtension;
+    const char *extension =
+        kind == SpectrumFileKind::Dark ? kDarkFileExtension : kReferenceFileExtension;
     return reportOutcome(
         s, call, s.dc.Stored().SaveSpectrumFile(kind, namedFile(s, call.args[0], extension)));
 }
 
 bool runSpectrumLoad(Session &s, const StepCall &call, SpectrumFileKind kind) {
-    const char *extension = kind == SpectrumFileKind::Dark ? kDarkFileExtension
-                                                           : kReferenceFileExtension;
+    const char *extension =
+        kind == SpectrumFileKind::Dark ? kDarkFileExtension : kReferenceFileExtension;
     const std::filesystem::path file = namedFile(s, call.args[0], extension);
     StoreOutcome outcome = s.dc.Stored().LoadSpectrumFile(kind, file);
     if (outcome.status == messages::kNoSuchFile) {

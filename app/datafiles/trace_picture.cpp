@@ -11,7 +11,8 @@ namespace {
 class Canvas {
 public:
     Canvas(int w, int h, std::uint32_t fill)
-        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+        : width(w), height(h),
+          pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
     void set(int x, int y, std::uint32_t colour) {
         if (x >= 0 && y >= 0 && x < width && y < height) {
             pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +

@@ -675,3 +675,73 @@ TEST_F(QuillonRun, FifoDeviceOrHugeSettingsFileIsRefused) {
 }
 
 } // namespace
+
+// Stored spectra across runs: recorded, saved, loaded into memory mode in a
+// later run, shown, exported; refused files are exit 1 with the reason.
+TEST_F(QuillonRun, MemoryListSavedAndLoadedInALaterRun) {
+    const Outcome record = simulated({"--quiet", "set", "Title=Lamp", "memory-add", "3",
+                                      "memory-list", "memory-save", "runs/first.txt"});
+    ASSERT_EQ(record.exitCode, 1) << "the folder runs/ does not exist: " << record.err;
+    EXPECT_NE(record.err.find("first.sdf"), std::string::npos) << record.err;
+
+    fs::create_directories(folder / "runs");
+    const Outcome saved = simulated({"--quiet", "set", "Title=Lamp", "memory-add", "3",
+                                     "memory-list", "memory-save", "runs/first.txt"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    const auto lines = split(saved.out, '\n');
+    ASSERT_EQ(lines.size(), 4u) << saved.out;
+    EXPECT_EQ(lines[0], "item\tproject\tsample\ttime");
+    EXPECT_EQ(split(lines[3], '\t')[1], "Lamp");
+    ASSERT_TRUE(fs::exists(folder / "runs" / "first.sdf"));
+    EXPECT_EQ(fs::file_size(folder / "runs" / "first.sdf"), 244 + 8 * 2048 + 3 * (196 + 4 * 2048));
+
+    const Outcome loaded =
+        simulated({"memory-load", "runs/first", "memory-select", "2", "scan", "memory-list",
+                   "export", "text", "runs/all", "--all", "export", "csv", "runs/one", "export",
+                   "picture", "runs/one", "memory-leave", "scan"});
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+    EXPECT_NE(loaded.err.find("3 Memory Data has been Loaded"), std::string::npos) << loaded.err;
+    EXPECT_NE(loaded.err.find("memory item 2 of 3"), std::string::npos) << loaded.err;
+    const auto tables = tablesOf(loaded.out);
+    ASSERT_EQ(tables.size(), 2u);       // the item, then a live scan after leaving memory mode
+    ASSERT_GE(tables[0].size(), 2049u); // memory-list's lines follow the table
+    EXPECT_EQ(tables[0][2048][0], "2048");
+    EXPECT_NE(loaded.out.find("2*\tLamp"), std::string::npos) << loaded.out;
+    const std::string all = readBytes(folder / "runs" / "all.txt");
+    for (const char *no :
+         {"Measurement No : 1\r\n", "Measurement No : 2\r\n", "Measurement No : 3\r\n"}) {
+        EXPECT_NE(all.find(no), std::string::npos) << no;
+    }
+    EXPECT_EQ(readBytes(folder / "runs" / "one.csv").rfind("Pixel,Wavelength(nm),", 0), 0u);
+    EXPECT_EQ(readBytes(folder / "runs" / "one.bmp").substr(0, 2), "BM");
+}
+
+TEST_F(QuillonRun, DarkAndReferenceFilesAndRefusals) {
+    const Outcome saved =
+        simulated({"--quiet", "sim", "set 0 source dark", "dark", "dark-save", "d", "sim",
+                   "set 0 source halogen", "reference", "reference-save", "r.x"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    EXPECT_EQ(fs::file_size(folder / "d.dak"), 76u + 72 + 16 + 4 * 2048 + 24);
+    EXPECT_EQ(fs::file_size(folder / "r.ref"), 76u + 72 + 16 + 4 * 2048);
+
+    const Outcome loaded =
+        simulated({"--quiet", "dark-load", "d", "reference-load", "r", "set", "mode=tr", "scan"});
+    ASSERT_EQ(loaded.exitCode, 0) << loaded.err;
+
+    // The dark of the ILX511 unit on the TCD1304 unit of channel 1.
+    const Outcome other = simulated({"--yes", "channel", "1", "dark-load", "d"});
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_NE(other.err.find("Error! Board or CCD doesn't match"), std::string::npos) << other.err;
+
+    writeBytes(folder / "junk.sdf", std::string(3000, 'j'));
+    const Outcome junk = simulated({"memory-load", "junk"});
+    EXPECT_EQ(junk.exitCode, 1);
+    EXPECT_NE(junk.err.find("junk.sdf"), std::string::npos) << junk.err;
+    const Outcome missing = simulated({"memory-load", "nothing"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("no file"), std::string::npos) << missing.err;
+    const Outcome empty = simulated({"memory-save", "empty"});
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.err.find("No Memory Data"), std::string::npos);
+    EXPECT_FALSE(fs::exists(folder / "empty.sdf"));
+}
