@@ -181,20 +181,4 @@ std::optional<std::string> StoredSpectra::ExportData(ExportForm form, exports::W
     return std::nullopt;
 }
 
-StoreOutcome StoredSpectra::WriteExportFile(const std::filesystem::path &file,
-                                            std::string_view bytes) {
-    StoreOutcome outcome;
-    const std::string error = platform::replaceBinaryFileWithReason(file, bytes);
-    if (!error.empty()) {
-        prompter.message(messages::fileNotSaved(platform::pathText(file), error));
-        outcome.result = OpResult::Failed;
-        outcome.status = "Not saved: " + error;
-        return outcome;
-    }
-    outcome.result = OpResult::Done;
-    outcome.items = 1;
-    outcome.status = "Saved " + file.filename().string();
-    return outcome;
-}
-
 } // namespace quillon

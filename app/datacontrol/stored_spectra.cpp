@@ -68,7 +68,23 @@ std::string withCount(const char *text, int count) {
     return formatWithNumber(text, count);
 }
 
+StoreOutcome savedAs(const fs::path &file) {
+    return {OpResult::Done, 1, "Saved " + file.filename().string()};
+}
+
 } // namespace
+
+// A failed write is told in a box (the operator must know the data is not
+// saved) and in the panel's status line.
+StoreOutcome StoredSpectra::notSaved(const fs::path &file, const std::string &error) {
+    prompter.message(messages::fileNotSaved(platform::pathText(file), error));
+    return {OpResult::Failed, 0, "Not saved: " + error};
+}
+
+StoreOutcome StoredSpectra::WriteExportFile(const fs::path &file, std::string_view bytes) {
+    const std::string error = platform::replaceBinaryFileWithReason(file, bytes);
+    return error.empty() ? savedAs(file) : notSaved(file, error);
+}
 
 OpResult StoredSpectra::RecordItem() {
     if (s.flags.option.test(option_bits::kMemoryMode)) {
@@ -224,10 +240,7 @@ StoreOutcome StoredSpectra::SaveScanData(const fs::path &file) {
     }
     hold.Resume(HoldBy::Change);
     if (!error.empty()) {
-        prompter.message(messages::fileNotSaved(platform::pathText(file), error));
-        outcome.result = OpResult::Failed;
-        outcome.status = "Not saved: " + error;
-        return outcome;
+        return notSaved(file, error);
     }
     outcome.result = OpResult::Done;
     outcome.items = static_cast<int>(s.memory.size());
@@ -409,18 +422,7 @@ StoreOutcome StoredSpectra::SaveSpectrumFile(SpectrumFileKind kind, const fs::pa
     file.spectrum = dark ? s.buffers.dark : s.buffers.reference;
     file.condition = s.darkCondition;
     file.trailingValue = s.scanParameters.darkOb;
-    const std::string error =
-        platform::replaceBinaryFileWithReason(path, encodeSpectrumFile(kind, file));
-    if (!error.empty()) {
-        prompter.message(messages::fileNotSaved(platform::pathText(path), error));
-        outcome.result = OpResult::Failed;
-        outcome.status = "Not saved: " + error;
-        return outcome;
-    }
-    outcome.result = OpResult::Done;
-    outcome.items = 1;
-    outcome.status = "Saved " + path.filename().string();
-    return outcome;
+    return WriteExportFile(path, encodeSpectrumFile(kind, file));
 }
 
 StoreOutcome StoredSpectra::LoadSpectrumFile(SpectrumFileKind kind, const fs::path &path) {

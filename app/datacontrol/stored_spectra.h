@@ -90,7 +90,7 @@ public:
     [[nodiscard]] std::optional<std::string> ExportData(ExportForm form, exports::Which which,
                                                         std::optional<ExportView> view = {});
     ExportView FullView() const;
-    // Writes an export beside its target and renames it over; a failure is
+    // Writes a file beside its target and renames it over; a failure is
     // told to the operator.
     [[nodiscard]] StoreOutcome WriteExportFile(const std::filesystem::path &file,
                                                std::string_view bytes);
@@ -125,6 +125,7 @@ private:
     bool makeRoomForItemsOfThisUnit();
     // Shows item 1 (or the next one) once and holds there.
     void showOneItem();
+    StoreOutcome notSaved(const std::filesystem::path &file, const std::string &error);
     exports::ExportBlock currentBlock() const;
     std::vector<exports::ExportBlock> everyItem();
 

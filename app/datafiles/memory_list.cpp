@@ -44,6 +44,19 @@ void MemoryItemView::copyCounts(std::span<std::int32_t> out) const {
     }
 }
 
+std::string encodeMemoryItem(const MemoryItemTexts &texts, std::span<const std::int32_t> counts,
+                             std::int32_t scanValue) {
+    std::string bytes;
+    bytes.reserve(memoryItemBytes(counts.size()));
+    datafiles::ByteWriter out(bytes);
+    out.text(texts.projectName, kItemTextBytes);
+    out.text(texts.sampleName, kItemTextBytes);
+    out.text(texts.captureTime, kItemTextBytes);
+    out.ints(counts);
+    out.i32(scanValue);
+    return bytes;
+}
+
 void MemoryList::setCurrent(int index) {
     selection = std::clamp(index, 0, static_cast<int>(entries.size()));
 }
@@ -56,14 +69,7 @@ bool MemoryList::append(const MemoryItemTexts &texts, std::span<const std::int32
     if (counts.size() != pixelCount || pixelCount == 0) {
         return false;
     }
-    std::string record;
-    record.reserve(memoryItemBytes(pixelCount));
-    datafiles::ByteWriter out(record);
-    out.text(texts.projectName, kItemTextBytes);
-    out.text(texts.sampleName, kItemTextBytes);
-    out.text(texts.captureTime, kItemTextBytes);
-    out.ints(counts);
-    out.i32(scanValue);
+    const std::string record = encodeMemoryItem(texts, counts, scanValue);
     Entry entry;
     entry.owned.resize(record.size());
     std::memcpy(entry.owned.data(), record.data(), record.size());

@@ -31,6 +31,10 @@ struct MemoryItemTexts {
     std::string captureTime; // "%02d/%02d/%04d  %02d:%02d:%02d"
 };
 
+// One item in file form.
+std::string encodeMemoryItem(const MemoryItemTexts &texts, std::span<const std::int32_t> counts,
+                             std::int32_t scanValue);
+
 // One item, read from its bytes. Valid while the list is not changed.
 class MemoryItemView {
 public:

@@ -201,19 +201,6 @@ std::string encodeScanDataHeader(const ScanDataContext &c) {
     return bytes;
 }
 
-std::string encodeMemoryItem(const MemoryItemTexts &texts, std::span<const std::int32_t> counts,
-                             std::int32_t scanValue) {
-    std::string bytes;
-    bytes.reserve(memoryItemBytes(counts.size()));
-    ByteWriter out(bytes);
-    out.text(texts.projectName, kItemTextBytes);
-    out.text(texts.sampleName, kItemTextBytes);
-    out.text(texts.captureTime, kItemTextBytes);
-    out.ints(counts);
-    out.i32(scanValue);
-    return bytes;
-}
-
 std::string writeScanDataFile(const std::filesystem::path &target, const ScanDataContext &context,
                               const MemoryList &items) {
     if (items.pixels() != context.geometry.activePixels) {

@@ -35,9 +35,6 @@ struct ScanDataContext {
 // The header in its current form: the model name is replaced by the
 // sensor's and the external-trigger bit of the option word is cleared.
 std::string encodeScanDataHeader(const ScanDataContext &context);
-// One item in file form.
-std::string encodeMemoryItem(const MemoryItemTexts &texts, std::span<const std::int32_t> counts,
-                             std::int32_t scanValue);
 
 // Header then every item, written beside `target` and renamed over it.
 // Empty on success, else the reason.
