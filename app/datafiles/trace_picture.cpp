@@ -80,6 +80,11 @@ std::vector<std::uint32_t> traceLinePicture(std::span<const float> values,
         canvas.line(x, top, x, bottom, style.grid);
         canvas.line(left, y, right, y, style.grid);
     }
+    canvas.line(left, top, right, top, style.frame);
+    canvas.line(left, bottom, right, bottom, style.frame);
+    canvas.line(left, top, left, bottom, style.frame);
+    canvas.line(right, top, right, bottom, style.frame);
+    // The trace is drawn last, so a value at a range end stays visible on the frame.
     double lo = style.yMin;
     double hi = style.yMax;
     if (!(lo < hi)) {
@@ -110,10 +115,6 @@ std::vector<std::uint32_t> traceLinePicture(std::span<const float> values,
         const int x1 = left + static_cast<int>(std::lround(i / span * (right - left)));
         canvas.line(x0, yOf(values[i - 1]), x1, yOf(values[i]), style.trace);
     }
-    canvas.line(left, top, right, top, style.frame);
-    canvas.line(left, bottom, right, bottom, style.frame);
-    canvas.line(left, top, left, bottom, style.frame);
-    canvas.line(right, top, right, bottom, style.frame);
     return std::move(canvas.pixels);
 }
 

@@ -249,6 +249,39 @@ TEST_F(Stored, ItemsOfAnotherUnitAreDiscardedOnlyWithConsent) {
     EXPECT_EQ(dc.State().memory.size(), 1u);
 }
 
+// Without a unit any file is shown: its geometry, however many pixels,
+// takes over, and playback shows its items; the no-device bit stays.
+TEST_F(Stored, NoDeviceModeShowsAFileOfAnySensor) {
+    {
+        DataControl &dc = start("ILX511");
+        record(dc, 2);
+        ASSERT_EQ(dc.Stored().SaveScanData(folder / "ilx.sdf").result, OpResult::Done);
+        EXPECT_TRUE(dc.CloseDown());
+    }
+    control.reset();
+    loadBench({});
+    prompter.queueAbortRetryIgnore(AbortRetryIgnore::Ignore);
+    DataControl &dc = make();
+    ASSERT_EQ(toCode(dc.StartUp()), 0);
+    ASSERT_EQ(toCode(dc.StartUp()), 1);
+    ASSERT_EQ(toCode(dc.FinishStartUp()), 1);
+    ASSERT_EQ(dc.State().geometry.activePixels, 3648); // the no-device TCD1304 channel
+    const StoreOutcome loaded = dc.Stored().LoadScanData(folder / "ilx.sdf");
+    ASSERT_EQ(loaded.result, OpResult::Done) << loaded.status;
+    EXPECT_EQ(dc.State().geometry.activePixels, 2048);
+    EXPECT_EQ(dc.State().buffers.wavelengthTable.size(), 2048u);
+    EXPECT_TRUE(dc.State().NoDeviceMode());
+    EXPECT_TRUE(dc.State().flags.status.test(status_bits::kHold));
+    EXPECT_FALSE(dc.Stored().CanLeaveMemoryMode());
+    EXPECT_EQ(dc.Stored().LeaveMemoryMode(), OpResult::NotDone);
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    EXPECT_EQ(dc.State().settings.title, "Item 1");
+    EXPECT_EQ(dc.State().buffers.spectrum[2047],
+              static_cast<float>(dc.State().memory.item(1).count(2047)));
+    // The wavelength axis follows the file's calibration (400 nm at pixel 100).
+    EXPECT_NEAR(dc.State().buffers.wavelengthTable[99], 400.0f, 0.5f);
+}
+
 TEST(UserFilePath, NameIsCutAtItsLastPointAndTakesTheExtension) {
     EXPECT_EQ(userFilePath("/data", "run.txt", ".sdf"), std::filesystem::path("/data/run.sdf"));
     EXPECT_EQ(userFilePath("/data", "a.b.c", ".spc"), std::filesystem::path("/data/a.b.spc"));

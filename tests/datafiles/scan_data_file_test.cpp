@@ -348,3 +348,31 @@ TEST_F(ScanDataFileTest, ItemsOfAnotherPixelCountAreNotWritten) {
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+TEST(MemoryListTest, EraseMovesTheSelectionBackAndKeepsTheOrder) {
+    MemoryList list;
+    for (int k = 1; k <= 4; ++k) {
+        ASSERT_TRUE(
+            list.append({"P" + std::to_string(k), "", ""}, std::vector<std::int32_t>(3, k), 0));
+    }
+    EXPECT_FALSE(list.append({"", "", ""}, std::vector<std::int32_t>(4, 0), 0));
+    EXPECT_FALSE(list.saved());
+    list.setCurrent(3);
+    ASSERT_TRUE(list.erase(3));
+    EXPECT_EQ(list.current(), 2);
+    EXPECT_EQ(list.size(), 3u);
+    EXPECT_EQ(list.item(3).projectName(), "P4");
+    EXPECT_FALSE(list.erase(0));
+    EXPECT_FALSE(list.erase(4));
+    list.setCurrent(99);
+    EXPECT_EQ(list.current(), 3);
+    list.clear();
+    EXPECT_EQ(list.pixels(), 0u);
+    EXPECT_TRUE(list.append({"", "", ""}, std::vector<std::int32_t>(5, 1), 0));
+}
+
+} // namespace
+} // namespace quillon
