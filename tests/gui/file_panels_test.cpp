@@ -303,8 +303,9 @@ void FilePanelsTest::refusedInputKeepsThePanelOpen() {
     load->nameBox().setText("garbage");
     QTest::mouseClick(&load->actionButton(), Qt::LeftButton);
     QVERIFY(view.loadPanel() != nullptr);
-    QVERIFY(!load->status().isEmpty());
-    QVERIFY(!load->status().contains("Loaded"));
+    QVERIFY2(load->status().startsWith("Not loaded: "), qPrintable(load->status()));
+    const std::vector<std::string> told = session.prompter().textsOf(PromptKind::Message);
+    QVERIFY(!told.empty() && told.back().find("could not be loaded") != std::string::npos);
     QCOMPARE(frame->statusPanes().paneText(pane::kSource), QString("SCAN"));
     QCOMPARE(frame->windowTitle(), title);
     QVERIFY(!dc.State().flags.option.test(option_bits::kMemoryMode));
