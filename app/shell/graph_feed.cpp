@@ -104,6 +104,24 @@ void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphS
     snapshot.colours.absorb = static_cast<std::int32_t>(colours.absorb);
     snapshot.colours.irrad = static_cast<std::int32_t>(colours.irrad);
 
+    // Memory playback: the items before the selected one, as raw counts,
+    // which only the scope display on the pixel axis shows as they are.
+    snapshot.memoryTraces.count = 0;
+    const MemoryList &memory = control.State().memory;
+    const bool playing = option.test(option_bits::kMemoryMode) &&
+                         !status.test(status_bits::kHold) && !option.test(option_bits::kHoldOption);
+    if (playing && snapshot.mode == GraphMode::Scope && snapshot.xUnit == GraphXUnit::Pixel &&
+        !snapshot.calibratedAxis) {
+        for (int k = 1; k <= MemoryTraces::kMax && memory.current() - k >= 1; ++k) {
+            const MemoryItemView item = memory.item(memory.current() - k);
+            std::vector<float> &counts =
+                snapshot.memoryTraces.counts[static_cast<std::size_t>(k - 1)];
+            counts.resize(item.pixels());
+            item.copyCounts(counts);
+            snapshot.memoryTraces.count = k;
+        }
+    }
+
     if (option.test(option_bits::kSpectrumStatistics)) {
         const ScanParameters &p = control.State().scanParameters;
         snapshot.statistics = ScanStatistics{p.currentOb, p.mean, p.variance};

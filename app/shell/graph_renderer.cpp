@@ -226,10 +226,29 @@ void GraphRenderer::drawTraces(QPainter &painter, const GraphSnapshot &snapshot,
                          QColor(kReferenceLineColour));
     }
     const QColor traceColour = colourFromSetting(snapshot.colours.trace(snapshot.mode));
+    drawMemoryTraces(painter, snapshot, mapping, traceColour);
     if (snapshot.calibratedAxis) {
         drawGridTrace(painter, snapshot, mapping, traceColour);
     } else {
         drawPixelTrace(painter, snapshot.values, mapping, traceColour);
+    }
+}
+
+// Older items fade further into the plot's background.
+void GraphRenderer::drawMemoryTraces(QPainter &painter, const GraphSnapshot &snapshot,
+                                     const PlotMapping &mapping, QColor traceColour) {
+    const QColor back = colourFromSetting(snapshot.colours.back);
+    const int count = std::min(snapshot.memoryTraces.count, MemoryTraces::kMax);
+    for (int k = count; k >= 1; --k) {
+        const double weight = 0.55 - 0.08 * (k - 1); // of the trace colour
+        const auto mix = [weight](int trace, int background) {
+            return static_cast<int>(std::lround(weight * trace + (1.0 - weight) * background));
+        };
+        const QColor shade(mix(traceColour.red(), back.red()),
+                           mix(traceColour.green(), back.green()),
+                           mix(traceColour.blue(), back.blue()));
+        drawPixelTrace(painter, snapshot.memoryTraces.counts[static_cast<std::size_t>(k - 1)],
+                       mapping, shade);
     }
 }
 

@@ -49,6 +49,8 @@ private:
                     QColor gridColour);
     void drawTitles(QPainter &painter, const GraphSnapshot &snapshot) const;
     void drawTraces(QPainter &painter, const GraphSnapshot &snapshot, const PlotMapping &mapping);
+    void drawMemoryTraces(QPainter &painter, const GraphSnapshot &snapshot,
+                          const PlotMapping &mapping, QColor traceColour);
     void drawPerPixelLine(QPainter &painter, const GraphSnapshot &snapshot,
                           std::span<const float> values, const PlotMapping &mapping, QColor colour);
     void drawPixelTrace(QPainter &painter, std::span<const float> values,

@@ -8,6 +8,7 @@
 #include "shell/graph_texts.h"
 #include "shell/view_range.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,6 +51,15 @@ struct ScanStatistics {
     float variance = 0.0f;
 };
 
+// The memory items before the selected one, newest first, drawn behind the
+// spectrum while memory playback runs. The vectors keep their room between
+// passes.
+struct MemoryTraces {
+    static constexpr int kMax = 5;
+    std::array<std::vector<float>, kMax> counts;
+    int count = 0;
+};
+
 struct GraphSnapshot {
     GraphMode mode = GraphMode::Scope;
     GraphXUnit xUnit = GraphXUnit::Pixel;
@@ -76,6 +86,7 @@ struct GraphSnapshot {
     std::string secondTitle;
     bool verticalAxisTitle = false;
 
+    MemoryTraces memoryTraces;
     std::vector<PeakMark> peaks;
     std::optional<ScanStatistics> statistics;
 };

@@ -88,8 +88,10 @@ QAction *CMainFrame::addCommand(QMenu *menu, int command, const QString &text, b
 void CMainFrame::createMenus() {
     using namespace command;
     QMenu *file = menuBar()->addMenu("&File");
-    addCommand(file, kLoad, "&Load...", false);
-    addCommand(file, kSave, "Sa&ve...", false);
+    connect(addCommand(file, kLoad, "&Load..."), &QAction::triggered, this,
+            [this] { view_->openLoadPanel(); });
+    connect(addCommand(file, kSave, "Sa&ve..."), &QAction::triggered, this,
+            [this] { view_->openSavePanel(); });
     addCommand(file, kPrint, "Print...", false);
     file->addSeparator();
     connect(addCommand(file, kExit, "E&xit"), &QAction::triggered, this, &QWidget::close);
@@ -333,6 +335,12 @@ void CMainFrame::paneClicked(int index, Qt::MouseButton button) {
     }
     const bool left = button == Qt::LeftButton;
     switch (index) {
+    case pane::kSource:
+        // Memory mode ends here: the unit's own configuration comes back.
+        if (left && control_->State().flags.option.test(option_bits::kMemoryMode)) {
+            view_->leaveMemoryMode();
+        }
+        break;
     case pane::kDark:
         left ? view_->toggleDarkLine() : view_->toggleSubtractDark();
         break;

@@ -4,6 +4,7 @@
 #include "shell/commands.h"
 #include "shell/deployment.h"
 #include "shell/graph_feed.h"
+#include "shell/graph_renderer.h"
 #include "shell/status_rules.h"
 
 #include <QApplication>
@@ -36,8 +37,10 @@ constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
      "Next display mode (needs a dark and a reference scan)"},
     {command::kTimeLine, "&TimeLine", "timeline", false, false, true, nullptr},
     {command::kFindPeak, "&Find Peak", "peak", false, false, true, nullptr},
-    {command::kLoad, "&Import", "import", false, false, true, nullptr},
-    {command::kSave, "&Export", "export", false, false, true, nullptr},
+    {command::kLoad, "&Import", "import", true, true, true,
+     "Load memory data from a scan data file"},
+    {command::kSave, "&Export", "export", true, true, true,
+     "Save the spectrum, a picture of the graph or the memory data"},
     {command::kPrint, "&Print", "print", false, false, false, nullptr},
     {command::kTecControl, "&TEC Control", "tec", false, false, true, nullptr},
     {command::kHomePage, "&HomePage", "homepage", true, false, false,
@@ -110,6 +113,9 @@ CQuillonView::CQuillonView(DataControl &control, QWidget *parent)
                       QString::fromStdString(control_.State().settings.subTitle));
     graph_->setDisplayWord(control_.State().settings.displayWord);
     graph_->setPointerState(true);
+    graph_->setFocusPolicy(Qt::ClickFocus);
+    playback_ = new CPlaybackPanel(graph_);
+    connect(playback_, &CPlaybackPanel::commandChosen, this, &CQuillonView::runPlayback);
     worker_ = std::make_unique<ScopeWorker>(control_, *graph_, *this);
 
     connect(graph_, &CScopeGraph::textPanelPageChanged, text_, &CTextPanel::setPage);
@@ -172,8 +178,22 @@ void CQuillonView::createButtons() {
             case command::kHomePage:
                 openHomePage();
                 break;
+            // Their panels are all these buttons do: either part opens them.
+            case command::kSave:
+                openSavePanel();
+                break;
+            case command::kLoad:
+                openLoadPanel();
+                break;
             default:
                 break;
+            }
+        });
+        connect(b, &SplitButton::arrowClicked, this, [this](int id) {
+            if (id == command::kSave) {
+                openSavePanel();
+            } else if (id == command::kLoad) {
+                openLoadPanel();
             }
         });
         buttons_[i] = b;
@@ -208,6 +228,14 @@ void CQuillonView::layoutChildren() {
     side_->setGeometry(textWidth, panelTop, w - textWidth, kPanelHeight);
     const int graphTop = panelTop + kPanelHeight;
     graph_->setGeometry(0, graphTop, w, std::max(0, height() - graphTop));
+    const PixelRect plot = graph_->layout().plot;
+    playback_->placeInCorner(plot.right, plot.top);
+    for (const auto &[panel, command] : {std::pair<QWidget *, int>{savePanel_, command::kSave},
+                                         std::pair<QWidget *, int>{loadPanel_, command::kLoad}}) {
+        if (panel != nullptr) {
+            placeBelowButton(*panel, command);
+        }
+    }
 }
 
 void CQuillonView::resizeEvent(QResizeEvent *event) {
@@ -470,6 +498,12 @@ TextPanelSettings CQuillonView::textPanelSettings() const {
     s.modeName = modeName(control_.State().flags.displayMode());
     s.xUnitName = xUnitName(control_.State().flags.xUnit(),
                             control_.State().flags.option.test(option_bits::kWavelengthBase));
+    s.xUnit = graphXUnitOf(control_.State().flags.xUnit());
+    s.mode = graphModeOf(control_.State().flags.displayMode());
+    s.pointer = graph_->pointerValues();
+    s.memoryMode = control_.State().flags.option.test(option_bits::kMemoryMode);
+    s.memoryCurrent = control_.State().memory.current();
+    s.memoryCount = static_cast<int>(control_.State().memory.size());
     return s;
 }
 
@@ -508,6 +542,181 @@ void CQuillonView::changeXUnit(int unit) {
                         graphModeOf(control_.State().flags.displayMode()));
     side_->refresh(control_);
     emit statusRefresh(6, true);
+}
+
+void CQuillonView::placeBelowButton(QWidget &panel, int command) {
+    const SplitButton *b = button(command);
+    const QPoint below = b->mapTo(this, QPoint(0, b->height() + 1));
+    const int x = std::clamp(below.x(), 0, std::max(0, width() - panel.width()));
+    panel.move(x, below.y());
+    panel.raise();
+}
+
+void CQuillonView::closeFilePanels() {
+    for (CFilePanel *panel : {static_cast<CFilePanel *>(savePanel_.data()),
+                              static_cast<CFilePanel *>(loadPanel_.data())}) {
+        if (panel != nullptr) {
+            panel->hide();
+            panel->deleteLater();
+        }
+    }
+    savePanel_.clear();
+    loadPanel_.clear();
+}
+
+void CQuillonView::openSavePanel() {
+    const bool wasOpen = savePanel_ != nullptr;
+    closeFilePanels();
+    if (wasOpen) {
+        return;
+    }
+    savePanel_ = new CSavePanel(*this, this);
+    connect(savePanel_, &CFilePanel::finished, this, &CQuillonView::closeFilePanels);
+    placeBelowButton(*savePanel_, command::kSave);
+    savePanel_->show();
+    savePanel_->nameBox().setFocus();
+}
+
+void CQuillonView::openLoadPanel() {
+    const bool wasOpen = loadPanel_ != nullptr;
+    closeFilePanels();
+    if (wasOpen) {
+        return;
+    }
+    loadPanel_ = new CLoadPanel(*this, this);
+    connect(loadPanel_, &CFilePanel::finished, this, &CQuillonView::closeFilePanels);
+    connect(loadPanel_, &CLoadPanel::loaded, this, &CQuillonView::memoryLoaded);
+    placeBelowButton(*loadPanel_, command::kLoad);
+    loadPanel_->show();
+    loadPanel_->nameBox().setFocus();
+}
+
+std::filesystem::path CQuillonView::dataFolder() const {
+    return chosenFolder_ ? *chosenFolder_ : control_.State().dataFolder;
+}
+
+void CQuillonView::setDataFolder(const std::filesystem::path &folder) {
+    chosenFolder_ = folder;
+}
+
+ExportView CQuillonView::graphExportView() const {
+    const ViewRange range = graph_->viewState().range;
+    return {range.xStart, range.xEnd};
+}
+
+// Drawn here, not taken from the worker's last picture: the picture shows
+// the view as it is now, also while acquisition is on hold.
+QImage CQuillonView::graphPicture() {
+    const GraphViewState view = graph_->viewState();
+    if (view.width <= 0 || view.height <= 0) {
+        return {};
+    }
+    GraphSnapshot snapshot;
+    if (!changeUnderHold([&](DataControl &dc) { fillSnapshot(dc, view, snapshot); })) {
+        return {};
+    }
+    QImage picture(view.width, view.height, QImage::Format_RGB32);
+    GraphRenderer renderer;
+    renderer.render(snapshot, picture);
+    return picture;
+}
+
+void CQuillonView::setWindowTitleText(const QString &title) {
+    if (QWidget *frame = window(); frame != nullptr && frame != this) {
+        frame->setWindowTitle(title);
+    }
+}
+
+QString CQuillonView::liveTitle() const {
+    return QString("%1 - %2").arg(deployment::kProgramName,
+                                  QString::fromStdString(control_.State().settings.modelName));
+}
+
+// The loaded file's configuration is now the view's: captions, enable
+// rules, panes, axis and range follow it.
+void CQuillonView::memoryLoaded(const QString &name) {
+    setWindowTitleText(" Orvantis Quillon - " + name);
+    side_->refresh(control_);
+    updateGraph(true);
+    graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()),
+                        graphModeOf(control_.State().flags.displayMode()));
+    afterDarkOrReference();
+    closeFilePanels();
+}
+
+bool CQuillonView::leaveMemoryMode() {
+    DataControl &dc = control_;
+    if (!dc.State().flags.option.test(option_bits::kMemoryMode) ||
+        !dc.Stored().CanLeaveMemoryMode()) {
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    (void)dc.Stored().LeaveMemoryMode(); // a unit that refused its time has been reported
+    QApplication::restoreOverrideCursor();
+    setWindowTitleText(liveTitle());
+    side_->refresh(control_);
+    updateGraph(true);
+    graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()),
+                        graphModeOf(control_.State().flags.displayMode()));
+    afterDarkOrReference();
+    return true;
+}
+
+void CQuillonView::runPlayback(int id) {
+    StoredSpectra &stored = control_.Stored();
+    switch (id) {
+    case playback::kReset:
+        graph_->setInteractionMode(InteractionMode::None);
+        graph_->rescale();
+        graph_->setInteractionMode(InteractionMode::RubberBand);
+        graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()),
+                            graphModeOf(control_.State().flags.displayMode()));
+        break;
+    case playback::kZoomIn:
+    case playback::kZoomOut:
+        // One step now; a click in the plot takes the next.
+        graph_->setInteractionMode(id == playback::kZoomIn ? InteractionMode::ZoomIn
+                                                           : InteractionMode::ZoomOut);
+        graph_->rescale();
+        break;
+    case playback::kPixelUnit:
+        // Data on the uniform wavelength grid has no pixels to show.
+        if (!control_.State().flags.option.test(option_bits::kWavelengthBase)) {
+            changeXUnit(static_cast<int>(XUnit::Pixel));
+        }
+        break;
+    case playback::kWavelengthUnit:
+        changeXUnit(static_cast<int>(XUnit::Wavelength));
+        break;
+    case playback::kWavenumberUnit:
+        changeXUnit(static_cast<int>(XUnit::Wavenumber));
+        break;
+    case playback::kContinuousRewind:
+        stored.Step(Playback::ContinuousRewind);
+        break;
+    case playback::kOneStepRewind:
+        stored.Step(Playback::OneStepRewind);
+        break;
+    case playback::kStop:
+        stored.Step(Playback::Stop);
+        break;
+    case playback::kOneStepForward:
+        stored.Step(Playback::OneStepForward);
+        break;
+    case playback::kContinuousForward:
+        stored.Step(Playback::ContinuousForward);
+        break;
+    case playback::kRecordData:
+        (void)stored.RecordItem(); // refused in memory mode
+        break;
+    case playback::kDeleteData:
+        (void)stored.DeleteSelected(); // refused unless a memory item is left
+        break;
+    default:
+        break;
+    }
+    refreshTextPanel();
+    graph_->setFocus();
 }
 
 void CQuillonView::lampsChanged() {

@@ -5,18 +5,23 @@
 #define QUILLON_APP_SHELL_QUILLON_VIEW_H
 
 #include "datacontrol/data_control.h"
+#include "shell/file_panels.h"
+#include "shell/playback_panel.h"
 #include "shell/scope_graph.h"
 #include "shell/scope_worker.h"
 #include "shell/side_dialog.h"
 #include "shell/text_panel.h"
 #include "widgets/split_button.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <array>
 #include <atomic>
+#include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace quillon {
 
@@ -43,6 +48,8 @@ public:
     CScopeGraph &graph() { return *graph_; }
     CTextPanel &textPanel() { return *text_; }
     CSideDialog &sideDialog() { return *side_; }
+    CPlaybackPanel &playbackPanel() { return *playback_; }
+    DataControl &dataControl() { return control_; }
     ScopeWorker &worker() { return *worker_; }
     std::uint64_t framesPresented() const { return framesPresented_; }
 
@@ -76,6 +83,29 @@ public:
     // A settings change under the hold protocol.
     bool changeUnderHold(const std::function<void(DataControl &)> &change);
 
+    // The save and load panels: at most one of them, below its button;
+    // opening the one that is open closes it.
+    void openSavePanel();
+    void openLoadPanel();
+    void closeFilePanels();
+    CSavePanel *savePanel() const { return savePanel_; }
+    CLoadPanel *loadPanel() const { return loadPanel_; }
+    // Where typed file names lie: the folder last chosen with Browse, else
+    // the data folder of the settings.
+    std::filesystem::path dataFolder() const;
+    void setDataFolder(const std::filesystem::path &folder);
+    // The graph's x view for the exports, and a fresh picture of the graph
+    // at its window's size (null when acquisition does not pause).
+    ExportView graphExportView() const;
+    QImage graphPicture();
+
+    // A playback panel command; the keyboard goes back to the graph.
+    void runPlayback(int id);
+    // Back from memory mode to the unit; false when there is nothing to leave.
+    bool leaveMemoryMode();
+    // The window title outside memory mode.
+    QString liveTitle() const;
+
     bool modeButtonEnabled() const;
     // The axis title the graph draws for the current mode and x unit.
     QString axisTitleText() const;
@@ -102,6 +132,9 @@ private:
     bool runOneShot(DisplayMode mode);
     void waitForOneShot(DisplayMode mode);
     void toggleLine(std::uint16_t readyBit, std::uint16_t shownBit, int pane);
+    void placeBelowButton(QWidget &panel, int command);
+    void memoryLoaded(const QString &name);
+    void setWindowTitleText(const QString &title);
 
     DataControl &control_;
     QWidget *band_ = nullptr;
@@ -109,6 +142,10 @@ private:
     CScopeGraph *graph_ = nullptr;
     CTextPanel *text_ = nullptr;
     CSideDialog *side_ = nullptr;
+    CPlaybackPanel *playback_ = nullptr;
+    QPointer<CSavePanel> savePanel_;
+    QPointer<CLoadPanel> loadPanel_;
+    std::optional<std::filesystem::path> chosenFolder_;
     std::unique_ptr<ScopeWorker> worker_;
     QTimer startTimer_;
     QTimer textTimer_;

@@ -430,10 +430,14 @@ void CScopeGraph::updateReadouts(QPoint position) {
     }
     const PlotMapping mapping(viewState().range, plot, axisContext_.calibratedAxis,
                               axisContext_.xUnit);
-    xReadout_.setText(
-        readoutText(mapping.xReadout(position.x(), axisContext_.wavelengthPolynomial)));
+    const double xValue = mapping.xReadout(position.x(), axisContext_.wavelengthPolynomial);
+    const double yValue = yValueAt(mapping.range(), plot, position.y());
+    if (std::isfinite(xValue) && std::isfinite(yValue)) {
+        pointerValues_ = QPointF(xValue, yValue);
+    }
+    xReadout_.setText(readoutText(xValue));
     xReadout_.adjustSize();
-    yReadout_.setText(readoutText(yValueAt(mapping.range(), plot, position.y())));
+    yReadout_.setText(readoutText(yValue));
     yReadout_.adjustSize();
     const int xTop = plot.bottom - kReadoutInset - xReadout_.height();
     xReadout_.move(std::clamp(position.x() - xReadout_.width() / 2, plot.left + kReadoutInset,

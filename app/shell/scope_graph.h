@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPoint>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
@@ -72,6 +73,9 @@ public:
     const QImage &frame() const { return frame_; }
     GraphLayout layout() const;
     QString dataTipText() const { return tipPeak_ >= 0 ? tip_.text() : QString(); }
+    // x (in the x unit) and y under the pointer when it was last over the
+    // plot; nothing before that.
+    std::optional<QPointF> pointerValues() const { return pointerValues_; }
 
 public slots:
     // Takes the worker's latest picture; never waits on the worker.
@@ -136,6 +140,7 @@ private:
     QPoint bandEnd_;
     QPoint lastDrag_;
     std::optional<QPoint> hover_; // where the pointer is, while it is over the graph
+    std::optional<QPointF> pointerValues_;
     int tipPeak_ = -1;
     TitleField editing_ = TitleField::Main;
     QLineEdit titleEditor_;

@@ -27,7 +27,52 @@ QString valueText(int page, float value) {
     }
 }
 
+QString xReadoutText(GraphXUnit unit, double x) {
+    switch (unit) {
+    case GraphXUnit::Wavenumber:
+        return QString::asprintf("%08.2f", x);
+    case GraphXUnit::Pixel:
+        return QString::asprintf("%04d", static_cast<int>(x));
+    default:
+        return QString::asprintf("%07.2f", x);
+    }
+}
+
+QString yReadoutText(GraphMode mode, double y) {
+    switch (mode) {
+    case GraphMode::TransRefl:
+    case GraphMode::Irradiance:
+        return QString::asprintf("%06.4f", y);
+    case GraphMode::Absorbance:
+        return QString::asprintf("%04.4f", y);
+    default:
+        return QString::asprintf("%04d", static_cast<int>(y));
+    }
+}
+
 } // namespace
+
+QString readoutLine(const LiveReadouts &readouts, const TextPanelSettings &settings) {
+    QString line = "XY:";
+    if (settings.pointer) {
+        line += " " + xReadoutText(settings.xUnit, settings.pointer->x()) + "/" +
+                yReadoutText(settings.mode, settings.pointer->y());
+    }
+    if (readouts.valid && readouts.cursorShown) {
+        // The cursor's position is kept as a pixel number or a wavelength.
+        double x = readouts.cursorX;
+        if (settings.xUnit == GraphXUnit::Wavenumber && x > 0.0) {
+            x = 1.0e7 / x;
+        }
+        line += "  Bar: " + xReadoutText(settings.xUnit, x) + "/" +
+                yReadoutText(settings.mode, readouts.cursorValue);
+    }
+    if (settings.memoryMode) {
+        line +=
+            QString::asprintf("  Memory: %04d/%04d", settings.memoryCurrent, settings.memoryCount);
+    }
+    return line;
+}
 
 CTextPanel::CTextPanel(QWidget *parent) : QPlainTextEdit(parent) {
     setObjectName(QString::number(kControlId));
@@ -80,17 +125,12 @@ void CTextPanel::setPage(int page) {
 
 QString CTextPanel::pageText(int page, const LiveReadouts &readouts,
                              const TextPanelSettings &settings) {
-    const QString title = QString("%1  ·  %2").arg(settings.modeName, settings.xUnitName);
-    QString line1 = title;
-    QString line2 = "No scan yet";
+    QString line1 = QString("%1  ·  %2").arg(settings.modeName, settings.xUnitName);
     if (readouts.valid) {
-        line2 = QString("Maximum %1 at %2")
-                    .arg(valueText(page, readouts.peakValue), positionText(page, readouts.peakX));
-        if (readouts.cursorShown) {
-            line2 += QString("    Cursor %1 = %2")
-                         .arg(positionText(page, readouts.cursorX),
-                              valueText(page, readouts.cursorValue));
-        }
+        line1 += QString("    Maximum %1 at %2")
+                     .arg(valueText(page, readouts.peakValue), positionText(page, readouts.peakX));
+    } else {
+        line1 += "    No scan yet";
     }
     const QString unit = settings.hundredths || !settings.integration.contains('.') ? " ms" : "";
     QString line3 = QString("Integration %1%2    Average %3    Binning %4    FFT %5 %")
@@ -98,7 +138,7 @@ QString CTextPanel::pageText(int page, const LiveReadouts &readouts,
                         .arg(settings.timeAverage)
                         .arg(settings.binning)
                         .arg(settings.smoothing);
-    return line1 + "\n" + line2 + "\n" + line3;
+    return line1 + "\n" + readoutLine(readouts, settings) + "\n" + line3;
 }
 
 void CTextPanel::showReadouts(const LiveReadouts &readouts, const TextPanelSettings &settings) {

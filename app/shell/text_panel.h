@@ -7,6 +7,9 @@
 #include "shell/scope_worker.h"
 
 #include <QPlainTextEdit>
+#include <QPointF>
+
+#include <optional>
 
 namespace quillon {
 
@@ -19,7 +22,18 @@ struct TextPanelSettings {
     int smoothing = 0;
     QString modeName;
     QString xUnitName;
+    // The readout line: formats by x unit and display mode, the pointer's
+    // values over the graph, the selected memory item in memory mode.
+    GraphXUnit xUnit = GraphXUnit::Pixel;
+    GraphMode mode = GraphMode::Scope;
+    std::optional<QPointF> pointer;
+    bool memoryMode = false;
+    int memoryCurrent = 0;
+    int memoryCount = 0;
 };
+
+// "XY: x/y", "  Bar: x/y" with a cursor line, "  Memory: n/count" in memory mode.
+QString readoutLine(const LiveReadouts &readouts, const TextPanelSettings &settings);
 
 class CTextPanel : public QPlainTextEdit {
     Q_OBJECT

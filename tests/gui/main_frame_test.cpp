@@ -749,7 +749,7 @@ void MainFrameTest::everyTextFitsAt1024By700() {
     QVERIFY(session.waitForFrames(2));
     view.refreshTextPanel();
     CTextPanel &panel = view.textPanel();
-    QVERIFY(panel.toPlainText().contains("Cursor"));
+    QVERIFY(panel.toPlainText().contains("Bar: "));
     const auto margin = static_cast<int>(std::ceil(panel.document()->documentMargin()));
     const QRect room = panel.viewport()->rect().adjusted(margin, margin, -margin, -margin);
     const QStringList lines = panel.toPlainText().split('\n');

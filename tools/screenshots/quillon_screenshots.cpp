@@ -2,12 +2,15 @@
 // 1920x1080, 1280x720 and 1024x700 into the folder named on the command
 // line: the scope view on the pixel and the wavelength axis, T/R mode after a
 // dark and a reference scan, the position readouts with a cursor line, a
-// cooled unit's button bar, and the About box. Runs on the offscreen platform unless told
+// cooled unit's button bar, the open save and load panels, memory playback
+// with its fading traces, and the About box. Runs on the offscreen platform unless told
 // otherwise.
 #include "gui_fixture.h"
 
 #include "shell/about_box.h"
 #include "shell/commands.h"
+#include "shell/file_panels.h"
+#include "shell/playback_panel.h"
 #include "shell/quillon_view.h"
 
 #include <QApplication>
@@ -87,6 +90,38 @@ bool shootAt(QSize size, const QString &folder) {
     runSimCommand("set 0 sample glass");
     clickMain(view.button(command::kModePanel));
     ok = settle(session) && save(*frame, folder, "transmittance", size) && ok;
+
+    // The save panel below its button, then memory playback of recorded items.
+    clickMain(view.button(command::kQxSetup));
+    settle(session);
+    for (int i = 0; i < 6; ++i) {
+        RoundButton *record = view.playbackPanel().button(playback::kRecordData);
+        QTest::mouseClick(record, Qt::LeftButton, {}, record->rect().center());
+        runSimCommand(i % 2 == 0 ? "set 0 source halogen 3200" : "set 0 source halogen 2400");
+        session.waitForFrames(2);
+    }
+    view.openSavePanel();
+    if (CSavePanel *panel = view.savePanel()) {
+        panel->setType(CSavePanel::Memory);
+        panel->nameBox().setText("playback");
+    }
+    QApplication::processEvents();
+    ok = save(*frame, folder, "save_panel", size) && ok;
+    if (CSavePanel *panel = view.savePanel()) {
+        panel->save();
+    }
+    view.openLoadPanel();
+    if (CLoadPanel *panel = view.loadPanel()) {
+        panel->nameBox().setText("playback");
+    }
+    QApplication::processEvents();
+    ok = save(*frame, folder, "load_panel", size) && ok;
+    if (CLoadPanel *panel = view.loadPanel()) {
+        panel->load();
+    }
+    view.runPlayback(playback::kContinuousForward);
+    ok = settle(session) && save(*frame, folder, "memory_playback", size) && ok;
+    view.leaveMemoryMode();
 
     // A cooled unit: one button more in the bar.
     view.changeChannel(2);
