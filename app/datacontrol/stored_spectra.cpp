@@ -68,6 +68,18 @@ std::string withCount(const char *text, int count) {
     return formatWithNumber(text, count);
 }
 
+// Buffers are sized by these fields: another sensor needs new ones.
+bool needsNewBuffers(const SensorGeometry &from, const SensorGeometry &to) {
+    return from.activePixels != to.activePixels || from.totalPixels != to.totalPixels ||
+           from.fftLength != to.fftLength;
+}
+
+// A stored status word with the threads' protocol bits of the running program.
+std::uint16_t withThreadBits(std::uint16_t stored, std::uint16_t running) {
+    return static_cast<std::uint16_t>((stored & ~status_bits::kThreadControl) |
+                                      (running & status_bits::kThreadControl));
+}
+
 StoreOutcome savedAs(const fs::path &file) {
     return {OpResult::Done, 1, "Saved " + file.filename().string()};
 }
@@ -295,9 +307,7 @@ StoreOutcome StoredSpectra::LoadScanData(const fs::path &path) {
     if (!live && !s.NoDeviceMode()) {
         live = currentConfiguration();
     }
-    const bool pixelCountChanged = file->context.geometry.activePixels != s.geometry.activePixels ||
-                                   file->context.geometry.totalPixels != s.geometry.totalPixels ||
-                                   file->context.geometry.fftLength != s.geometry.fftLength;
+    const bool pixelCountChanged = needsNewBuffers(s.geometry, file->context.geometry);
     adoptFile(*file);
     const OpResult axisResult = useSpectra(std::move(file->context.dark),
                                            std::move(file->context.reference), pixelCountChanged);
@@ -317,10 +327,8 @@ StoreOutcome StoredSpectra::LoadScanData(const fs::path &path) {
 
 void StoredSpectra::adoptFile(ScanDataFile &file) {
     ScanDataContext &c = file.context;
-    const std::uint16_t threadBits = s.flags.status.load() & status_bits::kThreadControl;
     const bool noDevice = s.NoDeviceMode();
-    std::uint16_t status =
-        static_cast<std::uint16_t>((c.statusWord & ~status_bits::kThreadControl) | threadBits);
+    std::uint16_t status = withThreadBits(c.statusWord, s.flags.status.load());
     std::uint16_t option = static_cast<std::uint16_t>(
         c.optionWord & ~(option_bits::kExternalTrigger | option_bits::kNoDevice));
     if (noDevice) {
@@ -379,13 +387,9 @@ OpResult StoredSpectra::LeaveMemoryMode() {
     }
     LiveConfiguration c = std::move(*live);
     live.reset();
-    const std::uint16_t threadBits = s.flags.status.load() & status_bits::kThreadControl;
-    s.flags.status.store(
-        static_cast<std::uint16_t>((c.statusWord & ~status_bits::kThreadControl) | threadBits));
+    s.flags.status.store(withThreadBits(c.statusWord, s.flags.status.load()));
     s.flags.option.store(c.optionWord);
-    const bool pixelCountChanged = c.geometry.activePixels != s.geometry.activePixels ||
-                                   c.geometry.totalPixels != s.geometry.totalPixels ||
-                                   c.geometry.fftLength != s.geometry.fftLength;
+    const bool pixelCountChanged = needsNewBuffers(s.geometry, c.geometry);
     s.model = c.model;
     s.geometry = c.geometry;
     s.acquisition = c.acquisition;

@@ -16,6 +16,8 @@
 
 #include "allocation_counter.h"
 
+#include "tcd_bench_unit.h"
+
 #include <benchmark/benchmark.h>
 
 #include <atomic>
@@ -34,18 +36,8 @@ namespace {
 
 using quillon::DataControl;
 
-constexpr const char *kBench =
-    "[Bench]\n[Unit]\nSlot=0\nProductId=0x0322\nMaxPacket=1024\nChannelId=0\n"
-    "Source=dark\nTiming=fast\nSeed=9\n"
-    "Eeprom=[Factory Default]\nEeprom=Name=QX20-BENCH\nEeprom=CCD=TCD1304\n"
-    "Eeprom=IntTime=3500\nEeprom=BadPixels=2051\nEeprom=[Cal Data]\nEeprom=PointCount=6\n"
-    "Eeprom=Data 1=3650;374\nEeprom=Data 2=4047;597\nEeprom=Data 3=4358;772\n"
-    "Eeprom=Data 4=5461;1395\nEeprom=Data 5=6965;2254\nEeprom=Data 6=8115;2918\n";
-
-bool sim(const std::string &command) {
-    char reply[512] = {};
-    return ovSimCommand(command.c_str(), reply, sizeof reply) == 1;
-}
+using quillon::bench::kTcdBench;
+using quillon::bench::sim;
 
 // A started DataControl on the TCD1304 unit with dark and reference taken
 // and a 50 % filter in the beam, in T/R on the wavelength base.
@@ -62,7 +54,7 @@ struct Setup {
                  ("quillon-bench-dc-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         std::filesystem::current_path(folder);
-        std::ofstream(folder / "bench.ini") << kBench;
+        std::ofstream(folder / "bench.ini") << kTcdBench;
         std::ofstream(folder / "QuillonX.ini")
             << "[Extend Options]\nTimeAV=1\nFFT=50\nBinningAV=2\nInitSet=" << (9 << 16) << "\n";
         if (!sim("bench load " + (folder / "bench.ini").string())) {

@@ -29,6 +29,8 @@
 
 #include "allocation_counter.h"
 
+#include "tcd_bench_unit.h"
+
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -62,18 +64,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kItems = 10000;
 constexpr double kMB = 1e6;
 
-constexpr const char *kBench =
-    "[Bench]\n[Unit]\nSlot=0\nProductId=0x0322\nMaxPacket=1024\nChannelId=0\n"
-    "Source=dark\nTiming=fast\nSeed=9\n"
-    "Eeprom=[Factory Default]\nEeprom=Name=QX20-BENCH\nEeprom=CCD=TCD1304\n"
-    "Eeprom=IntTime=3500\nEeprom=BadPixels=2051\nEeprom=[Cal Data]\nEeprom=PointCount=6\n"
-    "Eeprom=Data 1=3650;374\nEeprom=Data 2=4047;597\nEeprom=Data 3=4358;772\n"
-    "Eeprom=Data 4=5461;1395\nEeprom=Data 5=6965;2254\nEeprom=Data 6=8115;2918\n";
-
-bool sim(const std::string &command) {
-    char reply[512] = {};
-    return ovSimCommand(command.c_str(), reply, sizeof reply) == 1;
-}
+using quillon::bench::kTcdBench;
+using quillon::bench::sim;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -170,7 +162,7 @@ struct Setup {
             return;
         }
         fs::current_path(folder);
-        std::ofstream(folder / "bench.ini") << kBench;
+        std::ofstream(folder / "bench.ini") << kTcdBench;
         std::ofstream(folder / "QuillonX.ini")
             << "[Extend Options]\nTimeAV=1\nFFT=50\nBinningAV=2\nInitSet=" << (9 << 16) << "\n";
         if (!sim("bench load " + (folder / "bench.ini").string())) {
