@@ -273,9 +273,7 @@ bool ScanPipeline::playBackNextItem() {
     const std::span<float> spectrum = std::span<float>(s.buffers.spectrum).first(active);
     std::fill(spectrum.begin(), spectrum.end(), 0.0f);
     item.copyCounts(spectrum);
-    s.settings.title = item.projectName();
-    s.settings.subTitle = item.sampleName();
-    s.commentText = item.captureTime();
+    item.copyTexts(s.settings.title, s.settings.subTitle, s.commentText);
     return true;
 }
 

@@ -14,9 +14,16 @@ std::int32_t int32At(std::span<const std::byte> bytes, std::size_t offset) {
 }
 } // namespace
 
-std::string MemoryItemView::textAt(int index) const {
-    datafiles::ByteReader in(bytes.subspan(static_cast<std::size_t>(index) * kItemTextBytes));
-    return in.text(kItemTextBytes);
+std::string_view MemoryItemView::textAt(int index) const {
+    const std::size_t start = static_cast<std::size_t>(index) * kItemTextBytes;
+    if (bytes.size() < start + kItemTextBytes) {
+        return {};
+    }
+    const char *text = reinterpret_cast<const char *>(bytes.data() + start);
+    // A field without its NUL gives its first 63 characters, as written.
+    const void *nul = std::memchr(text, '\0', kItemTextBytes - 1);
+    return {text, nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text)
+                      : kItemTextBytes - 1};
 }
 
 std::int32_t MemoryItemView::count(std::size_t pixel) const {

@@ -41,9 +41,15 @@ public:
     explicit MemoryItemView(std::span<const std::byte> record, std::size_t pixels)
         : bytes(record), pixelCount(pixels) {}
 
-    std::string projectName() const { return textAt(0); }
-    std::string sampleName() const { return textAt(1); }
-    std::string captureTime() const { return textAt(2); }
+    std::string projectName() const { return std::string(textAt(0)); }
+    std::string sampleName() const { return std::string(textAt(1)); }
+    std::string captureTime() const { return std::string(textAt(2)); }
+    // The three texts into strings that keep their room: playback allocates nothing.
+    void copyTexts(std::string &project, std::string &sample, std::string &time) const {
+        project.assign(textAt(0));
+        sample.assign(textAt(1));
+        time.assign(textAt(2));
+    }
     std::size_t pixels() const { return pixelCount; }
     std::int32_t count(std::size_t pixel) const;
     std::int32_t scanValue() const;
@@ -53,7 +59,7 @@ public:
     std::span<const std::byte> fileBytes() const { return bytes; }
 
 private:
-    std::string textAt(int index) const;
+    std::string_view textAt(int index) const;
     std::span<const std::byte> bytes;
     std::size_t pixelCount;
 };
