@@ -98,6 +98,7 @@ OpResult DataControl::ChangeChannel(int channel) {
         ResumeAcquisition(HoldBy::Change);
         return OpResult::NotDone;
     }
+    stored.DropFileConfiguration();
     setup.RememberIntegrationTime();
     // The titles name the user's project and sample, not a unit: they stay.
     const std::string title = state.settings.title;
@@ -124,6 +125,7 @@ bool DataControl::CloseDown() {
     if (device && state.geometry.boardType == kBoardTcd1304 && !unit.setInternalTrigger()) {
         prompter.message(formatWithNumber(messages::kInternalTriggerOnClose, state.currentChannel));
     }
+    stored.DropFileConfiguration();
     bool written = true;
     if (!setup.Aborted() && !keepSettingsFile && !state.mainSettingsPath.empty()) {
         written = setup.WriteBackSettings();

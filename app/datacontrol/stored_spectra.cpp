@@ -377,19 +377,18 @@ void StoredSpectra::showOneItem() {
     s.flags.status.set(status_bits::kHold | status_bits::kSingleScan);
 }
 
-OpResult StoredSpectra::LeaveMemoryMode() {
+// The unit's records, flag words and titles as they were before the first
+// load; the spectra are handed back for the buffers.
+std::optional<StoredSpectra::UnitSpectra> StoredSpectra::restoreUnitRecords() {
     if (!live) {
-        return OpResult::NotDone;
-    }
-    if (!hold.Suspend(HoldBy::Change)) {
-        hold.Resume(HoldBy::Change);
-        return OpResult::NotDone;
+        return std::nullopt;
     }
     LiveConfiguration c = std::move(*live);
     live.reset();
     s.flags.status.store(withThreadBits(c.statusWord, s.flags.status.load()));
     s.flags.option.store(c.optionWord);
-    const bool pixelCountChanged = needsNewBuffers(s.geometry, c.geometry);
+    UnitSpectra spectra{std::move(c.dark), std::move(c.reference),
+                        needsNewBuffers(s.geometry, c.geometry)};
     s.model = c.model;
     s.geometry = c.geometry;
     s.acquisition = c.acquisition;
@@ -400,7 +399,27 @@ OpResult StoredSpectra::LeaveMemoryMode() {
     s.settings.title = c.title;
     s.settings.subTitle = c.subTitle;
     s.calibrationPolynomialOrder = c.calibrationOrder;
-    OpResult result = useSpectra(std::move(c.dark), std::move(c.reference), pixelCountChanged);
+    s.flags.option.clear(option_bits::kHoldOption | option_bits::kMemoryMode);
+    return spectra;
+}
+
+void StoredSpectra::DropFileConfiguration() {
+    if (restoreUnitRecords()) {
+        s.flags.status.clear(status_bits::kHold);
+    }
+}
+
+OpResult StoredSpectra::LeaveMemoryMode() {
+    if (!live) {
+        return OpResult::NotDone;
+    }
+    if (!hold.Suspend(HoldBy::Change)) {
+        hold.Resume(HoldBy::Change);
+        return OpResult::NotDone;
+    }
+    UnitSpectra spectra = *restoreUnitRecords();
+    OpResult result =
+        useSpectra(std::move(spectra.dark), std::move(spectra.reference), spectra.newBuffers);
     if (result == OpResult::Done && !unit.sendIntegrationTime()) {
         prompter.message(formatWithNumber(messages::kIntegrationTime, s.currentChannel));
         result = OpResult::Failed;

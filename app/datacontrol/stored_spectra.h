@@ -78,6 +78,10 @@ public:
     // Back to the unit's own configuration after a load (items stay).
     bool CanLeaveMemoryMode() const { return live.has_value(); }
     [[nodiscard]] OpResult LeaveMemoryMode();
+    // Before the close sequence or a channel change: the unit's own records
+    // come back (they, not a file's, go into the settings) and memory mode
+    // ends. Nothing is sent to the unit.
+    void DropFileConfiguration();
 
     [[nodiscard]] StoreOutcome SaveSpectrumFile(SpectrumFileKind kind,
                                                 const std::filesystem::path &file);
@@ -119,6 +123,12 @@ private:
         int calibrationOrder = 1;
     };
     LiveConfiguration currentConfiguration() const;
+    struct UnitSpectra {
+        std::vector<float> dark;
+        std::vector<float> reference;
+        bool newBuffers = false;
+    };
+    std::optional<UnitSpectra> restoreUnitRecords();
     void adoptFile(ScanDataFile &file);
     OpResult useSpectra(std::vector<float> dark, std::vector<float> reference,
                         bool pixelCountChanged);

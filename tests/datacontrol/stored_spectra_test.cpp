@@ -76,6 +76,23 @@ TEST_F(Stored, RecordSaveAndLoadGiveTheSameItemsInMemoryMode) {
     EXPECT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
 }
 
+// A file's configuration is shown, never kept: closing in memory mode writes
+// the unit's own settings.
+TEST_F(Stored, ClosingInMemoryModeKeepsTheUnitsSettings) {
+    DataControl &dc = start();
+    ASSERT_EQ(dc.ApplySetting("TimeAV", "7"), "");
+    record(dc, 1);
+    ASSERT_EQ(dc.Stored().SaveScanData(folder / "seven.sdf").result, OpResult::Done);
+    ASSERT_EQ(dc.ApplySetting("TimeAV", "2"), "");
+    ASSERT_EQ(dc.Stored().LoadScanData(folder / "seven.sdf").result, OpResult::Done);
+    EXPECT_EQ(dc.State().acquisition.timeAverage, 7);
+    EXPECT_TRUE(dc.CloseDown());
+    ProfileFile saved;
+    saved.SetPath(folder / "QuillonX.ini");
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ(saved.GetText("Extend Options", "TimeAV"), "2");
+}
+
 TEST_F(Stored, EmptyListWritesNoFile) {
     DataControl &dc = start();
     const StoreOutcome saved = dc.Stored().SaveScanData(folder / "none.sdf");
