@@ -114,6 +114,10 @@ inline std::string lastItemCut(const std::string &file, int items) {
            " was cut short (the recording may have been interrupted) and was left out; " +
            std::to_string(items) + " spectra were read.";
 }
+inline std::string unsavedSpectraOnClose(int items) {
+    return "The memory list holds " + std::to_string(items) +
+           " spectra that are not saved in a scan data file. Quit and lose them?";
+}
 inline std::string otherUnitsSpectra(int items, int pixels) {
     return "The memory list holds " + std::to_string(items) + " unsaved spectra of " +
            std::to_string(pixels) +

@@ -403,6 +403,13 @@ std::optional<StoredSpectra::UnitSpectra> StoredSpectra::restoreUnitRecords() {
     return spectra;
 }
 
+bool StoredSpectra::ConfirmEnd() {
+    if (s.memory.empty() || s.memory.saved()) {
+        return true;
+    }
+    return prompter.askYesNo(messages::unsavedSpectraOnClose(static_cast<int>(s.memory.size())));
+}
+
 void StoredSpectra::DropFileConfiguration() {
     if (restoreUnitRecords()) {
         s.flags.status.clear(status_bits::kHold);

@@ -82,6 +82,9 @@ public:
     // come back (they, not a file's, go into the settings) and memory mode
     // ends. Nothing is sent to the unit.
     void DropFileConfiguration();
+    // Before the program ends: true when nothing unsaved would be lost, or
+    // the operator agrees to lose it.
+    [[nodiscard]] bool ConfirmEnd();
 
     [[nodiscard]] StoreOutcome SaveSpectrumFile(SpectrumFileKind kind,
                                                 const std::filesystem::path &file);

@@ -435,6 +435,11 @@ void CMainFrame::shutDown() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent *event) {
+    // Recorded spectra live only in memory until they are saved.
+    if (control_ && !control_->Stored().ConfirmEnd()) {
+        event->ignore();
+        return;
+    }
     shutDown();
     event->accept();
 }

@@ -103,6 +103,7 @@ private slots:
     void refusedInputKeepsThePanelOpen();
     void playbackPanelZoomsAndSwitchesUnits();
     void memoryTracesFadeBehindTheSpectrum();
+    void unsavedSpectraAreNotLostOnClose();
 };
 
 void FilePanelsTest::recordedItemsSaveReloadAndStep() {
@@ -416,4 +417,26 @@ void FilePanelsTest::memoryTracesFadeBehindTheSpectrum() {
 }
 
 QTEST_MAIN(FilePanelsTest)
+
+// Recorded spectra exist only in memory: closing asks before they go, and
+// a saved list closes without a question.
+void FilePanelsTest::unsavedSpectraAreNotLostOnClose() {
+    GuiSession session;
+    CMainFrame *frame = session.start(QSize(1024, 700));
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(2));
+    CQuillonView &view = frame->scopeView();
+    clickPlayback(view, playback::kRecordData);
+    QCOMPARE(session.control().State().memory.size(), std::size_t{1});
+    session.prompter().queueYesNo(false);
+    QVERIFY(!frame->close());
+    QVERIFY(frame->isVisible());
+    QCOMPARE(session.prompter().textsOf(PromptKind::YesNo).size(), std::size_t{1});
+    QVERIFY(session.prompter().textsOf(PromptKind::YesNo)[0].find("1 spectra that are not saved") !=
+            std::string::npos);
+    QVERIFY(saveAs(view, CSavePanel::Memory, "kept"));
+    QVERIFY(frame->close());
+    QCOMPARE(session.prompter().textsOf(PromptKind::YesNo).size(), std::size_t{1});
+}
+
 #include "file_panels_test.moc"
