@@ -239,9 +239,9 @@ StoreOutcome StoredSpectra::SaveScanData(const fs::path &file) {
         outcome.status = messages::kNoMemoryData;
         return outcome;
     }
-    // The file must not change under the worker: the external-trigger bit
-    // is cleared in the program as in the file.
-    s.flags.option.clear(option_bits::kExternalTrigger);
+    // The file carries no external-trigger bit (a loaded file is never
+    // triggered); the program keeps its own, since the unit stays in the
+    // trigger mode it was set to.
     if (!hold.Suspend(HoldBy::Change)) {
         hold.Resume(HoldBy::Change);
         return outcome;

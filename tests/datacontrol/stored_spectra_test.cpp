@@ -93,6 +93,19 @@ TEST_F(Stored, ClosingInMemoryModeKeepsTheUnitsSettings) {
     EXPECT_EQ(saved.GetText("Extend Options", "TimeAV"), "2");
 }
 
+TEST_F(Stored, SavingLeavesTheTriggerModeOfTheProgramAlone) {
+    DataControl &dc = start();
+    record(dc, 1);
+    dc.SetOption(option_bits::kExternalTrigger, true);
+    ASSERT_EQ(dc.Stored().SaveScanData(folder / "t.sdf").result, OpResult::Done);
+    EXPECT_TRUE(dc.State().flags.option.test(option_bits::kExternalTrigger));
+    std::string error;
+    auto file = readScanDataFile(folder / "t.sdf", error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_EQ(file->context.optionWord & option_bits::kExternalTrigger, 0);
+    dc.SetOption(option_bits::kExternalTrigger, false);
+}
+
 TEST_F(Stored, EmptyListWritesNoFile) {
     DataControl &dc = start();
     const StoreOutcome saved = dc.Stored().SaveScanData(folder / "none.sdf");
