@@ -12,6 +12,7 @@
 //   DarkRefSnapshot  the dark/reference snapshot and colour tiles
 //   StoredSpectra    memory list, memory mode, scan data, dark, reference and export files
 //   SettingsTable    every settings key: reading, writing, assignments
+//   ColorCalc        the colour engine of the colour view (app/photometry)
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
@@ -25,6 +26,7 @@
 #include "datacontrol/stored_spectra.h"
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
+#include "photometry/color_calc.h"
 #include "platform/prompter.h"
 
 #include <filesystem>
@@ -131,6 +133,7 @@ public:
     ScanPipeline &Pipeline() { return pipeline; }
     UnitControl &Unit() { return unit; }
     StoredSpectra &Stored() { return stored; }
+    ColorCalc &Colour() { return colour; }
 
 private:
     // Settings changed under hold, then the integration time (unless skipped).
@@ -147,6 +150,7 @@ private:
     DarkRefSnapshot snapshot{state, pipeline, prompter};
     ChannelSetup setup{state, unit, pipeline, prompter};
     StoredSpectra stored{state, hold, axis, pipeline, unit, prompter};
+    ColorCalc colour{state, prompter};
     bool closed = false;
     bool keepSettingsFile = false;
 };
