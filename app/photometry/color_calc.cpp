@@ -39,6 +39,10 @@ float linearForm(float t) {
     return static_cast<float>(7.787 * static_cast<double>(t) + kLinearOffset);
 }
 
+float labForm(float t) {
+    return t >= kLabThreshold ? cubeRoot(t) : linearForm(t);
+}
+
 std::uint32_t packed(int r, int g, int b) {
     return static_cast<std::uint32_t>(r) | static_cast<std::uint32_t>(g) << 8 |
            static_cast<std::uint32_t>(b) << 16;
@@ -188,16 +192,15 @@ void ColorCalc::colourSpaces() {
     const float tx = c.X / xn;
     const float ty = c.Y / yn;
     const float tz = c.Z / zn;
-    // The three ratios take the linear form together, as the instrument always has.
-    if (tx >= kLabThreshold && ty >= kLabThreshold && tz >= kLabThreshold) {
-        c.L = 116.0f * cubeRoot(ty) - 16.0f;
-        c.a = 500.0f * (cubeRoot(tx) - cubeRoot(ty));
-        c.b = 200.0f * (cubeRoot(ty) - cubeRoot(tz));
-    } else {
-        c.L = 116.0f * linearForm(ty) - 16.0f;
-        c.a = 500.0f * (linearForm(tx) - linearForm(ty));
-        c.b = 200.0f * (linearForm(ty) - linearForm(tz));
-    }
+    // Each ratio takes the form of its own range (CIE 15). Switching all
+    // three to the linear form when one ratio is small gave an orange filter
+    // with a Z/Zn below the threshold an L* of 239.
+    const float fx = labForm(tx);
+    const float fy = labForm(ty);
+    const float fz = labForm(tz);
+    c.L = 116.0f * fy - 16.0f;
+    c.a = 500.0f * (fx - fy);
+    c.b = 200.0f * (fy - fz);
     c.L = defined(c.L);
     c.a = defined(c.a);
     c.b = defined(c.b);

@@ -9,6 +9,9 @@
 // wrong size or holds non-numbers is refused with a message and the previous
 // table stays; before any table has loaded, nothing is computed.
 //
+// L*a*b* follows CIE 15: each of X/Xn, Y/Yn, Z/Zn below 0.008856 takes the
+// linear form on its own (not all three together when one is small).
+//
 // A quantity that is undefined for the sample (a black sample's x, y, u', v',
 // u*, v* and Hunter a, b divide by zero; a negative Y has no square root) is
 // given as 0, so that no readout or export ever shows "nan" or "inf".
