@@ -31,6 +31,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -134,6 +135,17 @@ public:
     UnitControl &Unit() { return unit; }
     StoredSpectra &Stored() { return stored; }
     ColorCalc &Colour() { return colour; }
+    // The colour temperature of the grid values in K, as the irradiance
+    // readout computes it: a short-lived engine on D65 / 2 degree (that
+    // selection stays in the colour settings). None when a table cannot be
+    // used (the user has been told) or the light has no colour.
+    std::optional<int> ColourTemperature() {
+        ColorCalc engine{state, prompter};
+        if (engine.PrepareColorTemp() != OpResult::Done) {
+            return std::nullopt;
+        }
+        return engine.FindColorTemp(false);
+    }
 
 private:
     // Settings changed under hold, then the integration time (unless skipped).
