@@ -211,8 +211,17 @@ bool runColour(Session &s, const StepCall &call) {
     }
     if (const std::uint32_t chosen = colour::withSelection(word, illuminant, observer);
         chosen != word) {
-        if (std::string problem = dc.ApplySetting("InitColor", std::to_string(chosen));
-            !problem.empty()) {
+        // A / 2 degree is the word 0, which a settings file reads as its
+        // default: the warning says so.
+        std::string error;
+        const auto assignment = SettingsTable::Parse("InitColor=" + std::to_string(chosen), error);
+        std::vector<std::string> warnings;
+        const std::string problem =
+            assignment ? dc.ApplySettings(std::span(&*assignment, 1), warnings) : error;
+        for (const std::string &warning : warnings) {
+            s.warn(call, warning);
+        }
+        if (!problem.empty()) {
             return s.fail(call, problem);
         }
     }
