@@ -79,7 +79,9 @@ public:
         std::vector<std::string> warnings;
         problem = dc.ApplySettings(assignments, warnings);
     }
-    ~TemporarySettings() {
+    ~TemporarySettings() { (void)restore(); }
+    // Puts the settings back; empty when that worked.
+    std::string restore() {
         std::vector<SettingAssignment> assignments;
         for (const auto &[key, value] : saved) {
             std::string error;
@@ -87,8 +89,9 @@ public:
                 assignments.push_back(*a);
             }
         }
+        saved.clear();
         std::vector<std::string> warnings;
-        (void)dc.ApplySettings(assignments, warnings);
+        return assignments.empty() ? std::string() : dc.ApplySettings(assignments, warnings);
     }
     TemporarySettings(const TemporarySettings &) = delete;
     TemporarySettings &operator=(const TemporarySettings &) = delete;
@@ -253,6 +256,9 @@ bool runColour(Session &s, const StepCall &call) {
     }
     printColour(s, *tableFormatFromName(call.option("--format", "tsv")), engine,
                 engine.FindColorTemp(true));
+    if (const std::string problem = grid.restore(); !problem.empty()) {
+        return s.fail(call, "the grid of the settings could not be put back: " + problem);
+    }
     return true;
 }
 

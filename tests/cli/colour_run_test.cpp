@@ -139,31 +139,6 @@ TEST_F(ColourRun, FilterColourAgreesWithTheTablesAndTheSettingsComeBack) {
     EXPECT_NE(readBytes(folder / "QuillonX.ini").find("InitColor=34\n"), std::string::npos);
 }
 
-TEST_F(ColourRun, DeltaEAgainstThePreviousColourOrAGivenReference) {
-    const Outcome r =
-        run({"set", "TimeAV=8", "sim", "set 0 source dark", "dark", "sim", "set 0 source halogen",
-             "reference", "sim", "set 0 sample filter 600 60", "colour", "sim",
-             "set 0 sample filter 500 60", "colour", "colour", "--reference", "50,10,-10"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    std::vector<std::map<std::string, std::string>> runs;
-    for (std::size_t at = r.out.find("quantity"); at != std::string::npos;) {
-        const auto next = r.out.find("quantity", at + 1);
-        runs.push_back(quantities(r.out.substr(at, next - at)));
-        at = next;
-    }
-    ASSERT_EQ(runs.size(), 3u);
-    const auto lab = [](const std::map<std::string, std::string> &v) {
-        return std::array<double, 3>{number(v, "L*"), number(v, "a*"), number(v, "b*")};
-    };
-    const auto first = lab(runs[0]);
-    const auto second = lab(runs[1]);
-    const auto third = lab(runs[2]);
-    EXPECT_NEAR(number(runs[1], "dE"),
-                std::hypot(second[0] - first[0], second[1] - first[1], second[2] - first[2]), 1e-3);
-    EXPECT_NEAR(number(runs[2], "dE"), std::hypot(third[0] - 50, third[1] - 10, third[2] + 10),
-                1e-3);
-}
-
 TEST_F(ColourRun, ColourTemperatureOfTheLampCountsAgreesWithTheTables) {
     const Outcome r = run({"set", "TimeAV=16", "StartWL=400", "EndWL=700", "IntervalWL=10",
                            "base=wavelength", "scan", "cct"});
@@ -225,6 +200,9 @@ TEST_F(ColourRun, RefusalsNameTheirReason) {
     EXPECT_NE(usage.err.find("A, C or D65, not 'B'"), std::string::npos) << usage.err;
     const Outcome reference = run({"colour", "--reference", "50,10"});
     EXPECT_EQ(reference.exitCode, 2);
+    EXPECT_NE(reference.err.find("previous or L,a,b (three numbers), not '50,10'"),
+              std::string::npos)
+        << reference.err;
 
     // The first start copied the shipped tables; one the user damaged stays
     // damaged, is named, and gives no temperature.

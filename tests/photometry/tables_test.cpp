@@ -24,12 +24,6 @@ constexpr double kWhites[3][2][2] = {{{109.850, 35.585}, {111.144, 35.200}},
 
 } // namespace
 
-TEST(ShippedTables, FilesHaveTheirSizes) {
-    EXPECT_EQ(shipped(colour::kColorFile).size(), 3888u);
-    EXPECT_EQ(shipped(colour::kLocusFile).size(), 72000u);
-    EXPECT_EQ(shipped(colour::kPhotopicFile).size(), 160u);
-}
-
 TEST(ShippedTables, SetsHaveTheirSumsAndPublishedWhitePoints) {
     const std::string file = shipped(colour::kColorFile);
     for (int illuminant = 0; illuminant < 3; ++illuminant) {
@@ -176,8 +170,6 @@ TEST(ReferenceData, BadTablesAreRefusedWithTheLine) {
         {"nm,v\n400,1\n410,2\n415,3\n", "t.csv:4: wavelengths must rise in equal steps"},
         {"nm,v\n400,1\n410,x\n", "t.csv:3: column 2 is not a number"},
         {"nm,v\n400,1\n410\n", "t.csv:3: expected 2 columns"},
-        {"nm,v\n400.5,1\n410,1\n", "t.csv:2: the wavelength is not a whole number of nm"},
-        {"nm,v\n400,1\n", "t.csv: fewer than two rows"},
         {"nm,v\n400,1\n410,nan\n", "t.csv:3: column 2 is not a number"},
     };
     for (const Case &c : cases) {
