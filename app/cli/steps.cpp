@@ -1,6 +1,8 @@
 #include "cli/steps.h"
 
+#include "cli/colour_steps.h"
 #include "cli/session.h"
+#include "cli/step_helpers.h"
 #include "cli/table_output.h"
 #include "datacontrol/messages.h"
 #include "datacontrol/sensors.h"
@@ -18,6 +20,31 @@
 #include <cmath>
 
 namespace quillon::cli {
+
+bool refuseWithoutUnit(Session &s, const StepCall &call) {
+    if (s.dc.State().NoDeviceMode()) {
+        return s.fail(call, "no unit is connected (no-device mode)");
+    }
+    return true;
+}
+
+bool scanSucceeded(const DataControl &dc, ScanOutcome result) {
+    return result == ScanOutcome::Scanned && !dc.UnitDisconnected();
+}
+
+std::string scanFailure(const DataControl &dc, ScanOutcome result) {
+    if (result == ScanOutcome::NoTrigger) {
+        return "no trigger arrived (external-trigger mode)";
+    }
+    if (dc.UnitDisconnected() || result == ScanOutcome::NoUnit) {
+        return "the unit does not answer";
+    }
+    return "the scan failed";
+}
+
+bool inMemoryMode(const Session &s) {
+    return s.dc.State().flags.option.test(option_bits::kMemoryMode);
+}
 
 namespace {
 
@@ -71,13 +98,6 @@ std::string checkSettingAssignment(std::string_view text) {
 }
 
 // ---- helpers ----------------------------------------------------------------
-
-bool refuseWithoutUnit(Session &s, const StepCall &call) {
-    if (s.dc.State().NoDeviceMode()) {
-        return s.fail(call, "no unit is connected (no-device mode)");
-    }
-    return true;
-}
 
 struct UnitFacts {
     std::string sensor = "-";
@@ -216,21 +236,6 @@ bool runSim(Session &s, const StepCall &call) {
     return true;
 }
 
-// A scan that reports success can still have met a lost unit.
-bool scanSucceeded(const DataControl &dc, ScanOutcome result) {
-    return result == ScanOutcome::Scanned && !dc.UnitDisconnected();
-}
-
-std::string scanFailure(const DataControl &dc, ScanOutcome result) {
-    if (result == ScanOutcome::NoTrigger) {
-        return "no trigger arrived (external-trigger mode)";
-    }
-    if (dc.UnitDisconnected() || result == ScanOutcome::NoUnit) {
-        return "the unit does not answer";
-    }
-    return "the scan failed";
-}
-
 bool runOneShot(Session &s, const StepCall &call, bool dark) {
     if (!refuseWithoutUnit(s, call)) {
         return false;
@@ -261,10 +266,6 @@ bool runReference(Session &s, const StepCall &call) {
 bool needsDarkAndReference(DisplayMode mode) {
     return mode == DisplayMode::TransRefl || mode == DisplayMode::Absorbance ||
            mode == DisplayMode::Irradiance;
-}
-
-bool inMemoryMode(const Session &s) {
-    return s.dc.State().flags.option.test(option_bits::kMemoryMode);
 }
 
 // In memory mode a scan is the selected item, shown as playback shows it.
@@ -650,6 +651,30 @@ const std::vector<StepSpec> kSteps{
     {"reference-load", "load the reference spectrum from NAME.ref",
      "The file must come from a unit of the same sensor and pixel count.\n",
      {{"NAME", Arity::One, checkNotEmpty}}, {}, runReferenceLoad},
+    {"colour", "take a scan on the colour grid and print its colour",
+     "Measures as the colour view does: T/R in % on the grid 400-700 nm at 10 nm (the\n"
+     "white reference scaled by RefWhite), so a dark and a reference scan are needed.\n"
+     "The grid, base and mode of the settings are put back afterwards. Prints the\n"
+     "illuminant and observer, then X, Y, Z, x, y, z, u, v (CIE 1960), u', v' (CIE 1976),\n"
+     "L*, a*, b*, L*(uv), u*, v*, C, h (radians), Hunter L, a, b, dE, the tile colour\n"
+     "(#RRGGBB) and cct_K, the temperature of the nearest point of the Planckian locus\n"
+     "file ('-' when there is none). Values a black sample leaves undefined (x, y, u', v',\n"
+     "u*, v*, Hunter a, b) are printed as 0. --illuminant and --observer are kept in the\n"
+     "colour settings (InitColor). dE is measured against the previous colour of the run\n"
+     "(0, 0, 0 at first) or against --reference L,a,b.\n",
+     {},
+     {{"--illuminant", "A|C|D65", checkIlluminant, "illuminant of the weighting"},
+      {"--observer", "2|10", checkObserver, "CIE 1931 2 degree or CIE 1964 10 degree"},
+      {"--reference", "previous|L,a,b", checkColourReference, "reference colour of dE"},
+      {"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}},
+     runColour},
+    {"cct", "take a scan and print the colour temperature of the light in K",
+     "Measures the light on the unit (mode scope, counts, or irradiance) on the wavelength\n"
+     "grid of the settings and prints the temperature of the nearest point of the\n"
+     "Planckian locus, 1000 K to 9999 K, from its colour with illuminant D65 and the\n"
+     "2 degree observer (that selection stays in the colour settings). Counts carry the\n"
+     "detector's response with them; irradiance does not.\n",
+     {}, {}, runCct},
     {"eeprom-read", "print the unit's EEPROM text, or write it to FILE",
      "Reads the EEPROM text of the current channel's unit.\n",
      {{"FILE", Arity::Optional, checkNotEmpty}}, {}, runEepromRead},

@@ -8,6 +8,7 @@
 #include "datacontrol/settings_table.h"
 #include "datacontrol/unit_control.h"
 #include "ovdbusbm.h"
+#include "photometry/shipped_tables.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -115,6 +116,7 @@ void ChannelSetup::findProgramFolder() {
     s.iniFolder = s.programFolder / files::kIniFolder;
     platform::ensureFolder(s.dataFolder);
     platform::ensureFolder(s.iniFolder);
+    colour::installShippedTables(s.programFolder);
     s.mainSettingsPath = s.programFolder / files::kMultiChannelSettings;
 }
 

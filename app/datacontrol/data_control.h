@@ -12,6 +12,7 @@
 //   DarkRefSnapshot  the dark/reference snapshot and colour tiles
 //   StoredSpectra    memory list, memory mode, scan data, dark, reference and export files
 //   SettingsTable    every settings key: reading, writing, assignments
+//   ColorCalc        the colour engine of the colour view (app/photometry)
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
@@ -25,10 +26,12 @@
 #include "datacontrol/stored_spectra.h"
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
+#include "photometry/color_calc.h"
 #include "platform/prompter.h"
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -131,6 +134,18 @@ public:
     ScanPipeline &Pipeline() { return pipeline; }
     UnitControl &Unit() { return unit; }
     StoredSpectra &Stored() { return stored; }
+    ColorCalc &Colour() { return colour; }
+    // The colour temperature of the grid values in K, as the irradiance
+    // readout computes it: a short-lived engine on D65 / 2 degree (that
+    // selection stays in the colour settings). None when a table cannot be
+    // used (the user has been told) or the light has no colour.
+    std::optional<int> ColourTemperature() {
+        ColorCalc engine{state, prompter};
+        if (engine.PrepareColorTemp() != OpResult::Done) {
+            return std::nullopt;
+        }
+        return engine.FindColorTemp(false);
+    }
 
 private:
     // Settings changed under hold, then the integration time (unless skipped).
@@ -147,6 +162,7 @@ private:
     DarkRefSnapshot snapshot{state, pipeline, prompter};
     ChannelSetup setup{state, unit, pipeline, prompter};
     StoredSpectra stored{state, hold, axis, pipeline, unit, prompter};
+    ColorCalc colour{state, prompter};
     bool closed = false;
     bool keepSettingsFile = false;
 };

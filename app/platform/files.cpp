@@ -33,6 +33,15 @@ std::optional<fs::path> currentFolder() {
     return folder;
 }
 
+std::optional<fs::path> executableFolder() {
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (error || !program.has_parent_path()) {
+        return std::nullopt;
+    }
+    return program.parent_path();
+}
+
 bool ensureFolder(const fs::path &folder) {
     std::error_code error;
     fs::create_directories(folder, error);

@@ -18,6 +18,10 @@ std::string_view textLineEnd();
 // The current working directory, or nothing when it cannot be obtained.
 std::optional<std::filesystem::path> currentFolder();
 
+// The folder of the running program, where the tables shipped with it lie;
+// nothing when the system does not tell it.
+std::optional<std::filesystem::path> executableFolder();
+
 // Creates the folder when missing; true when it exists afterwards.
 bool ensureFolder(const std::filesystem::path &folder);
 
