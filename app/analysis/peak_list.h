@@ -62,6 +62,14 @@ public:
     std::vector<analysis::Peak> Peaks() const;
     // The same into `out`, keeping its room (the worker's pass).
     void CopyTo(std::vector<analysis::Peak> &out) const;
+    // Calls `visit` with each peak under the list's lock.
+    template <typename Visit>
+    void ForEach(Visit visit) const {
+        const std::lock_guard lock(mutex);
+        for (const analysis::Peak &peak : peaks) {
+            visit(peak);
+        }
+    }
     std::size_t size() const;
     bool empty() const { return size() == 0; }
     // Grows with every change, so that a reader can tell a new list.
