@@ -171,9 +171,11 @@ void CPeakDataDialog::showPeaks(const PeakTableContext &context,
         note += QString(" %1 over saturated pixels (red): their centres and widths are unreliable.")
                     .arg(saturated);
     }
-    if (!context_.gridData && std::any_of(peaks_.begin(), peaks_.end(),
-                                          [](const analysis::Peak &p) { return p.fwhm <= 0.0f; })) {
-        note += QString(" %1: width not measured.").arg(QString::fromUtf8(kNotMeasured));
+    if (std::any_of(peaks_.begin(), peaks_.end(),
+                    [](const analysis::Peak &p) { return p.fwhm <= 0.0f; })) {
+        note += QString(" %1: width not measured%2.")
+                    .arg(QString::fromUtf8(kNotMeasured),
+                         context_.gridData ? " (spectra on the wavelength grid have none)" : "");
     }
     note_->setText(note);
     copy_->setEnabled(!peaks_.empty());
