@@ -1,6 +1,7 @@
 #include "cli/steps.h"
 
 #include "cli/colour_steps.h"
+#include "cli/peak_table.h"
 #include "cli/session.h"
 #include "cli/step_helpers.h"
 #include "cli/table_output.h"
@@ -85,6 +86,31 @@ std::string checkScanCount(std::string_view text) {
 std::string checkTableFormat(std::string_view text) {
     return tableFormatFromName(text) ? std::string()
                                      : "tsv, csv or json, not '" + std::string(text) + "'";
+}
+
+std::optional<double> realNumber(std::string_view text) {
+    double value = 0.0;
+    const char *end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The ranges of the peak options dialog.
+std::string checkNoiseRatio(std::string_view text) {
+    const auto value = realNumber(text);
+    return value && *value >= 0.1 && *value <= 100.0
+               ? std::string()
+               : "a noise multiplier from 0.1 to 100, not '" + std::string(text) + "'";
+}
+
+std::string checkThresholdPercent(std::string_view text) {
+    const auto value = realNumber(text);
+    return value && *value >= 0.0 && *value <= 100.0
+               ? std::string()
+               : "a threshold from 0 to 100 %, not '" + std::string(text) + "'";
 }
 
 std::string checkNotEmpty(std::string_view text) {
@@ -315,6 +341,55 @@ bool runScan(Session &s, const StepCall &call) {
         }
     }
     writer.finish();
+    return true;
+}
+
+// The peaks of a fresh scan, or of the selected memory item, with the
+// settings of the run changed by the options for this step only.
+bool runPeaks(Session &s, const StepCall &call) {
+    DataControl &dc = s.dc;
+    const DisplayMode mode = dc.State().flags.displayMode();
+    if (inMemoryMode(s)) {
+        if (dc.Stored().ShowItem(std::max(dc.State().memory.current(), 1)) != OpResult::Done) {
+            return s.fail(call, "the memory list holds no item to show");
+        }
+    } else {
+        if (!refuseWithoutUnit(s, call)) {
+            return false;
+        }
+        if (needsDarkAndReference(mode) &&
+            !dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
+            return s.fail(call, "mode " + displayModeName(mode) +
+                                    " needs a dark and a reference scan first (steps dark, "
+                                    "reference)");
+        }
+        const ScanOutcome result = dc.AcquireScan();
+        if (!scanSucceeded(dc, result)) {
+            return s.fail(call, scanFailure(dc, result));
+        }
+    }
+    PeakSettings settings = dc.State().peaks;
+    if (call.has("--low")) {
+        settings.noiseHighLow = 1;
+    }
+    if (call.has("--ratio")) {
+        settings.noiseRatio = *realNumber(call.option("--ratio", ""));
+    }
+    if (call.has("--line")) {
+        settings.noiseLine = *realNumber(call.option("--line", ""));
+    }
+    (void)dc.FindPeaks(settings);
+    const std::vector<analysis::Peak> peaks = dc.Peaks().Peaks();
+    writePeakTable(s.out, *tableFormatFromName(call.option("--format", "tsv")), peaks,
+                   dc.CurrentResult().wavelengthBase, dc.State().buffers.wavelengthTable,
+                   displayModeName(mode));
+    const auto saturated = std::count_if(peaks.begin(), peaks.end(),
+                                         [](const analysis::Peak &p) { return p.saturated; });
+    if (saturated > 0) {
+        s.warn(call, std::to_string(saturated) +
+                         " peaks hold saturated pixels: their centres and widths are unreliable");
+    }
+    s.note(std::to_string(peaks.size()) + " peaks");
     return true;
 }
 
@@ -617,6 +692,18 @@ const std::vector<StepSpec> kSteps{
      {{"--each", nullptr, nullptr, "print every scan, not only the last"},
       {"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}},
      runScan},
+    {"peaks", "take a scan (or show the selected memory item) and list its peaks",
+     "Finds the peaks of the displayed values as the Find Peak button does, with the peak\n"
+     "settings (NoiseRatio, NoiseLine, NoiseHighLow) or the options for this step only.\n"
+     "Prints one row per peak: no, pixel (pixel base only), wavelength_nm, wavenumber_cm-1,\n"
+     "intensity, fwhm_nm (0: not measured; pixel base only) and saturated (1: a pixel of\n"
+     "the peak is at full scale, so its centre and width are unreliable).\n",
+     {},
+     {{"--low", nullptr, nullptr, "low peaks (dips) instead of high peaks"},
+      {"--ratio", "R", checkNoiseRatio, "noise multiplier, 0.1 to 100"},
+      {"--line", "PERCENT", checkThresholdPercent, "threshold in % of the display range"},
+      {"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}},
+     runPeaks},
     {"memory-add", "take N scans (default 1) and add each to the memory list",
      "Takes N scans and appends each to the memory list with the title, subtitle and\n"
      "the time, as Record Data does. Refused in memory mode.\n",

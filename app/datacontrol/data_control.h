@@ -13,9 +13,11 @@
 //   StoredSpectra    memory list, memory mode, scan data, dark, reference and export files
 //   SettingsTable    every settings key: reading, writing, assignments
 //   ColorCalc        the colour engine of the colour view (app/photometry)
+//   PeakList         the found peaks of the displayed spectrum (analysis/)
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
+#include "analysis/peak_list.h"
 #include "datacontrol/acquisition_hold.h"
 #include "datacontrol/channel_setup.h"
 #include "datacontrol/channel_state.h"
@@ -146,6 +148,15 @@ public:
         }
         return engine.FindColorTemp(false);
     }
+    PeakList &Peaks() { return peaks; }
+    const PeakList &Peaks() const { return peaks; }
+
+    // The peaks of the displayed values with the current peak settings; on
+    // the interface thread under hold (or with no worker). Returns 1.
+    int FindPeaks() { return FindPeaks(state.peaks); }
+    // The same with other settings for this run only (the command line).
+    int FindPeaks(const PeakSettings &settings);
+    void ClearPeaks() { peaks.ClearPeaks(); }
 
 private:
     // Settings changed under hold, then the integration time (unless skipped).
@@ -161,7 +172,8 @@ private:
     ScanPipeline pipeline{state, unit, hold, axis, prompter};
     DarkRefSnapshot snapshot{state, pipeline, prompter};
     ChannelSetup setup{state, unit, pipeline, prompter};
-    StoredSpectra stored{state, hold, axis, pipeline, unit, prompter};
+    PeakList peaks;
+    StoredSpectra stored{state, hold, axis, pipeline, unit, peaks, prompter};
     ColorCalc colour{state, prompter};
     bool closed = false;
     bool keepSettingsFile = false;

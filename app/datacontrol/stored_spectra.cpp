@@ -3,6 +3,7 @@
 // leaves the measurement state exactly as it was.
 #include "datacontrol/stored_spectra.h"
 
+#include "analysis/peak_list.h"
 #include "datacontrol/acquisition_hold.h"
 #include "datacontrol/data_control.h"
 #include "datacontrol/messages.h"
@@ -164,6 +165,10 @@ void StoredSpectra::Step(Playback command) {
     const bool memory = s.flags.option.test(option_bits::kMemoryMode);
     auto &status = s.flags.status;
     auto &option = s.flags.option;
+    // Peaks stay with the spectrum they were found on: every move clears them.
+    if (command != Playback::Stop) {
+        peaks.ClearPeaks();
+    }
     switch (command) {
     case Playback::ContinuousRewind:
     case Playback::ContinuousForward:
@@ -309,6 +314,7 @@ StoreOutcome StoredSpectra::LoadScanData(const fs::path &path) {
     }
     const bool pixelCountChanged = needsNewBuffers(s.geometry, file->context.geometry);
     adoptFile(*file);
+    peaks.ClearPeaks(); // they belong to the spectrum that was shown
     const OpResult axisResult = useSpectra(std::move(file->context.dark),
                                            std::move(file->context.reference), pixelCountChanged);
     hold.Resume(HoldBy::Change);

@@ -20,6 +20,7 @@
 namespace quillon {
 
 class AcquisitionHold;
+class PeakList;
 class ScanPipeline;
 class UnitControl;
 class WavelengthAxis;
@@ -57,8 +58,9 @@ exports::CaptureTime localTimeNow();
 class StoredSpectra {
 public:
     StoredSpectra(ChannelState &state, AcquisitionHold &holds, WavelengthAxis &wavelengths,
-                  ScanPipeline &scans, UnitControl &units, Prompter &userPrompter)
-        : s(state), hold(holds), axis(wavelengths), pipeline(scans), unit(units),
+                  ScanPipeline &scans, UnitControl &units, PeakList &foundPeaks,
+                  Prompter &userPrompter)
+        : s(state), hold(holds), axis(wavelengths), pipeline(scans), unit(units), peaks(foundPeaks),
           prompter(userPrompter) {}
 
     // "Record Data": the current scan's counts as a new item. Refused in
@@ -147,6 +149,7 @@ private:
     WavelengthAxis &axis;
     ScanPipeline &pipeline;
     UnitControl &unit;
+    PeakList &peaks;
     Prompter &prompter;
     std::optional<LiveConfiguration> live;
 };

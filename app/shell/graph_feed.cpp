@@ -61,6 +61,13 @@ GraphAxisContext axisContextFrom(const DataControl &control) {
     return context;
 }
 
+void fillPeakMarks(const DataControl &control, std::vector<PeakMark> &marks) {
+    marks.clear();
+    control.Peaks().ForEach([&marks](const analysis::Peak &peak) {
+        marks.push_back({peak.position, peak.intensity, peak.fwhm, peak.saturated});
+    });
+}
+
 void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot) {
     const FlagWord &status = control.State().flags.status;
     const FlagWord &option = control.State().flags.option;
@@ -121,6 +128,8 @@ void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphS
             snapshot.memoryTraces.count = k;
         }
     }
+
+    fillPeakMarks(control, snapshot.peaks);
 
     if (option.test(option_bits::kSpectrumStatistics)) {
         const ScanParameters &p = control.State().scanParameters;

@@ -16,6 +16,9 @@ IrradianceUnit irradianceUnitOf(const DataControl &control);
 RangeContext rangeContextFrom(const DataControl &control);
 GraphAxisContext axisContextFrom(const DataControl &control);
 
+// The found peaks as marks, reusing the vector's room.
+void fillPeakMarks(const DataControl &control, std::vector<PeakMark> &marks);
+
 // Fills `snapshot` for one pass, reusing its vectors' room.
 void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot);
 

@@ -364,7 +364,8 @@ void GraphRenderer::drawPeakMarks(QPainter &painter, const GraphSnapshot &snapsh
                          QPointF(centre.x() + reach, centre.y()));
         painter.drawLine(QPointF(centre.x(), centre.y() - reach),
                          QPointF(centre.x(), centre.y() + reach));
-        const QString label = QString::number(number);
+        // A star: the peak holds saturated pixels.
+        const QString label = QString::number(number) + (peak.saturated ? "*" : "");
         const double width = metrics.horizontalAdvance(label) + 2;
         painter.setPen(contrastingText(colourFromSetting(snapshot.colours.back)));
         painter.drawText(QRectF(centre.x() - width / 2, centre.y() - reach - metrics.height(),

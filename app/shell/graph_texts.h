@@ -18,6 +18,7 @@ struct PeakMark {
     float position = 0.0f;
     float intensity = 0.0f;
     float fwhm = 0.0f;
+    bool saturated = false; // its centre and width are unreliable
 };
 
 struct AxisTitleContext {

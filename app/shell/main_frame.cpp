@@ -138,7 +138,8 @@ void CMainFrame::createMenus() {
             [this] { view_->runDarkScan(); });
     connect(addCommand(operation, kRefScan, "&Ref. Scan"), &QAction::triggered, this,
             [this] { view_->runReferenceScan(); });
-    addCommand(operation, kPeakFind, "P&eak Find", false);
+    connect(addCommand(operation, kPeakFind, "P&eak Find"), &QAction::triggered, this,
+            [this] { view_->runFindPeak(); });
     QAction *record = addCommand(operation, kRecord, "Re&cord...");
     record->setEnabled(false);
 
@@ -147,7 +148,8 @@ void CMainFrame::createMenus() {
     addCommand(setup, kModePanel, "Chan&ge Mode Conf...", false);
     addCommand(setup, kDarkScanPanel, "&Dark Scan Conf...", false);
     addCommand(setup, kRefScanPanel, "&Ref. Scan Conf...", false);
-    addCommand(setup, kPeakFindConf, "P&eak Find Conf...", false);
+    connect(addCommand(setup, kPeakFindConf, "P&eak Find Conf..."), &QAction::triggered, this,
+            [this] { view_->openPeakOptions(); });
     setup->addSeparator();
     addCommand(setup, kCustomize, "&Customize...", false);
 
@@ -184,6 +186,8 @@ void CMainFrame::updateCommandStates() {
     action(kShowReferenceLine)->setChecked(option.test(option_bits::kShowReferenceLine));
     action(kSubtractDark)->setEnabled(dark);
     action(kSubtractDark)->setChecked(option.test(option_bits::kSubtractDarkInScope));
+    action(kPeakFind)->setEnabled(view_->peakButtonEnabled());
+    action(kPeakFindConf)->setEnabled(view_->peakButtonEnabled());
 }
 
 void CMainFrame::createStatusBar() {
@@ -212,6 +216,7 @@ void CMainFrame::createTabs() {
             [this](int index) { index == 0 ? view_->activate() : view_->deactivate(); });
     connect(view_, &CQuillonView::statusRefresh, this, &CMainFrame::refreshStatus);
     connect(view_, &CQuillonView::colourTabCheck, this, &CMainFrame::checkColourTab);
+    connect(&view_->graph(), &CScopeGraph::peakTipShown, this, &CMainFrame::peakMessage);
     connect(view_, &CQuillonView::lampsUpdated, this, [this] {
         refreshStatus(1, view_->worker().internalLamp());
         refreshStatus(2, view_->worker().externalLamp());

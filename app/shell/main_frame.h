@@ -54,6 +54,11 @@ public:
     // Stops acquisition and writes the settings back; idempotent.
     void shutDown();
 
+signals:
+    // Message 2121: the graph shows the data tip of peak `number` (from 1) at
+    // x position `x`; the wavelength calibration dialog listens.
+    void peakMessage(int number, int x);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;

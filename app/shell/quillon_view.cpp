@@ -36,7 +36,8 @@ constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
     {command::kModePanel, "&Scope", "mode", true, false, true,
      "Next display mode (needs a dark and a reference scan)"},
     {command::kTimeLine, "&TimeLine", "timeline", false, false, true, nullptr},
-    {command::kFindPeak, "&Find Peak", "peak", false, false, true, nullptr},
+    {command::kFindPeak, "&Find Peak", "peak", true, true, true,
+     "Find the peaks of the spectrum (needs a dark scan); again: the peak list"},
     {command::kLoad, "&Import", "import", true, true, true,
      "Load memory data from a scan data file"},
     {command::kSave, "&Export", "export", true, true, true,
@@ -178,6 +179,9 @@ void CQuillonView::createButtons() {
             case command::kHomePage:
                 openHomePage();
                 break;
+            case command::kFindPeak:
+                runFindPeak();
+                break;
             // Their panels are all these buttons do: either part opens them.
             case command::kSave:
                 openSavePanel();
@@ -194,6 +198,8 @@ void CQuillonView::createButtons() {
                 openSavePanel();
             } else if (id == command::kLoad) {
                 openLoadPanel();
+            } else if (id == command::kFindPeak) {
+                openPeakOptions();
             }
         });
         buttons_[i] = b;
@@ -299,6 +305,7 @@ void CQuillonView::runQxSetup() {
         dc.SetXUnit(XUnit::Pixel);
         dc.SetDisplayMode(DisplayMode::Scope);
     });
+    clearPeaks();
     control_.Hold().ReleaseAll();
     // The loop and run bits belong to a running worker: start one when none runs.
     if (active_ && !worker_->running()) {
@@ -379,6 +386,7 @@ void CQuillonView::runModeCycle() {
     updateGraph(true);
     graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()), graphModeOf(next));
     emit statusRefresh(6, true);
+    clearPeaks(); // their values are in the units of the mode before
     control_.Hold().ReleaseAll();
 }
 
@@ -461,6 +469,7 @@ void CQuillonView::afterDarkOrReference() {
     const bool dark = status.test(status_bits::kDarkReady);
     const bool reference = status.test(status_bits::kReferenceReady);
     button(command::kModePanel)->setEnabled(dark && reference);
+    button(command::kFindPeak)->setEnabled(dark);
     button(command::kDarkScanPanel)->setEnabled(!memory);
     button(command::kRefScanPanel)->setEnabled(!memory);
     button(command::kModePanel)
@@ -519,6 +528,7 @@ void CQuillonView::changeChannel(int channel) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    clearPeaks();
     (void)control_.ChangeChannel(channel); // a failure has been shown to the user
     QApplication::restoreOverrideCursor();
     button(command::kTecControl)->setVisible(hasCooler(control_.State().geometry.boardType));
@@ -537,6 +547,7 @@ void CQuillonView::changeXUnit(int unit) {
         return;
     }
     changeUnderHold([unit](DataControl &dc) { dc.SetXUnit(static_cast<XUnit>(unit)); });
+    clearPeaks(); // the values may now lie on the other base
     updateGraph(true);
     graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()),
                         graphModeOf(control_.State().flags.displayMode()));
@@ -636,6 +647,7 @@ QString CQuillonView::liveTitle() const {
 // rules, panes, axis and range follow it.
 void CQuillonView::memoryLoaded(const QString &name) {
     setWindowTitleText(" Orvantis Quillon - " + name);
+    dropPeakMarks(); // the load cleared the list
     side_->refresh(control_);
     updateGraph(true);
     graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()),
@@ -651,6 +663,7 @@ bool CQuillonView::leaveMemoryMode() {
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    clearPeaks();
     (void)dc.Stored().LeaveMemoryMode(); // a unit that refused its time has been reported
     QApplication::restoreOverrideCursor();
     setWindowTitleText(liveTitle());
@@ -715,8 +728,92 @@ void CQuillonView::runPlayback(int id) {
     default:
         break;
     }
+    // Every move of playback has cleared the peaks (and the forward and
+    // rewind runs their hold).
+    if (control_.Peaks().empty()) {
+        dropPeakMarks();
+    }
     refreshTextPanel();
     graph_->setFocus();
+}
+
+bool CQuillonView::peakButtonEnabled() const {
+    return button(command::kFindPeak)->isEnabled();
+}
+
+bool CQuillonView::peaksShown() const {
+    return graph_->viewState().range.peakMarks;
+}
+
+// The first press holds the spectrum and marks its peaks; a press while they
+// are shown finds them again (new options) and opens the list.
+void CQuillonView::runFindPeak() {
+    if (!peakButtonEnabled()) {
+        return;
+    }
+    const bool shown = peaksShown();
+    if (!shown && !control_.Hold().HoldAndWait()) {
+        control_.Hold().ReleaseHold(); // the worker did not answer: nothing is held
+        return;
+    }
+    (void)control_.FindPeaks();
+    showFoundPeaks();
+    graph_->setPeakMarks(true);
+    control_.Hold().ResumeDrawing();
+    if (shown) {
+        openPeakData();
+    }
+}
+
+void CQuillonView::clearPeaks() {
+    control_.ClearPeaks();
+    dropPeakMarks();
+    control_.Hold().ReleaseHold();
+    control_.Hold().ResumeDrawing();
+}
+
+void CQuillonView::dropPeakMarks() {
+    graph_->setPeakMarks(false);
+    showFoundPeaks();
+}
+
+PeakTableContext CQuillonView::peakTableContext() const {
+    PeakTableContext context;
+    context.gridData = control_.CurrentResult().wavelengthBase;
+    context.xUnit = graphXUnitOf(control_.State().flags.xUnit());
+    context.mode = graphModeOf(control_.State().flags.displayMode());
+    context.relativeIrradiance =
+        control_.State().flags.option.test(option_bits::kRelativeIrradiance);
+    context.wavelengthTable = control_.State().buffers.wavelengthTable;
+    return context;
+}
+
+// The graph's tips and an open list follow the peak list.
+void CQuillonView::showFoundPeaks() {
+    std::vector<PeakMark> marks;
+    fillPeakMarks(control_, marks);
+    graph_->setPeaks(std::move(marks));
+    if (peakData_ != nullptr) {
+        peakData_->showPeaks(peakTableContext(), control_.Peaks().Peaks());
+    }
+}
+
+void CQuillonView::openPeakData() {
+    if (peakData_ == nullptr) {
+        peakData_ = new CPeakDataDialog(control_, this);
+        peakData_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    peakData_->showPeaks(peakTableContext(), control_.Peaks().Peaks());
+    peakData_->show();
+    peakData_->raise();
+}
+
+void CQuillonView::openPeakOptions() {
+    if (!peakButtonEnabled()) {
+        return;
+    }
+    CPeakOptionsDialog dialog(control_, this);
+    dialog.exec();
 }
 
 void CQuillonView::lampsChanged() {

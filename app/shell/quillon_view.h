@@ -6,6 +6,7 @@
 
 #include "datacontrol/data_control.h"
 #include "shell/file_panels.h"
+#include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
 #include "shell/scope_graph.h"
 #include "shell/scope_worker.h"
@@ -107,6 +108,16 @@ public:
     QString liveTitle() const;
 
     bool modeButtonEnabled() const;
+
+    // "&Find Peak": hold, find, mark (and with the marks shown, the list);
+    // clearing the peaks releases the hold.
+    void runFindPeak();
+    void clearPeaks();
+    void openPeakOptions();
+    void openPeakData();
+    CPeakDataDialog *peakDataDialog() const { return peakData_; }
+    bool peakButtonEnabled() const;
+    bool peaksShown() const;
     // The axis title the graph draws for the current mode and x unit.
     QString axisTitleText() const;
 
@@ -135,6 +146,9 @@ private:
     void placeBelowButton(QWidget &panel, int command);
     void memoryLoaded(const QString &name);
     void setWindowTitleText(const QString &title);
+    void dropPeakMarks();
+    void showFoundPeaks();
+    PeakTableContext peakTableContext() const;
 
     DataControl &control_;
     QWidget *band_ = nullptr;
@@ -145,6 +159,7 @@ private:
     CPlaybackPanel *playback_ = nullptr;
     QPointer<CSavePanel> savePanel_;
     QPointer<CLoadPanel> loadPanel_;
+    QPointer<CPeakDataDialog> peakData_;
     std::optional<std::filesystem::path> chosenFolder_;
     std::unique_ptr<ScopeWorker> worker_;
     QTimer startTimer_;

@@ -121,6 +121,7 @@ void ScopeWorker::draw(bool freshScan) {
         snapshot_.mainTitle = view.mainTitle;
         snapshot_.secondTitle = view.secondTitle;
         snapshot_.verticalAxisTitle = view.verticalAxisTitle;
+        fillPeakMarks(control_, snapshot_.peaks); // found on the held spectrum
     } else {
         return;
     }

@@ -640,3 +640,101 @@ TEST_F(QuillonRun, DarkAndReferenceFilesAndRefusals) {
     EXPECT_NE(empty.err.find("No Memory Data"), std::string::npos);
     EXPECT_FALSE(fs::exists(folder / "empty.sdf"));
 }
+
+struct EmissionLine {
+    double wavelength;
+    double intensity;
+};
+
+std::vector<EmissionLine> mercuryArgonLines() {
+    std::vector<EmissionLine> lines;
+    std::istringstream in(readBytes(QUILLON_HG_AR_LINES));
+    std::string row;
+    std::getline(in, row); // header
+    while (std::getline(in, row)) {
+        const auto cells = split(row, ',');
+        if (cells.size() >= 3 && !cells[2].empty()) {
+            lines.push_back({std::stod(cells[1]), std::stod(cells[2])});
+        }
+    }
+    return lines;
+}
+
+// The simulator's lamp seen by the TCD1304 unit: every strong line that has
+// no neighbour within 3 nm is found within the unit's calibration error,
+// with the simulated instrument line width.
+TEST_F(QuillonRun, PeaksOfTheMercuryArgonLampOnTheTcd1304Unit) {
+    constexpr double kCalibrationError = 1.0; // the bench's WavelengthError
+    constexpr double kPixelStep = 0.25;       // nm between pixels, about
+    constexpr double kLineWidth = 1.5;        // the bench's Fwhm
+    const Outcome r = simulated({"--quiet", "channel", "1", "sim", "set 1 source hgar", "peaks"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto rows = split(r.out, '\n');
+    ASSERT_GT(rows.size(), 10u);
+    EXPECT_EQ(rows[0], "no\tpixel\twavelength_nm\twavenumber_cm-1\tintensity\tfwhm_nm\tsaturated");
+    struct Found {
+        double wavelength;
+        double fwhm;
+    };
+    std::vector<Found> found;
+    for (std::size_t k = 1; k < rows.size(); ++k) {
+        const auto cells = split(rows[k], '\t');
+        ASSERT_EQ(cells.size(), 7u) << rows[k];
+        EXPECT_EQ(cells[0], std::to_string(k));
+        EXPECT_EQ(cells[6], "0");
+        found.push_back({std::stod(cells[2]), std::stod(cells[5])});
+    }
+    const std::vector<EmissionLine> lines = mercuryArgonLines();
+    int checked = 0;
+    for (const EmissionLine &line : lines) {
+        const bool isolated = std::none_of(lines.begin(), lines.end(), [&](const EmissionLine &o) {
+            return o.wavelength != line.wavelength &&
+                   std::abs(o.wavelength - line.wavelength) < 3.0;
+        });
+        // Inside the unit's calibrated range (299-936 nm), away from its ends.
+        if (!isolated || line.intensity < 5000 || line.wavelength < 310 || line.wavelength > 930) {
+            continue;
+        }
+        const auto nearest = std::min_element(found.begin(), found.end(), [&](auto &a, auto &b) {
+            return std::abs(a.wavelength - line.wavelength) <
+                   std::abs(b.wavelength - line.wavelength);
+        });
+        ASSERT_NE(nearest, found.end());
+        EXPECT_NEAR(nearest->wavelength, line.wavelength, kCalibrationError + kPixelStep)
+            << line.wavelength;
+        EXPECT_NEAR(nearest->fwhm, kLineWidth, 0.1 * kLineWidth) << line.wavelength;
+        ++checked;
+    }
+    EXPECT_GE(checked, 10);
+}
+
+TEST_F(QuillonRun, PeaksMarkSaturationAndTakeTheirOptionsForOneStep) {
+    const Outcome bright =
+        simulated({"--quiet", "channel", "1", "sim", "set 1 source hgar", "sim", "set 1 level 8",
+                   "peaks", "--ratio", "2", "--line", "5", "--format", "json"});
+    ASSERT_EQ(bright.exitCode, 0) << bright.err;
+    EXPECT_EQ(bright.out.rfind("{\"mode\":\"scope\",\"base\":\"pixel\",\"columns\":[\"no\"", 0), 0u)
+        << bright.out;
+    EXPECT_NE(bright.out.find(",65535,"), std::string::npos);
+    EXPECT_NE(bright.out.find(",1]"), std::string::npos); // a saturated row
+    EXPECT_NE(bright.err.find("saturated pixels"), std::string::npos) << bright.err;
+    // The options were for that step only.
+    const Outcome shown = simulated({"show"});
+    const auto settings = settingsShown(shown.out);
+    EXPECT_EQ(settings.at("NoiseRatio"), "1.2");
+    EXPECT_EQ(settings.at("NoiseLine"), "1.2");
+
+    const Outcome refused = simulated({"peaks", "--ratio", "0"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("a noise multiplier from 0.1 to 100, not '0'"), std::string::npos)
+        << refused.err;
+    // The dark level of the unit lies above 1.2 % of full scale, below 5 %:
+    // its noise gives peaks only under the lower threshold.
+    const Outcome dark = simulated({"--quiet", "channel", "1", "sim", "set 1 source dark", "peaks",
+                                    "--line", "5", "--format", "csv"});
+    ASSERT_EQ(dark.exitCode, 0) << dark.err;
+    EXPECT_EQ(dark.out, "no,pixel,wavelength_nm,wavenumber_cm-1,intensity,fwhm_nm,saturated\n");
+    const Outcome noise = simulated(
+        {"--quiet", "channel", "1", "sim", "set 1 source dark", "peaks", "--format", "csv"});
+    EXPECT_GT(split(noise.out, '\n').size(), 2u);
+}

@@ -2,7 +2,8 @@
 // 1920x1080, 1280x720 and 1024x700 into the folder named on the command
 // line: the scope view on the pixel and the wavelength axis, T/R mode after a
 // dark and a reference scan, the position readouts with a cursor line, a
-// cooled unit's button bar, the open save and load panels, memory playback
+// cooled unit's button bar, the found peaks of a mercury-argon lamp with a
+// data tip, the peak table and the peak options, the open save and load panels, memory playback
 // with its fading traces, and the About box. Runs on the offscreen platform unless told
 // otherwise.
 #include "gui_fixture.h"
@@ -10,13 +11,17 @@
 #include "shell/about_box.h"
 #include "shell/commands.h"
 #include "shell/file_panels.h"
+#include "shell/graph_feed.h"
+#include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
+#include "shell/plot_mapping.h"
 #include "shell/quillon_view.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
 
+#include <cmath>
 #include <cstdio>
 
 using namespace quillon;
@@ -53,6 +58,47 @@ bool settle(GuiSession &session) {
     return drawn;
 }
 
+// The mercury-argon lamp after a dark scan: the peaks marked on the held
+// spectrum, the tip of one of them, the table and the options. The peaks are
+// cleared at the end, which lets acquisition run on.
+bool shootPeaks(GuiSession &session, const QString &folder, QSize size) {
+    CMainFrame &frame = session.frame();
+    CQuillonView &view = frame.scopeView();
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kDarkScanPanel));
+    runSimCommand("set 0 source hgar");
+    settle(session);
+    clickMain(view.button(command::kFindPeak));
+    bool ok = settle(session) && save(frame, folder, "peaks", size);
+
+    const auto peaks = session.control().Peaks().Peaks();
+    CScopeGraph &graph = view.graph();
+    if (!peaks.empty()) {
+        const analysis::Peak &peak = peaks[peaks.size() / 2];
+        const PlotMapping mapping(graph.viewState().range, graph.layout().plot,
+                                  session.control().CurrentResult().wavelengthBase,
+                                  graphXUnitOf(session.control().State().flags.xUnit()));
+        hover(graph, QPoint(static_cast<int>(std::lround(mapping.xOf(peak.position))),
+                            static_cast<int>(std::lround(mapping.yOf(peak.intensity)))));
+        ok = settle(session) && save(frame, folder, "peak_tip", size) && ok;
+    }
+
+    clickMain(view.button(command::kFindPeak)); // with the marks shown: the list
+    QApplication::processEvents();
+    if (CPeakDataDialog *table = view.peakDataDialog()) {
+        ok = save(*table, folder, "peak_data", size) && ok;
+        table->close();
+    }
+    CPeakOptionsDialog options(session.control(), &frame);
+    options.show();
+    QApplication::processEvents();
+    ok = save(options, folder, "peak_options", size) && ok;
+    options.close();
+    view.runPlayback(playback::kContinuousForward);
+    return ok;
+}
+
 bool shootAt(QSize size, const QString &folder) {
     GuiSession session;
     CMainFrame *frame = session.start(size);
@@ -80,6 +126,8 @@ bool shootAt(QSize size, const QString &folder) {
     QTest::mouseClick(&graph, Qt::RightButton, {}, cursor);
     hover(graph, QPoint(plot.left + plot.width() / 5, plot.top + plot.height() / 3));
     ok = settle(session) && save(*frame, folder, "readouts", size) && ok;
+
+    ok = shootPeaks(session, folder, size) && ok;
 
     runSimCommand("set 0 source dark");
     session.waitForFrames(2);
