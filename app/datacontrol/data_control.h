@@ -180,7 +180,7 @@ private:
     ScanPipeline pipeline{state, unit, hold, axis, irradiance, prompter};
     DarkRefSnapshot snapshot{state, pipeline, prompter};
     ChannelSetup setup{state, unit, pipeline, prompter};
-    StoredSpectra stored{state, hold, axis, pipeline, unit, prompter};
+    StoredSpectra stored{state, hold, axis, pipeline, unit, irradiance, prompter};
     ColorCalc colour{state, prompter};
     bool closed = false;
     bool keepSettingsFile = false;

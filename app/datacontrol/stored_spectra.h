@@ -20,6 +20,7 @@
 namespace quillon {
 
 class AcquisitionHold;
+class Irradiance;
 class ScanPipeline;
 class UnitControl;
 class WavelengthAxis;
@@ -57,9 +58,10 @@ exports::CaptureTime localTimeNow();
 class StoredSpectra {
 public:
     StoredSpectra(ChannelState &state, AcquisitionHold &holds, WavelengthAxis &wavelengths,
-                  ScanPipeline &scans, UnitControl &units, Prompter &userPrompter)
+                  ScanPipeline &scans, UnitControl &units, const Irradiance &photometry,
+                  Prompter &userPrompter)
         : s(state), hold(holds), axis(wavelengths), pipeline(scans), unit(units),
-          prompter(userPrompter) {}
+          irradiance(photometry), prompter(userPrompter) {}
 
     // "Record Data": the current scan's counts as a new item. Refused in
     // memory mode. Holds acquisition itself.
@@ -147,6 +149,7 @@ private:
     WavelengthAxis &axis;
     ScanPipeline &pipeline;
     UnitControl &unit;
+    const Irradiance &irradiance;
     Prompter &prompter;
     std::optional<LiveConfiguration> live;
 };
