@@ -138,6 +138,7 @@ public:
     StoredSpectra &Stored() { return stored; }
     ColorCalc &Colour() { return colour; }
     Irradiance &Photometry() { return irradiance; }
+    const Irradiance &Photometry() const { return irradiance; }
 
     // Irradiance mode (see photometry/irradiance.h); both under hold.
     [[nodiscard]] OpResult EnterIrradianceMode(bool forCalibration);
