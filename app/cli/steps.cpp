@@ -2,6 +2,7 @@
 
 #include "cli/colour_steps.h"
 #include "cli/peak_table.h"
+#include "cli/irradiance_steps.h"
 #include "cli/session.h"
 #include "cli/step_helpers.h"
 #include "cli/table_output.h"
@@ -289,9 +290,15 @@ bool runReference(Session &s, const StepCall &call) {
     return runOneShot(s, call, false);
 }
 
-bool needsDarkAndReference(DisplayMode mode) {
+// Absolute irradiance needs only the dark (checked by the mode itself).
+bool needsDarkAndReference(const DataControl &dc, DisplayMode mode) {
     return mode == DisplayMode::TransRefl || mode == DisplayMode::Absorbance ||
-           mode == DisplayMode::Irradiance;
+           (mode == DisplayMode::Irradiance &&
+            dc.State().flags.option.test(option_bits::kRelativeIrradiance));
+}
+
+std::string quantityName(const DataControl &dc, DisplayMode mode) {
+    return mode == DisplayMode::Irradiance ? irradianceQuantity(dc) : displayModeName(mode);
 }
 
 // In memory mode a scan is the selected item, shown as playback shows it.
@@ -320,10 +327,13 @@ bool runScan(Session &s, const StepCall &call) {
     const DisplayMode mode = dc.State().flags.displayMode();
     // A ratio without both spectra is zero everywhere: refuse rather than
     // print a table that looks like a measurement.
-    if (needsDarkAndReference(mode) &&
+    if (needsDarkAndReference(dc, mode) &&
         !dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
         return s.fail(call, "mode " + displayModeName(mode) +
                                 " needs a dark and a reference scan first (steps dark, reference)");
+    }
+    if (mode == DisplayMode::Irradiance && !dc.State().flags.status.test(status_bits::kDarkReady)) {
+        return s.fail(call, "absolute irradiance needs a dark scan first (step dark)");
     }
     const long count = call.args.empty() ? 1 : *wholeNumber(call.args[0]);
     const bool each = call.has("--each");
@@ -337,7 +347,7 @@ bool runScan(Session &s, const StepCall &call) {
                                     ": " + scanFailure(dc, result));
         }
         if (each || n == count) {
-            writer.write(dc.CurrentResult(), displayModeName(mode));
+            writer.write(dc.CurrentResult(), quantityName(dc, mode));
         }
     }
     writer.finish();
@@ -686,8 +696,9 @@ const std::vector<StepSpec> kSteps{
     {"scan", "take N scans (default 1) and print the last, or each, as a table",
      "Prints a header line, then one row per point. Pixel base: pixel, wavelength_nm,\n"
      "wavenumber_cm-1, value. Wavelength base: wavelength_nm, wavenumber_cm-1, value.\n"
-     "The value is the quantity of the mode: counts (scope), T/R % (tr) or absorbance;\n"
-     "tr and absorbance need a dark and a reference scan first.\n",
+     "The value is the quantity of the mode: counts (scope), T/R % (tr), absorbance, or\n"
+     "irradiance: relative %, uW/cm^2/nm or lux/nm; tr, absorbance and relative\n"
+     "irradiance need a dark and a reference scan first, absolute irradiance a dark.\n",
      {{"N", Arity::Optional, checkScanCount}},
      {{"--each", nullptr, nullptr, "print every scan, not only the last"},
       {"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}},
@@ -762,6 +773,18 @@ const std::vector<StepSpec> kSteps{
      "2 degree observer (that selection stays in the colour settings). Counts carry the\n"
      "detector's response with them; irradiance does not.\n",
      {}, {}, runCct},
+    {"irradiance-calibrate", "calibrate absolute irradiance against the lamp at DIST cm",
+     "Takes a scan of the reference lamp of OVlamp.txt (program folder) with the current\n"
+     "dark, at the integration time of the settings, and writes the unit's calibration\n"
+     "OVIrrad_<channel ID>.cal with its report .txt. Enables the irradiance mode of the\n"
+     "unit. A saturated scan, or one with no light above the dark, is refused.\n",
+     {{"DIST", Arity::One, checkDistance}}, {}, runIrradianceCalibrate},
+    {"totals", "take a scan and print the photometric totals and colour temperature",
+     "In absolute irradiance (set mode=irradiance irradiance=absolute): total power (uW),\n"
+     "total irradiance (uW/cm^2), or with irradiance=illuminance the illuminance (lux)\n"
+     "and luminous flux (lm), the colour temperature (K), the measuring distance IrradDist\n"
+     "and the cone angle. The quantities of the other form are printed as '-'.\n",
+     {}, {{"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}}, runTotals},
     {"eeprom-read", "print the unit's EEPROM text, or write it to FILE",
      "Reads the EEPROM text of the current channel's unit.\n",
      {{"FILE", Arity::Optional, checkNotEmpty}}, {}, runEepromRead},

@@ -410,6 +410,7 @@ OpResult ChannelSetup::SetVariablesFromEEPROMData(const fs::path &path) {
     if (s.oldBoard) {
         s.settings.pixelFlip = file.GetInt(sections::kExtendOptions, "PixelFlip");
         s.settings.initPane = file.GetLong(sections::kExtendOptions, "InitPane");
+        s.settings.unitPanes = s.settings.initPane;
         s.settings.irradDist =
             readInt(file, sections::kExtendOptions, "IrradDist", defaults::kIrradDist);
         s.badPixels.clear();
@@ -433,6 +434,7 @@ void ChannelSetup::readFactoryDefaults(ProfileFile &file) {
         std::clamp<std::int64_t>(time, s.limits.minimum, s.limits.maximum));
     s.settings.pixelFlip = file.GetInt(section, "PixelFlip");
     s.settings.initPane = file.GetLong(section, "InitPane");
+    s.settings.unitPanes = s.settings.initPane;
     s.settings.irradDist = readInt(file, section, "IrradDist", defaults::kIrradDist);
     s.settings.builtInShutter = file.GetInt(section, "BuiltInShutter") == 1;
     s.badPixels = parseBadPixels(file.GetText(section, "BadPixels"), s.geometry.boardType);
@@ -559,6 +561,7 @@ void ChannelSetup::checkIntegrationTime(std::int32_t stored, Ask ask) {
 
 void ChannelSetup::readInitPane(ProfileFile &file) {
     s.settings.initPane = readLong(file, sections::kExtendOptions, "InitPane", s.settings.initPane);
+    s.settings.unitPanes |= s.settings.initPane;
     if (s.settings.initPane > 4) {
         const bool calibrated =
             platform::fileExists(s.programFolder / files::irradianceCalibrationName(s.channelId)) ||

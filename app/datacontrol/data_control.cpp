@@ -142,6 +142,9 @@ bool DataControl::CloseDown() {
 }
 
 void DataControl::SetDisplayMode(DisplayMode mode) {
+    if (state.flags.displayMode() == DisplayMode::Irradiance && mode != DisplayMode::Irradiance) {
+        irradiance.LeaveIrradianceMode();
+    }
     state.flags.setDisplayMode(mode);
 }
 
@@ -156,10 +159,20 @@ DisplayMode DataControl::CycleDisplayMode() {
         break;
     case DisplayMode::Irradiance:
         next = DisplayMode::Scope;
+        irradiance.LeaveIrradianceMode();
         break;
     default:
         next = DisplayMode::TransRefl;
         break;
+    }
+    if (next == DisplayMode::Irradiance) {
+        // The pixel base shows the relative form only.
+        if (!state.flags.option.test(option_bits::kWavelengthBase)) {
+            state.flags.option.set(option_bits::kRelativeIrradiance);
+        }
+        if (irradiance.EnterIrradianceMode(false) != OpResult::Done) {
+            next = DisplayMode::Scope;
+        }
     }
     state.flags.setDisplayMode(next);
     return next;
@@ -177,6 +190,10 @@ void DataControl::SetWavelengthBase(bool on) {
     if (on && state.flags.xUnit() == XUnit::Pixel) {
         state.flags.setXUnit(XUnit::Wavelength);
     }
+    if (!on && state.flags.displayMode() == DisplayMode::Irradiance) {
+        state.flags.option.set(option_bits::kRelativeIrradiance); // absolute needs the grid
+    }
+    reenterIrradiance(); // a curve of the other base
 }
 
 void DataControl::ToggleOption(std::uint16_t optionBit) {
@@ -204,7 +221,7 @@ OpResult DataControl::applyAcquisitionChange(Integration integration) {
         hold.ReleaseHold();
         return OpResult::Failed;
     }
-    // The irradiance object recomputes here once photometry exists.
+    irradiance.UpdateGeometry();
     if (quiet) {
         pipeline.PrepareScratch();
     }
@@ -274,9 +291,13 @@ std::string DataControl::ApplySettings(std::span<const SettingAssignment> assign
             const auto choice = static_cast<int>(a.value.number);
             const std::string_view name = a.key->name;
             if (name == "mode") {
-                constexpr std::array<DisplayMode, 3> kModes{
-                    DisplayMode::Scope, DisplayMode::TransRefl, DisplayMode::Absorbance};
+                constexpr std::array<DisplayMode, 4> kModes{
+                    DisplayMode::Scope, DisplayMode::TransRefl, DisplayMode::Absorbance,
+                    DisplayMode::Irradiance};
                 SetDisplayMode(kModes[static_cast<std::size_t>(choice)]);
+            } else if (name == "irradiance") {
+                state.flags.option.assign(option_bits::kRelativeIrradiance, choice == 0);
+                state.settings.irradLux = choice == 2 ? 1 : 0;
             } else if (name == "axis") {
                 SetXUnit(static_cast<XUnit>(choice));
             } else {
@@ -300,6 +321,18 @@ std::string DataControl::ApplySettings(std::span<const SettingAssignment> assign
             pipeline.PrepareScratch();
         } catch (const std::bad_alloc &) {
             problem = "not enough memory for the new settings";
+        }
+    }
+    if (problem.empty() && state.flags.displayMode() == DisplayMode::Irradiance) {
+        if ((state.settings.initPane & 8u) == 0) {
+            state.flags.setDisplayMode(DisplayMode::Scope);
+            problem = "irradiance needs a calibrated unit (bit 8 of InitPane; "
+                      "irradiance-calibrate sets it)";
+        } else {
+            reenterIrradiance();
+            if (state.flags.displayMode() != DisplayMode::Irradiance) {
+                problem = "the irradiance mode could not be entered";
+            }
         }
     }
     ResumeAcquisition(HoldBy::Dialog);

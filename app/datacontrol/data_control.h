@@ -14,6 +14,7 @@
 //   SettingsTable    every settings key: reading, writing, assignments
 //   ColorCalc        the colour engine of the colour view (app/photometry)
 //   PeakList         the found peaks of the displayed spectrum (analysis/)
+//   Irradiance       irradiance calibration, photometric totals (app/photometry)
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
@@ -29,6 +30,7 @@
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
 #include "photometry/color_calc.h"
+#include "photometry/irradiance.h"
 #include "platform/prompter.h"
 
 #include <filesystem>
@@ -137,6 +139,21 @@ public:
     UnitControl &Unit() { return unit; }
     StoredSpectra &Stored() { return stored; }
     ColorCalc &Colour() { return colour; }
+    Irradiance &Photometry() { return irradiance; }
+    const Irradiance &Photometry() const { return irradiance; }
+
+    // Irradiance mode (see photometry/irradiance.h); both under hold.
+    [[nodiscard]] OpResult EnterIrradianceMode(bool forCalibration);
+    void LeaveIrradianceMode();
+    // The calibration against the reference lamp, step by step (the
+    // dialog, under its own suspend) or whole (under hold): the lamp file,
+    // a lamp scan with the current dark, the calibration file at the
+    // reference lamp's distance.
+    [[nodiscard]] OpResult BeginIrradianceCalibration();
+    ScanOutcome TakeCalibrationScan();
+    [[nodiscard]] OpResult MakeIrradianceCalibration(std::int32_t distanceCm);
+    void EndIrradianceCalibration();
+    [[nodiscard]] OpResult CalibrateIrradiance(std::int32_t distanceCm);
     // The colour temperature of the grid values in K, as the irradiance
     // readout computes it: a short-lived engine on D65 / 2 degree (that
     // selection stays in the colour settings). None when a table cannot be
@@ -163,17 +180,20 @@ private:
     OpResult applyAcquisitionChange(Integration integration);
     OpResult reapplyIntegrationTime();
     OpResult finishConfiguration();
+    void reenterIrradiance();
+    std::optional<std::vector<std::string>> calibrationPointValues() const;
 
     ChannelState state;
     Prompter &prompter;
     UnitControl unit{state};
     AcquisitionHold hold{state};
-    WavelengthAxis axis{state, prompter};
-    ScanPipeline pipeline{state, unit, hold, axis, prompter};
+    Irradiance irradiance{state, prompter};
+    WavelengthAxis axis{state, prompter, irradiance};
+    ScanPipeline pipeline{state, unit, hold, axis, irradiance, prompter};
     DarkRefSnapshot snapshot{state, pipeline, prompter};
     ChannelSetup setup{state, unit, pipeline, prompter};
     PeakList peaks;
-    StoredSpectra stored{state, hold, axis, pipeline, unit, peaks, prompter};
+    StoredSpectra stored{state, hold, axis, pipeline, unit, peaks, irradiance, prompter};
     ColorCalc colour{state, prompter};
     bool closed = false;
     bool keepSettingsFile = false;

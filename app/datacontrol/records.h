@@ -120,6 +120,9 @@ struct UserSettings {
     std::int32_t ovEdit = 0;
     std::int32_t tcdOnly = 0;
     std::uint32_t initPane = 0;
+    // The pane bits the unit's own settings give, before the test for a
+    // calibration file: bit 8 says the unit can measure irradiance at all.
+    std::uint32_t unitPanes = 0;
     std::int32_t irradDist = 50;
     std::int32_t irradLux = 0;
     std::int32_t filterOn = 0;

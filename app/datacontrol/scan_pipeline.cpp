@@ -7,6 +7,7 @@
 #include "datacontrol/messages.h"
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
+#include "photometry/irradiance.h"
 
 #include "datacontrol/scan_steps.h"
 #include "datacontrol/spectrum_math.h"
@@ -328,11 +329,8 @@ void ScanPipeline::ProcessSpectrum(bool colourScaling) {
         finishRatioModes(wavelengthBase);
         return;
     case DisplayMode::Irradiance:
-        // Irradiance needs the irradiance calibration and blackbody table of
-        // the photometry, which are not part of this program yet: the mode
-        // shows no values rather than made-up ones.
-        std::fill(s.buffers.pixelResult.begin(), s.buffers.pixelResult.end(), 0.0f);
-        std::fill(s.buffers.gridResult.begin(), s.buffers.gridResult.end(), 0.0f);
+        irradiance.ConvertScan(colourScaling);
+        finishRatioModes(wavelengthBase);
         return;
     case DisplayMode::ReferenceScan:
         storeReferenceScan();

@@ -15,6 +15,7 @@
 namespace quillon {
 
 class AcquisitionHold;
+class Irradiance;
 class UnitControl;
 class WavelengthAxis;
 
@@ -36,8 +37,9 @@ enum class ScanOutcome { Scanned, NoTrigger, NoUnit };
 class ScanPipeline {
 public:
     ScanPipeline(ChannelState &state, UnitControl &units, AcquisitionHold &holds,
-                 WavelengthAxis &wavelengths, Prompter &userPrompter)
-        : s(state), unit(units), hold(holds), axis(wavelengths), prompter(userPrompter) {}
+                 WavelengthAxis &wavelengths, Irradiance &photometry, Prompter &userPrompter)
+        : s(state), unit(units), hold(holds), axis(wavelengths), irradiance(photometry),
+          prompter(userPrompter) {}
 
     [[nodiscard]] OpResult AllocatePixelBuffers();
     // The scratch of the pipeline for the current settings. Throws std::bad_alloc.
@@ -83,6 +85,7 @@ private:
     UnitControl &unit;
     AcquisitionHold &hold;
     WavelengthAxis &axis;
+    Irradiance &irradiance;
     Prompter &prompter;
     std::atomic<bool> disconnected{false};
     // Both flag words saved before a one-shot dark or reference scan.

@@ -23,9 +23,10 @@ constexpr double kWidestWavelength = 1e8;
 constexpr double kWidestRange = 1e6;
 constexpr double kLargestLong = 4294967295.0;
 
-constexpr std::array<const char *, 3> kModeNames{"scope", "tr", "absorbance"};
-constexpr std::array<DisplayMode, 3> kModes{DisplayMode::Scope, DisplayMode::TransRefl,
-                                            DisplayMode::Absorbance};
+constexpr std::array<const char *, 4> kModeNames{"scope", "tr", "absorbance", "irradiance"};
+constexpr std::array<DisplayMode, 4> kModes{DisplayMode::Scope, DisplayMode::TransRefl,
+                                            DisplayMode::Absorbance, DisplayMode::Irradiance};
+constexpr std::array<const char *, 3> kIrradianceForms{"relative", "absolute", "illuminance"};
 constexpr std::array<const char *, 3> kAxisNames{"pixel", "wavelength", "wavenumber"};
 constexpr std::array<const char *, 2> kBaseNames{"pixel", "wavelength"};
 
@@ -227,19 +228,21 @@ const std::array<SettingKey, 41> kKeys{{
      "low-pass filter window",
      [](const ChannelState &s) { return number(s.settings.filterWin); },
      [](ChannelState &s, const SettingValue &v) { s.settings.filterWin = whole<std::int32_t>(v); }, nullptr},
-    {"IrradDist", SettingKind::Int, SettingEffect::Stored, kNone, nullptr, 1, 100000, 36, {}, nullptr,
+    {"IrradDist", SettingKind::Int, SettingEffect::Stored, kNone, nullptr, 1, 100000, 36, {},
+     "irradiance measuring distance in cm (units with the irradiance pane)",
      [](const ChannelState &s) { return number(s.settings.irradDist); },
      [](ChannelState &s, const SettingValue &v) { s.settings.irradDist = whole<std::int32_t>(v); },
      withIrradianceDistance},
-    {"IrradLux", SettingKind::Int, SettingEffect::Stored, kNone, nullptr, 0, 1, 0, {}, nullptr,
+    {"IrradLux", SettingKind::Int, SettingEffect::Stored, kNone, nullptr, 0, 1, 0, {},
+     "1: illuminance in lux instead of irradiance",
      [](const ChannelState &s) { return number(s.settings.irradLux); },
      [](ChannelState &s, const SettingValue &v) { s.settings.irradLux = whole<std::int32_t>(v); },
      withIrradianceDistance},
 }};
 
-const std::array<SettingKey, 3> kViewKeys{{
+const std::array<SettingKey, 4> kViewKeys{{
     {"mode", SettingKind::Choice, SettingEffect::View, kNone, nullptr, 0, 0, 0, kModeNames,
-     "display quantity: counts, T/R % or absorbance (not stored)",
+     "display quantity: counts, T/R %, absorbance or irradiance (not stored)",
      [](const ChannelState &s) {
          const auto found = std::find(kModes.begin(), kModes.end(), s.flags.displayMode());
          return number(found == kModes.end() ? -1.0 : static_cast<double>(found - kModes.begin()));
@@ -248,6 +251,15 @@ const std::array<SettingKey, 3> kViewKeys{{
      "X unit; pixel also takes the pixel base",
      [](const ChannelState &s) {
          return number(std::min(static_cast<double>(s.flags.xUnit()), 2.0));
+     }, nullptr, nullptr},
+    {"irradiance", SettingKind::Choice, SettingEffect::View, kNone, nullptr, 0, 0, 0,
+     kIrradianceForms,
+     "irradiance form: relative to a blackbody, absolute uW/cm^2/nm, or illuminance lux/nm",
+     [](const ChannelState &s) {
+         if (s.flags.option.test(option_bits::kRelativeIrradiance)) {
+             return number(0.0);
+         }
+         return number(s.settings.irradLux != 0 ? 2.0 : 1.0);
      }, nullptr, nullptr},
     {"base", SettingKind::Choice, SettingEffect::View, kNone, nullptr, 0, 0, 0, kBaseNames,
      "values per pixel, or on the uniform wavelength grid",

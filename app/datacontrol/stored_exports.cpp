@@ -6,6 +6,7 @@
 #include "datacontrol/scan_pipeline.h"
 #include "datacontrol/sensors.h"
 #include "datacontrol/stored_spectra.h"
+#include "photometry/irradiance.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -68,6 +69,9 @@ ExportView StoredSpectra::FullView() const {
 exports::ExportHeader StoredSpectra::ExportHeaderNow() const {
     exports::ExportHeader header;
     header.unitSerial = s.settings.modelName;
+    if (const IrradianceCalibration *calibration = irradiance.Calibration()) {
+        header.distanceCm = calibration->calibrationDistance;
+    }
     header.integrationTime = integrationTimeText(s);
     header.timeAverage = s.acquisition.timeAverage;
     header.binningAverage = s.acquisition.binningAverage;

@@ -21,6 +21,7 @@ namespace quillon {
 
 class AcquisitionHold;
 class PeakList;
+class Irradiance;
 class ScanPipeline;
 class UnitControl;
 class WavelengthAxis;
@@ -59,9 +60,9 @@ class StoredSpectra {
 public:
     StoredSpectra(ChannelState &state, AcquisitionHold &holds, WavelengthAxis &wavelengths,
                   ScanPipeline &scans, UnitControl &units, PeakList &foundPeaks,
-                  Prompter &userPrompter)
+                  const Irradiance &photometry, Prompter &userPrompter)
         : s(state), hold(holds), axis(wavelengths), pipeline(scans), unit(units), peaks(foundPeaks),
-          prompter(userPrompter) {}
+          irradiance(photometry), prompter(userPrompter) {}
 
     // "Record Data": the current scan's counts as a new item. Refused in
     // memory mode. Holds acquisition itself.
@@ -150,6 +151,7 @@ private:
     ScanPipeline &pipeline;
     UnitControl &unit;
     PeakList &peaks;
+    const Irradiance &irradiance;
     Prompter &prompter;
     std::optional<LiveConfiguration> live;
 };

@@ -3,6 +3,8 @@
 // the wavelength-base display; and the configuration steps that build them.
 #include "datacontrol/wavelength_axis.h"
 
+#include "photometry/irradiance.h"
+
 #include "datacontrol/messages.h"
 #include "datacontrol/scan_steps.h"
 #include "datacontrol/settings.h"
@@ -129,8 +131,7 @@ OpResult WavelengthAxis::RebuildWavelengthGrid() {
         return OpResult::Failed;
     }
     ComputeWavelengthTables();
-    // The photometric tables and the blackbody table follow here once the
-    // photometry exists.
+    irradiance.FollowGrid();
     RefreshReferenceMinusDark();
     return OpResult::Done;
 }

@@ -10,10 +10,13 @@
 
 namespace quillon {
 
+class Irradiance;
+
 class WavelengthAxis {
 public:
-    WavelengthAxis(ChannelState &state, Prompter &userPrompter)
-        : s(state), prompter(userPrompter) {}
+    // The irradiance follows every new grid with its photometric tables.
+    WavelengthAxis(ChannelState &state, Prompter &userPrompter, Irradiance &photometry)
+        : s(state), prompter(userPrompter), irradiance(photometry) {}
 
     [[nodiscard]] OpResult ReadCalData();
     // Without a unit: the stored calibration if there is one, else the pixel axis.
@@ -34,6 +37,7 @@ private:
 
     ChannelState &s;
     Prompter &prompter;
+    Irradiance &irradiance;
 };
 
 } // namespace quillon

@@ -21,7 +21,10 @@ namespace quillon::colour {
 inline constexpr const char *kColorFile = "OVColor.mem";
 inline constexpr const char *kLocusFile = "OVBlack.mem";
 inline constexpr const char *kPhotopicFile = "OVPLE.mem";
-inline constexpr std::array<const char *, 3> kShippedFiles{kColorFile, kLocusFile, kPhotopicFile};
+// The reference lamp's table of the irradiance calibration (photometry/irradiance_math.h).
+inline constexpr const char *kLampTableFile = "OVlamp.txt";
+inline constexpr std::array<const char *, 4> kShippedFiles{kColorFile, kLocusFile, kPhotopicFile,
+                                                           kLampTableFile};
 
 inline constexpr int kIlluminants = 3; // A, C, D65
 inline constexpr int kObservers = 2;   // CIE 1931 2 degree, CIE 1964 10 degree

@@ -155,7 +155,8 @@ void CMainFrame::createMenus() {
 
     QMenu *calibration = menuBar()->addMenu("&Calibration");
     addCommand(calibration, kWavelengthCalibration, "&Wavelength...", false);
-    addCommand(calibration, kIrradianceCalibration, "&Irradiance...", false);
+    connect(addCommand(calibration, kIrradianceCalibration, "&Irradiance..."), &QAction::triggered,
+            this, &CMainFrame::openIrradianceCalibration);
 
     QMenu *help = menuBar()->addMenu("&Help");
     connect(addCommand(help, kHomePage, "OV &homepage"), &QAction::triggered, this,
@@ -188,6 +189,44 @@ void CMainFrame::updateCommandStates() {
     action(kSubtractDark)->setChecked(option.test(option_bits::kSubtractDarkInScope));
     action(kPeakFind)->setEnabled(view_->peakButtonEnabled());
     action(kPeakFindConf)->setEnabled(view_->peakButtonEnabled());
+    action(kIrradianceCalibration)->setEnabled(irradianceCalibrationAllowed());
+}
+
+// A dark to subtract from the lamp, the counts on the screen, and a unit
+// whose settings give it the irradiance pane.
+bool CMainFrame::irradianceCalibrationAllowed() const {
+    const ChannelState &s = control_->State();
+    const DisplayMode mode = s.flags.displayMode();
+    return s.flags.status.test(status_bits::kDarkReady) &&
+           (mode == DisplayMode::Scope || mode == DisplayMode::DarkScan ||
+            mode == DisplayMode::ReferenceScan) &&
+           (s.settings.unitPanes & 8u) != 0 && !s.flags.option.test(option_bits::kMemoryMode);
+}
+
+void CMainFrame::openIrradianceCalibration() {
+    if (irradianceDialog_) {
+        irradianceDialog_->raise();
+        irradianceDialog_->activateWindow();
+        return;
+    }
+    if (!irradianceCalibrationAllowed()) {
+        return;
+    }
+    // The calibration is of the absolute form.
+    control_->SetOption(option_bits::kRelativeIrradiance, false);
+    irradianceDialog_ = std::make_unique<CIrradianceDialog>(*control_, this);
+    // Message 1400: the frame lets the closed dialog go once its signal
+    // has returned.
+    connect(irradianceDialog_.get(), &CIrradianceDialog::dialogClosed, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (irradianceDialog_ && !irradianceDialog_->isVisible()) {
+                irradianceDialog_.reset();
+                updateCommandStates();
+            }
+        });
+    });
+    irradianceDialog_->show();
+    updateCommandStates();
 }
 
 void CMainFrame::createStatusBar() {
@@ -426,6 +465,8 @@ void CMainFrame::shutDown() {
         return;
     }
     closedDown_ = true;
+    // The dialog's suspend ends before the worker is stopped.
+    irradianceDialog_.reset();
     if (closingPrompter_ != nullptr) {
         closingPrompter_->beginClosing();
     }

@@ -5,6 +5,7 @@
 #define QUILLON_APP_SHELL_MAIN_FRAME_H
 
 #include "datacontrol/data_control.h"
+#include "shell/irradiance_dialog.h"
 #include "shell/quillon_view.h"
 #include "shell/simulator_panel.h"
 #include "shell/status_panes.h"
@@ -41,6 +42,11 @@ public:
     QTabWidget &tabs() { return *tabs_; }
     QAction *action(int command) const;
     SimulatorPanel *simulatorPanel() { return simulator_; }
+    // The modeless irradiance calibration, null while it is closed.
+    CIrradianceDialog *irradianceDialog() { return irradianceDialog_.get(); }
+    // Command 32775; its enable rule.
+    void openIrradianceCalibration();
+    bool irradianceCalibrationAllowed() const;
     // Closed with its settings written back.
     bool closedDown() const { return closedDown_; }
 
@@ -79,6 +85,7 @@ private:
     CQuillonView *view_ = nullptr;
     CStatusPanes *panes_ = nullptr;
     SimulatorPanel *simulator_ = nullptr;
+    std::unique_ptr<CIrradianceDialog> irradianceDialog_;
     static constexpr int kUnitWatchMs = 250;
     std::map<int, QAction *> actions_;
     QTimer unitWatch_;

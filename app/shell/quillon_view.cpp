@@ -375,13 +375,7 @@ bool CQuillonView::runReferenceScan() {
 
 void CQuillonView::runModeCycle() {
     DisplayMode next = DisplayMode::Scope;
-    changeUnderHold([&next](DataControl &dc) {
-        next = dc.CycleDisplayMode();
-        if (next == DisplayMode::Irradiance &&
-            !dc.State().flags.option.test(option_bits::kWavelengthBase)) {
-            dc.SetOption(option_bits::kRelativeIrradiance, true);
-        }
-    });
+    changeUnderHold([&next](DataControl &dc) { next = dc.CycleDisplayMode(); });
     button(command::kModePanel)->setText(modeCaption(next, irradianceUnitOf(control_)));
     updateGraph(true);
     graph_->modeChanged(graphXUnitOf(control_.State().flags.xUnit()), graphModeOf(next));

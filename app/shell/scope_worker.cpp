@@ -171,6 +171,20 @@ void ScopeWorker::noteReadouts() {
             }
         }
     }
+    // The totals are written by the scan that was just taken, on this thread.
+    const ChannelState &state = control_.State();
+    if (next.valid && next.mode == DisplayMode::Irradiance &&
+        !state.flags.option.test(option_bits::kRelativeIrradiance) &&
+        control_.Photometry().Calibration() != nullptr) {
+        PhotometryReadout photometry;
+        photometry.colourTemperature = control_.Photometry().ColourTemperature();
+        photometry.illuminance = state.settings.irradLux != 0;
+        photometry.total = photometry.illuminance ? state.photometry.illuminance
+                                                  : state.photometry.totalIrradiance;
+        photometry.areaTotal =
+            photometry.illuminance ? state.photometry.luminousFlux : state.photometry.totalPower;
+        next.photometry = photometry;
+    }
     if (snapshot_.statistics) {
         char text[96];
         std::snprintf(text, sizeof text, "B=%.2f M=%.2f R=%.2f ", snapshot_.statistics->blackLevel,

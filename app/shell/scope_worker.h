@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace quillon {
@@ -33,6 +34,14 @@ public:
 };
 
 // What the last scan showed, for the text panel and the status bar.
+// The photometric results of the last absolute irradiance scan.
+struct PhotometryReadout {
+    float colourTemperature = 0.0f; // K
+    bool illuminance = false;       // lux and lumen, else uW/cm^2 and uW
+    float total = 0.0f;             // total illuminance or total irradiance
+    float areaTotal = 0.0f;         // luminous flux or total power
+};
+
 struct LiveReadouts {
     bool valid = false;
     DisplayMode mode = DisplayMode::Scope;
@@ -45,6 +54,7 @@ struct LiveReadouts {
     std::string statistics;  // "B=%.2f M=%.2f R=%.2f "
     std::string triggerTime; // arrival of the last triggered scan
     std::uint64_t scans = 0;
+    std::optional<PhotometryReadout> photometry; // absolute irradiance only
 };
 
 class ScopeWorker : private PassListener {

@@ -13,7 +13,7 @@ namespace quillon {
 
 namespace {
 
-const QStringList kSources{"halogen 2856", "halogen 3100", "hgar", "led", "d65", "dark"};
+const QStringList kSources{"halogen 2856", "halogen 3100", "lamp", "hgar", "led", "d65", "dark"};
 const QStringList kSamples{"none", "nd 50", "nd 25", "nd 10", "glass", "filter 550 40", "tile 80"};
 
 QComboBox *choiceBox(const QStringList &choices, const std::string &current) {

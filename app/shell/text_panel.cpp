@@ -67,6 +67,17 @@ QString readoutLine(const LiveReadouts &readouts, const TextPanelSettings &setti
         line += "  Bar: " + xReadoutText(settings.xUnit, x) + "/" +
                 yReadoutText(settings.mode, readouts.cursorValue);
     }
+    if (readouts.valid && readouts.photometry) {
+        const PhotometryReadout &p = *readouts.photometry;
+        line += QString::asprintf("  Color Temp. (K): %05d",
+                                  static_cast<int>(std::lround(p.colourTemperature)));
+        line += p.illuminance
+                    ? QString::asprintf("  Total Lux(lux): %07.3f  Total Lumen(lm): %07.3f",
+                                        p.total, p.areaTotal)
+                    : QString::asprintf("  Total Irrad. (uW/cm^2): %07.3f  Total "
+                                        "Power (uW): %07.3f",
+                                        p.total, p.areaTotal);
+    }
     if (settings.memoryMode) {
         line +=
             QString::asprintf("  Memory: %04d/%04d", settings.memoryCurrent, settings.memoryCount);

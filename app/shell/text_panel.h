@@ -32,7 +32,9 @@ struct TextPanelSettings {
     int memoryCount = 0;
 };
 
-// "XY: x/y", "  Bar: x/y" with a cursor line, "  Memory: n/count" in memory mode.
+// "XY: x/y", "  Bar: x/y" with a cursor line, in absolute irradiance the
+// colour temperature and the two totals of the chosen unit, "  Memory:
+// n/count" in memory mode.
 QString readoutLine(const LiveReadouts &readouts, const TextPanelSettings &settings);
 
 class CTextPanel : public QPlainTextEdit {

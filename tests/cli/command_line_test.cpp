@@ -115,8 +115,10 @@ TEST(CommandLine, SetValuesAreCheckedWhileParsing) {
               "set: KEY=VALUE: TimeAV must lie from 1 to 1000, not 0");
     EXPECT_EQ(errorOf({"set", "RefMax=1,5"}), "set: KEY=VALUE: RefMax needs a number, not '1,5'");
     EXPECT_EQ(errorOf({"set", "RefMax=nan"}), "set: KEY=VALUE: RefMax needs a number, not 'nan'");
-    EXPECT_EQ(errorOf({"set", "mode=irradiance"}),
-              "set: KEY=VALUE: mode is one of scope|tr|absorbance, not 'irradiance'");
+    EXPECT_EQ(errorOf({"set", "mode=colour"}),
+              "set: KEY=VALUE: mode is one of scope|tr|absorbance|irradiance, not 'colour'");
+    EXPECT_EQ(errorOf({"set", "irradiance=lux"}),
+              "set: KEY=VALUE: irradiance is one of relative|absolute|illuminance, not 'lux'");
     EXPECT_EQ(errorOf({"set", "Title=a\tb"}),
               "set: KEY=VALUE: Title cannot hold control characters");
     EXPECT_TRUE(parse({"set", "StartWL=400.5", "Title=", "axis=wavenumber"}).invocation);

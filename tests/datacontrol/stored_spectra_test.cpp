@@ -244,6 +244,45 @@ TEST_F(Stored, TextExportOfPixelsAndOfTheGrid) {
     EXPECT_EQ(grid->find("\r\n510.0000"), std::string::npos);
 }
 
+TEST_F(Stored, TextExportOfACalibratedIrradianceCarriesTheCalibrationDistance) {
+    DataControl &dc = start();
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const auto scope =
+        dc.Stored().ExportData(ExportForm::Text, exports::Which::Current, ExportView{1.0, 2048.0});
+    ASSERT_TRUE(scope);
+    EXPECT_EQ(scope->find("Distance : "), std::string::npos);
+
+    simCommand("set 0 source dark");
+    ASSERT_EQ(dc.TakeDarkScan(), OpResult::Done);
+    simCommand("set 0 source lamp");
+    ASSERT_EQ(dc.CalibrateIrradiance(40), OpResult::Done);
+    ASSERT_EQ(dc.ApplySetting("base", "wavelength"), "");
+    ASSERT_EQ(dc.ApplySetting("irradiance", "absolute"), "");
+    ASSERT_EQ(dc.ApplySetting("mode", "irradiance"), "");
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const auto text =
+        dc.Stored().ExportData(ExportForm::Text, exports::Which::Current, ExportView{500.0, 509.0});
+    ASSERT_TRUE(text);
+    EXPECT_NE(text->find("\r\nDistance : 40 cm\r\n"), std::string::npos) << *text;
+    EXPECT_NE(
+        text->find("Wavelength(nm)\tWavenumber(1/cm)\tAbsolute Irradiance(uW/cm^2/nm)\r\n500.0000"),
+        std::string::npos);
+
+    // Illuminance names its own column; leaving the mode unloads the
+    // calibration and the line goes with it.
+    ASSERT_EQ(dc.ApplySetting("irradiance", "illuminance"), "");
+    ASSERT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
+    const auto lux =
+        dc.Stored().ExportData(ExportForm::Text, exports::Which::Current, ExportView{500.0, 509.0});
+    ASSERT_TRUE(lux);
+    EXPECT_NE(lux->find("\tIlluminance (lux)\r\n"), std::string::npos);
+    ASSERT_EQ(dc.ApplySetting("mode", "scope"), "");
+    const auto after =
+        dc.Stored().ExportData(ExportForm::Text, exports::Which::Current, ExportView{500.0, 509.0});
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->find("Distance : "), std::string::npos);
+}
+
 TEST_F(Stored, AllItemsExportOneBlockEachAndKeepTheSelection) {
     DataControl &dc = start();
     record(dc, 3);

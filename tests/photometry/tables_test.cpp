@@ -137,7 +137,8 @@ TEST(ShippedTables, StartCopiesOnlyTheMissingTables) {
     TempFolder folder;
     writeBytes(folder / colour::kPhotopicFile, "the user's own");
     const auto copied = colour::installShippedTables(kShipped, folder.path);
-    EXPECT_EQ(copied, (std::vector<fs::path>{colour::kColorFile, colour::kLocusFile}));
+    EXPECT_EQ(copied, (std::vector<fs::path>{colour::kColorFile, colour::kLocusFile,
+                                             colour::kLampTableFile}));
     EXPECT_EQ(readBytes(folder / colour::kColorFile), shipped(colour::kColorFile));
     EXPECT_EQ(readBytes(folder / colour::kPhotopicFile), "the user's own");
     EXPECT_TRUE(colour::installShippedTables(kShipped, folder.path).empty());

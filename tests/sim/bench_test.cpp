@@ -160,6 +160,28 @@ TEST(SimCommands, GoodCommandsChangeTheUnit) {
     EXPECT_EQ(readEepromText(*d, 0, 1024), "");
 }
 
+TEST(SimCommands, TheCalibratedLampFollowsTheInverseSquareLaw) {
+    auto d = driverFromBench(oneUnit("Sensor=ILX511\n"));
+    std::string reply;
+    EXPECT_EQ(d->command("set 0 source lamp", reply), 1) << reply;
+    EXPECT_EQ(d->unit(0)->status().source.kind, SourceKind::CalibratedLamp);
+    const SourceSettings at50 = d->unit(0)->status().source;
+    EXPECT_EQ(d->command("set 0 distance 25", reply), 1) << reply;
+    const SourceSettings at25 = d->unit(0)->status().source;
+    EXPECT_EQ(at25.distanceCm, 25.0);
+    EXPECT_EQ(at25.kind, SourceKind::CalibratedLamp); // the source stays
+    for (const double nm : {400.0, 555.0, 900.0}) {
+        EXPECT_NEAR(sourceRadiance(at25, nm, 1.5) / sourceRadiance(at50, nm, 1.5), 4.0, 1e-12);
+        EXPECT_NEAR(calibratedLampIrradiance(nm, 25.0), 4.0 * calibratedLampIrradiance(nm, 50.0),
+                    1e-12);
+    }
+    EXPECT_DOUBLE_EQ(calibratedLampIrradiance(555.0, 50.0), CalibratedLamp::kIrradianceAt555);
+    // The shipped table: distance, temperature, start, end, step, then the values.
+    const std::string table = calibratedLampTable();
+    EXPECT_EQ(table.substr(0, 19), "50\n3100\n300\n1100\n1\n");
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5 + 801);
+}
+
 TEST(SimCommands, BadCommandsGetAClearReplyAndANegativeCode) {
     auto d = driverFromBench(oneUnit(""));
     const std::pair<const char *, int> cases[] = {
@@ -168,6 +190,8 @@ TEST(SimCommands, BadCommandsGetAClearReplyAndANegativeCode) {
         {"set 0 source laser", kCommandMalformed},
         {"set 0 sample nd", kCommandMalformed},
         {"set 0 timing slow", kCommandMalformed},
+        {"set 0 distance 0", kCommandMalformed},
+        {"set 0 distance near", kCommandMalformed},
         {"set 0 colour red", kCommandMalformed},
         {"trigger", kCommandMalformed},
         {"trigger 11", kCommandMalformed},

@@ -4,7 +4,9 @@
 // dark and a reference scan, the position readouts with a cursor line, a
 // cooled unit's button bar, the found peaks of a mercury-argon lamp with a
 // data tip, the peak table and the peak options, the open save and load panels, memory playback
-// with its fading traces, and the About box. Runs on the offscreen platform unless told
+// with its fading traces, the About box, the irradiance calibration dialog
+// after a calibration against the simulator's lamp, and absolute irradiance
+// with its totals. Runs on the offscreen platform unless told
 // otherwise.
 #include "gui_fixture.h"
 
@@ -13,12 +15,14 @@
 #include "shell/file_panels.h"
 #include "shell/graph_feed.h"
 #include "shell/peak_dialogs.h"
+#include "shell/irradiance_dialog.h"
 #include "shell/playback_panel.h"
 #include "shell/plot_mapping.h"
 #include "shell/quillon_view.h"
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QSpinBox>
 #include <QTest>
 
 #include <cmath>
@@ -182,6 +186,53 @@ bool shootAt(QSize size, const QString &folder) {
     return save(about, folder, "about", size) && ok;
 }
 
+// The calibration dialog after Scan and Calibrate at 50 cm, then the lamp
+// at 25 cm in absolute irradiance on the wavelength axis.
+bool shootIrradiance(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = session.start(size);
+    if (frame == nullptr || !settle(session)) {
+        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kDarkScanPanel));
+    frame->updateCommandStates();
+    frame->action(command::kIrradianceCalibration)->trigger();
+    CIrradianceDialog *dialog = frame->irradianceDialog();
+    if (dialog == nullptr) {
+        std::fprintf(stderr, "quillon_screenshots: the irradiance dialog did not open\n");
+        return false;
+    }
+    runSimCommand("set 0 source lamp");
+    dialog->scan();
+    dialog->distance().setValue(50);
+    dialog->calibrate();
+    QApplication::processEvents();
+    bool ok = save(*dialog, folder, "irradiance_calibration", size);
+    dialog->close();
+    QApplication::processEvents();
+
+    runSimCommand("set 0 distance 25");
+    DataControl &dc = session.control();
+    for (const auto &[key, value] : {std::pair{"IrradDist", "25"},
+                                     {"base", "wavelength"},
+                                     {"irradiance", "absolute"},
+                                     {"mode", "irradiance"}}) {
+        if (!dc.ApplySetting(key, value).empty()) {
+            return false;
+        }
+    }
+    view.changeXUnit(static_cast<int>(XUnit::Wavelength));
+    if (SimulatorPanel *simulator = frame->simulatorPanel()) {
+        simulator->reload();
+    }
+    ok = settle(session) && save(*frame, folder, "irradiance_totals", size) && ok;
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -202,6 +253,7 @@ int main(int argc, char **argv) {
     bool ok = true;
     for (const QSize size : {QSize(1920, 1080), QSize(1280, 720), QSize(1024, 700)}) {
         ok = shootAt(size, folder) && ok;
+        ok = shootIrradiance(size, folder) && ok;
     }
     return ok ? 0 : 1;
 }

@@ -16,6 +16,9 @@ constexpr double kWienConstant = 2.8978e6;            // nm K
 // The table gives no relative intensity for the 253.65 nm resonance line.
 constexpr double kUnlistedLineIntensity = 5000.0;
 constexpr double kD65Peak = 117.812; // largest value of the table (460 nm)
+// The calibrated lamp at 50 cm gives a quarter of the halogen's counts, so
+// that it can come four times closer without saturating the sensor.
+constexpr double kLampRadiancePerIrradiance = 0.075;
 
 std::vector<std::string_view> csvFields(std::string_view line) {
     std::vector<std::string_view> fields;
@@ -179,6 +182,39 @@ double d65(double nm) {
     return table.values[i] * (1.0 - f) + table.values[i + 1] * f;
 }
 
+double calibratedLampIrradiance(double nm, double distanceCm) {
+    if (nm <= 0.0 || distanceCm <= 0.0) {
+        return 0.0;
+    }
+    const double k = CalibratedLamp::kTemperatureK;
+    const double falloff =
+        (kReferenceDistanceCm / distanceCm) * (kReferenceDistanceCm / distanceCm);
+    return CalibratedLamp::kIrradianceAt555 * planck(nm, k) / planck(555.0, k) * falloff;
+}
+
+std::string calibratedLampTable() {
+    std::string text;
+    const auto line = [&text](double v) {
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, "%.6g\n", v);
+        text += buffer;
+    };
+    line(kReferenceDistanceCm);
+    line(CalibratedLamp::kTemperatureK);
+    line(CalibratedLamp::kTableStartNm);
+    line(CalibratedLamp::kTableEndNm);
+    line(CalibratedLamp::kTableStepNm);
+    const int count =
+        static_cast<int>(std::lround((CalibratedLamp::kTableEndNm - CalibratedLamp::kTableStartNm) /
+                                     CalibratedLamp::kTableStepNm));
+    for (int i = 0; i <= count; ++i) {
+        line(calibratedLampIrradiance(CalibratedLamp::kTableStartNm +
+                                          CalibratedLamp::kTableStepNm * i,
+                                      kReferenceDistanceCm));
+    }
+    return text;
+}
+
 double sourceRadiance(const SourceSettings &source, double nm, double fwhmNm) {
     double value = 0.0;
     switch (source.kind) {
@@ -197,8 +233,12 @@ double sourceRadiance(const SourceSettings &source, double nm, double fwhmNm) {
     case SourceKind::Daylight:
         value = d65(nm) / kD65Peak;
         break;
+    case SourceKind::CalibratedLamp:
+        value = kLampRadiancePerIrradiance * calibratedLampIrradiance(nm, kReferenceDistanceCm);
+        break;
     }
-    return value * source.level;
+    const double falloff = source.distanceCm > 0.0 ? kReferenceDistanceCm / source.distanceCm : 0.0;
+    return value * source.level * falloff * falloff;
 }
 
 double sampleTransmission(const SampleSettings &sample, double nm) {
@@ -232,7 +272,7 @@ double detectorResponse(const SensorInfo &sensor, double nm) {
 std::string parseSource(std::string_view text, SourceSettings &out) {
     const auto words = splitWords(text);
     if (words.empty()) {
-        return "source missing (dark, halogen [K], hgar, led, d65)";
+        return "source missing (dark, halogen [K], lamp, hgar, led, d65)";
     }
     SourceSettings s = out;
     const auto kind = words[0];
@@ -250,6 +290,8 @@ std::string parseSource(std::string_view text, SourceSettings &out) {
             s.temperatureK = *k;
             expected = 2;
         }
+    } else if (kind == "lamp") {
+        s.kind = SourceKind::CalibratedLamp;
     } else if (kind == "hgar") {
         s.kind = SourceKind::HgAr;
     } else if (kind == "led") {
@@ -257,7 +299,8 @@ std::string parseSource(std::string_view text, SourceSettings &out) {
     } else if (kind == "d65" || kind == "daylight") {
         s.kind = SourceKind::Daylight;
     } else {
-        return "unknown source '" + std::string(kind) + "' (dark, halogen [K], hgar, led, d65)";
+        return "unknown source '" + std::string(kind) +
+               "' (dark, halogen [K], lamp, hgar, led, d65)";
     }
     if (words.size() != expected) {
         return "unexpected words after source '" + std::string(kind) + "'";
@@ -324,8 +367,15 @@ std::string describeSource(const SourceSettings &source) {
     case SourceKind::Daylight:
         text = "d65";
         break;
+    case SourceKind::CalibratedLamp:
+        text = "lamp";
+        break;
     }
-    return text + " level " + formatNumber(source.level);
+    text += " level " + formatNumber(source.level);
+    if (source.distanceCm != kReferenceDistanceCm) {
+        text += " at " + formatNumber(source.distanceCm) + " cm";
+    }
+    return text;
 }
 
 std::string describeSample(const SampleSettings &sample) {

@@ -13,13 +13,35 @@
 
 namespace ov::sim {
 
-enum class SourceKind { Dark, Halogen, HgAr, WhiteLed, Daylight };
+enum class SourceKind { Dark, Halogen, HgAr, WhiteLed, Daylight, CalibratedLamp };
+
+// Every source shines from `distanceCm`; its light falls off with the
+// square of the distance from the 50 cm at which its level is given.
+inline constexpr double kReferenceDistanceCm = 50.0;
 
 struct SourceSettings {
     SourceKind kind = SourceKind::Halogen;
     double temperatureK = 2856.0; // halogen
     double level = 1.0;           // brightness factor
+    double distanceCm = kReferenceDistanceCm;
 };
+
+// The calibrated lamp: a tungsten-halogen standard of irradiance whose
+// spectral irradiance is a Planck curve of its temperature, stated at the
+// reference distance at 555 nm, following the inverse-square law.
+struct CalibratedLamp {
+    static constexpr double kTemperatureK = 3100.0;
+    static constexpr double kIrradianceAt555 = 1.5; // uW/cm^2/nm at 50 cm
+    // The lamp table shipped for it ("OVlamp.txt").
+    static constexpr double kTableStartNm = 300.0;
+    static constexpr double kTableEndNm = 1100.0;
+    static constexpr double kTableStepNm = 1.0;
+};
+// The lamp's true spectral irradiance in uW/cm^2/nm at `distanceCm`.
+double calibratedLampIrradiance(double wavelengthNm, double distanceCm);
+// "OVlamp.txt" for the lamp: reference distance, its temperature, start,
+// end and step, then one value a line.
+std::string calibratedLampTable();
 
 enum class SampleKind { None, NeutralDensity, Glass, ColourFilter, Tile };
 
@@ -47,7 +69,7 @@ double sampleTransmission(const SampleSettings &sample, double wavelengthNm);
 double detectorResponse(const SensorInfo &sensor, double wavelengthNm);
 
 // Text forms used by the bench file and the command language, e.g.
-// "halogen 3100", "hgar", "nd 25", "filter 550 80". Empty error on success.
+// "halogen 3100", "lamp", "hgar", "nd 25", "filter 550 80". Empty error on success.
 std::string parseSource(std::string_view text, SourceSettings &out);
 std::string parseSample(std::string_view text, SampleSettings &out);
 std::string describeSource(const SourceSettings &source);

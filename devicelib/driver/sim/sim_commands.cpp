@@ -12,8 +12,9 @@ constexpr const char *kHelp =
     "commands:\n"
     "  list                              units of the bench\n"
     "  show SLOT                         what a unit holds\n"
-    "  set SLOT source dark|halogen [K]|hgar|led|d65\n"
+    "  set SLOT source dark|halogen [K]|lamp|hgar|led|d65\n"
     "  set SLOT level FACTOR             source brightness\n"
+    "  set SLOT distance CM              source distance (inverse-square from 50 cm)\n"
     "  set SLOT sample none|nd T|glass|filter CENTRE WIDTH|tile R\n"
     "  set SLOT timing fast|realtime\n"
     "  set SLOT fwhm NM | seed N | strings maker|foreign\n"
@@ -237,6 +238,15 @@ int SimDriver::setCommand(VirtualUnit &u, const std::vector<std::string_view> &w
         if (error.empty()) {
             u.setSample(sample);
         }
+    } else if (what == "distance") {
+        const auto v = words.size() == 4 ? parseDouble(words[3]) : std::nullopt;
+        if (!v || *v < 1.0 || *v > 100000.0) {
+            error = "distance needs a number of cm from 1 to 100000";
+        } else {
+            SourceSettings source = u.status().source;
+            source.distanceCm = *v;
+            u.setSource(source);
+        }
     } else if (what == "level" || what == "fwhm") {
         const auto v = words.size() == 4 ? parseDouble(words[3]) : std::nullopt;
         const double max = what == "level" ? 1e6 : 100.0;
@@ -256,7 +266,7 @@ int SimDriver::setCommand(VirtualUnit &u, const std::vector<std::string_view> &w
                (words[3] == "maker" || words[3] == "foreign")) {
         u.setForeignStrings(words[3] == "foreign");
     } else {
-        error = "expected set SLOT source|sample|level|timing|fwhm|seed|strings VALUE";
+        error = "expected set SLOT source|sample|level|distance|timing|fwhm|seed|strings VALUE";
     }
     if (!error.empty()) {
         reply = error;
