@@ -367,7 +367,7 @@ bool runPeaks(Session &s, const StepCall &call) {
         if (!refuseWithoutUnit(s, call)) {
             return false;
         }
-        if (needsDarkAndReference(mode) &&
+        if (needsDarkAndReference(dc, mode) &&
             !dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
             return s.fail(call, "mode " + displayModeName(mode) +
                                     " needs a dark and a reference scan first (steps dark, "
