@@ -13,6 +13,7 @@
 //   StoredSpectra    memory list, memory mode, scan data, dark, reference and export files
 //   SettingsTable    every settings key: reading, writing, assignments
 //   ColorCalc        the colour engine of the colour view (app/photometry)
+//   TimeLineRecorder the time-line record: scans at an interval into a scan data file
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
@@ -24,6 +25,7 @@
 #include "datacontrol/scan_pipeline.h"
 #include "datacontrol/settings_table.h"
 #include "datacontrol/stored_spectra.h"
+#include "datacontrol/time_line_recorder.h"
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
 #include "photometry/color_calc.h"
@@ -135,6 +137,8 @@ public:
     UnitControl &Unit() { return unit; }
     StoredSpectra &Stored() { return stored; }
     ColorCalc &Colour() { return colour; }
+    TimeLineRecorder &TimeLine() { return recorder; }
+    const TimeLineRecorder &TimeLine() const { return recorder; }
     // The colour temperature of the grid values in K, as the irradiance
     // readout computes it: a short-lived engine on D65 / 2 degree (that
     // selection stays in the colour settings). None when a table cannot be
@@ -163,6 +167,7 @@ private:
     ChannelSetup setup{state, unit, pipeline, prompter};
     StoredSpectra stored{state, hold, axis, pipeline, unit, prompter};
     ColorCalc colour{state, prompter};
+    TimeLineRecorder recorder{state, hold, pipeline, stored, prompter};
     bool closed = false;
     bool keepSettingsFile = false;
 };
