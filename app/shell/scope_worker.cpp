@@ -154,6 +154,7 @@ void ScopeWorker::drawRecordedFrame() {
     result.step = recorded_.step;
     fillSnapshot(control_, view, snapshot_, &result);
     haveSnapshot_ = true;
+    noteReadouts();
     QImage &image = freeImage(view.width, view.height);
     renderer_.render(snapshot_, image);
     frames_.fetch_add(1);
