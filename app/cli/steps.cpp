@@ -3,6 +3,7 @@
 #include "cli/colour_steps.h"
 #include "cli/peak_table.h"
 #include "cli/irradiance_steps.h"
+#include "cli/record_steps.h"
 #include "cli/session.h"
 #include "cli/step_helpers.h"
 #include "cli/table_output.h"
@@ -785,6 +786,22 @@ const std::vector<StepSpec> kSteps{
      "and luminous flux (lm), the colour temperature (K), the measuring distance IrradDist\n"
      "and the cone angle. The quantities of the other form are printed as '-'.\n",
      {}, {{"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}}, runTotals},
+    {"record", "take a scan every MS milliseconds into the scan data file NAME.sdf",
+     "Records with the time line of the window: needs a dark and a reference scan (run\n"
+     "dark and reference first). Each frame is one memory item numbered from 0001 with\n"
+     "its capture time. The record ends after --frames N, at --until HH:MM:SS, or after\n"
+     "--for SECONDS; --start HH:MM:SS waits for that time (a time of day that has\n"
+     "passed today means tomorrow). A line on standard error each second tells the\n"
+     "frames written and the ticks missed. Ctrl-C ends the record with a valid file.\n"
+     "An existing NAME.sdf is replaced only with --yes. Exit 1 when the record ended\n"
+     "early (write error, lost unit, Ctrl-C).\n",
+     {{"NAME", Arity::One, checkNotEmpty}},
+     {{"--interval", "MS", checkInterval, "time between frames in ms (at least the scan time)"},
+      {"--frames", "N", checkFrameLimit, "stop after N frames (1 to 9999999)"},
+      {"--until", "HH:MM:SS", checkTimeOfDay, "stop at this time of day"},
+      {"--for", "SECONDS", checkSeconds, "stop after this many seconds"},
+      {"--start", "HH:MM:SS", checkTimeOfDay, "take no frame before this time of day"}},
+     runRecord},
     {"eeprom-read", "print the unit's EEPROM text, or write it to FILE",
      "Reads the EEPROM text of the current channel's unit.\n",
      {{"FILE", Arity::Optional, checkNotEmpty}}, {}, runEepromRead},

@@ -77,7 +77,7 @@ bool AcquisitionHold::Suspend(HoldBy by) {
     if (by == HoldBy::Dialog) {
         s.flags.status.set(status_bits::kDrawingSuspended);
     }
-    return WaitForQuietWorker();
+    return WaitForQuietWorker() && !RecorderActive();
 }
 
 void AcquisitionHold::Resume(HoldBy by) {
@@ -92,7 +92,7 @@ void AcquisitionHold::Resume(HoldBy by) {
 
 bool AcquisitionHold::HoldAndWait() {
     s.flags.status.set(status_bits::kHold);
-    return WaitForQuietWorker();
+    return WaitForQuietWorker() && !RecorderActive();
 }
 
 // Inside a suspend bracket the bracket's own end decides.

@@ -6,6 +6,7 @@
 #include "datacontrol/op_result.h"
 #include "platform/auto_reset_event.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -35,6 +36,13 @@ public:
     void WorkerEnded() { s.flags.status.clear(status_bits::kWorkerRunning); }
     void SingleScanTaken() { s.flags.status.clear(status_bits::kSingleScan); }
     void ResumeDrawing() { s.flags.status.clear(status_bits::kDrawingSuspended); }
+    // While a time-line record takes the scans on its own thread the worker
+    // idles (every pass is a held one) and no bracket can pause acquisition:
+    // Suspend and HoldAndWait report that it did not pause, so nothing
+    // changes the settings or buffers under the recorder's scans.
+    void RecorderStarting() { recorder.store(true); }
+    void RecorderEnded() { recorder.store(false); }
+    bool RecorderActive() const { return recorder.load(); }
     // Drops every hold of the interface (a view that becomes active again).
     void ReleaseAll() {
         s.flags.status.clear(status_bits::kDrawingSuspended | status_bits::kHold);
@@ -50,6 +58,7 @@ private:
     ChannelState &s;
     AutoResetEvent scanDone;
     std::chrono::milliseconds scanDoneLimit{0};
+    std::atomic<bool> recorder{false};
     std::uint16_t rememberedHold = 0;
     int suspendDepth = 0; // interface thread only
 };

@@ -16,7 +16,9 @@ PassOutcome RunAcquisitionPass(DataControl &control, PassListener *listener,
                                std::chrono::milliseconds holdPause) {
     const DisplayFlags &flags = control.State().flags;
     const FlagWord &status = flags.status;
-    const bool suspended = status.test(status_bits::kDrawingSuspended);
+    // A time-line record suspends the worker outright: its own thread scans.
+    const bool suspended =
+        status.test(status_bits::kDrawingSuspended) || control.Hold().RecorderActive();
     const bool held =
         status.test(status_bits::kHold) || flags.option.test(option_bits::kHoldOption);
     if (suspended || (held && !status.test(status_bits::kSingleScan))) {

@@ -121,6 +121,7 @@ bool DataControl::CloseDown() {
         return true;
     }
     closed = true;
+    (void)recorder.StopRecord(); // a record in progress keeps every frame taken
     const bool device = !state.NoDeviceMode() && state.channelCount > 0;
     if (device && state.geometry.boardType == kBoardTcd1304 && !unit.setInternalTrigger()) {
         prompter.message(formatWithNumber(messages::kInternalTriggerOnClose, state.currentChannel));

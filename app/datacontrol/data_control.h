@@ -15,6 +15,7 @@
 //   ColorCalc        the colour engine of the colour view (app/photometry)
 //   PeakList         the found peaks of the displayed spectrum (analysis/)
 //   Irradiance       irradiance calibration, photometric totals (app/photometry)
+//   TimeLineRecorder the time-line record: scans at an interval into a scan data file
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
@@ -27,6 +28,7 @@
 #include "datacontrol/scan_pipeline.h"
 #include "datacontrol/settings_table.h"
 #include "datacontrol/stored_spectra.h"
+#include "datacontrol/time_line_recorder.h"
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
 #include "photometry/color_calc.h"
@@ -154,6 +156,8 @@ public:
     [[nodiscard]] OpResult MakeIrradianceCalibration(std::int32_t distanceCm);
     void EndIrradianceCalibration();
     [[nodiscard]] OpResult CalibrateIrradiance(std::int32_t distanceCm);
+    TimeLineRecorder &TimeLine() { return recorder; }
+    const TimeLineRecorder &TimeLine() const { return recorder; }
     // The colour temperature of the grid values in K, as the irradiance
     // readout computes it: a short-lived engine on D65 / 2 degree (that
     // selection stays in the colour settings). None when a table cannot be
@@ -195,6 +199,7 @@ private:
     PeakList peaks;
     StoredSpectra stored{state, hold, axis, pipeline, unit, peaks, irradiance, prompter};
     ColorCalc colour{state, prompter};
+    TimeLineRecorder recorder{state, hold, pipeline, stored, prompter};
     bool closed = false;
     bool keepSettingsFile = false;
 };

@@ -46,6 +46,16 @@ exports::CaptureTime localTimeNow() {
             local.tm_hour,    local.tm_min,  local.tm_sec};
 }
 
+std::optional<ScanCounts> countsOfLastScan(const ChannelState &s) {
+    const std::size_t n = s.geometry.activePixels;
+    const std::size_t first = s.geometry.firstActivePixel;
+    if (n == 0 || first + n > s.buffers.rawFrame.size()) {
+        return std::nullopt;
+    }
+    return ScanCounts{std::span<const std::int32_t>(s.buffers.rawFrame).subspan(first, n),
+                      static_cast<std::int32_t>(std::lround(s.scanParameters.currentOb))};
+}
+
 std::string captureTimeNow() {
     const exports::CaptureTime t = localTimeNow();
     char text[64];
@@ -108,17 +118,13 @@ OpResult StoredSpectra::RecordItem() {
         return OpResult::NotDone;
     }
     OpResult result = OpResult::Failed;
-    const std::size_t n = s.geometry.activePixels;
-    const std::size_t first = s.geometry.firstActivePixel;
-    if (n > 0 && first + n <= s.buffers.rawFrame.size() && makeRoomForItemsOfThisUnit()) {
-        const std::span<const std::int32_t> counts =
-            std::span<const std::int32_t>(s.buffers.rawFrame).subspan(first, n);
-        const auto scanValue = static_cast<std::int32_t>(std::lround(s.scanParameters.currentOb));
-        result = s.memory.append({s.settings.title, s.settings.subTitle, captureTimeNow()}, counts,
-                                 scanValue)
+    const std::optional<ScanCounts> scan = countsOfLastScan(s);
+    if (scan && makeRoomForItemsOfThisUnit()) {
+        result = s.memory.append({s.settings.title, s.settings.subTitle, captureTimeNow()},
+                                 scan->counts, scan->scanValue)
                      ? OpResult::Done
                      : OpResult::Failed;
-    } else if (n > 0) {
+    } else if (scan || s.geometry.activePixels > 0) {
         result = OpResult::NotDone; // the operator kept the other unit's spectra
     }
     hold.Resume(HoldBy::Change);

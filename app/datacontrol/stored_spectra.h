@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,14 @@ enum class Playback { ContinuousRewind, OneStepRewind, Stop, OneStepForward, Con
 // itself gives), the name cut before its last ".", and `extension`.
 std::filesystem::path userFilePath(const std::filesystem::path &folder, const std::string &name,
                                    const char *extension);
+
+// What an item stored from the last scan holds: the raw frame from the first
+// active pixel and the scan value. None when the buffers do not hold a frame.
+struct ScanCounts {
+    std::span<const std::int32_t> counts;
+    std::int32_t scanValue = 0;
+};
+std::optional<ScanCounts> countsOfLastScan(const ChannelState &s);
 
 // "%02d/%02d/%04d  %02d:%02d:%02d" (month, day, year, time) of the local time now.
 std::string captureTimeNow();

@@ -51,16 +51,23 @@ void MemoryItemView::copyCounts(std::span<std::int32_t> out) const {
     }
 }
 
+void appendMemoryItem(std::string &out, std::string_view projectName, std::string_view sampleName,
+                      std::string_view captureTime, std::span<const std::int32_t> counts,
+                      std::int32_t scanValue) {
+    datafiles::ByteWriter writer(out);
+    writer.text(projectName, kItemTextBytes);
+    writer.text(sampleName, kItemTextBytes);
+    writer.text(captureTime, kItemTextBytes);
+    writer.ints(counts);
+    writer.i32(scanValue);
+}
+
 std::string encodeMemoryItem(const MemoryItemTexts &texts, std::span<const std::int32_t> counts,
                              std::int32_t scanValue) {
     std::string bytes;
     bytes.reserve(memoryItemBytes(counts.size()));
-    datafiles::ByteWriter out(bytes);
-    out.text(texts.projectName, kItemTextBytes);
-    out.text(texts.sampleName, kItemTextBytes);
-    out.text(texts.captureTime, kItemTextBytes);
-    out.ints(counts);
-    out.i32(scanValue);
+    appendMemoryItem(bytes, texts.projectName, texts.sampleName, texts.captureTime, counts,
+                     scanValue);
     return bytes;
 }
 

@@ -34,6 +34,10 @@ struct MemoryItemTexts {
 // One item in file form.
 std::string encodeMemoryItem(const MemoryItemTexts &texts, std::span<const std::int32_t> counts,
                              std::int32_t scanValue);
+// The same appended to `out`: a caller that reuses `out` allocates nothing.
+void appendMemoryItem(std::string &out, std::string_view projectName, std::string_view sampleName,
+                      std::string_view captureTime, std::span<const std::int32_t> counts,
+                      std::int32_t scanValue);
 
 // One item, read from its bytes. Valid while the list is not changed.
 class MemoryItemView {

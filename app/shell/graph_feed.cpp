@@ -68,7 +68,8 @@ void fillPeakMarks(const DataControl &control, std::vector<PeakMark> &marks) {
     });
 }
 
-void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot) {
+void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot,
+                  const ScanResult *recorded) {
     const FlagWord &status = control.State().flags.status;
     const FlagWord &option = control.State().flags.option;
     snapshot.mode = graphModeOf(control.State().flags.displayMode());
@@ -81,7 +82,7 @@ void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphS
     snapshot.secondTitle = view.secondTitle;
     snapshot.verticalAxisTitle = view.verticalAxisTitle;
 
-    const ScanResult result = control.CurrentResult();
+    const ScanResult result = recorded != nullptr ? *recorded : control.CurrentResult();
     snapshot.calibratedAxis = result.wavelengthBase;
     snapshot.values.assign(result.values.begin(), result.values.end());
     snapshot.grid = {result.start, result.step > 0.0 ? result.step : 1.0,
@@ -131,7 +132,7 @@ void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphS
 
     fillPeakMarks(control, snapshot.peaks);
 
-    if (option.test(option_bits::kSpectrumStatistics)) {
+    if (option.test(option_bits::kSpectrumStatistics) && recorded == nullptr) {
         const ScanParameters &p = control.State().scanParameters;
         snapshot.statistics = ScanStatistics{p.currentOb, p.mean, p.variance};
     } else {

@@ -19,8 +19,11 @@ GraphAxisContext axisContextFrom(const DataControl &control);
 // The found peaks as marks, reusing the vector's room.
 void fillPeakMarks(const DataControl &control, std::vector<PeakMark> &marks);
 
-// Fills `snapshot` for one pass, reusing its vectors' room.
-void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot);
+// Fills `snapshot` for one pass, reusing its vectors' room. `recorded` (a
+// time-line frame's copy) replaces the current result, which the recorder's
+// thread may be writing; its scan statistics are then not shown.
+void fillSnapshot(const DataControl &control, const GraphViewState &view, GraphSnapshot &snapshot,
+                  const ScanResult *recorded = nullptr);
 
 // Index of the value drawn at picture column `x` of `plot`, or -1 outside
 // the data.

@@ -35,7 +35,8 @@ constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
     {command::kRefScanPanel, "&Ref Scan", "reference", true, false, true, "Take a reference scan"},
     {command::kModePanel, "&Scope", "mode", true, false, true,
      "Next display mode (needs a dark and a reference scan)"},
-    {command::kTimeLine, "&TimeLine", "timeline", false, false, true, nullptr},
+    {command::kTimeLine, "&TimeLine", "timeline", true, true, true,
+     "Record scans at a fixed interval into a scan data file"},
     {command::kFindPeak, "&Find Peak", "peak", true, true, true,
      "Find the peaks of the spectrum (needs a dark scan); again: the peak list"},
     {command::kLoad, "&Import", "import", true, true, true,
@@ -142,6 +143,8 @@ CQuillonView::CQuillonView(DataControl &control, QWidget *parent)
 }
 
 CQuillonView::~CQuillonView() {
+    // The recorder's thread tells this view of its frames: it ends first.
+    (void)control_.TimeLine().StopRecord();
     stopAcquisition();
 }
 
@@ -181,6 +184,8 @@ void CQuillonView::createButtons() {
                 break;
             case command::kFindPeak:
                 runFindPeak();
+            case command::kTimeLine:
+                runTimeLine();
                 break;
             // Their panels are all these buttons do: either part opens them.
             case command::kSave:
@@ -200,6 +205,8 @@ void CQuillonView::createButtons() {
                 openLoadPanel();
             } else if (id == command::kFindPeak) {
                 openPeakOptions();
+            } else if (id == command::kTimeLine) {
+                runTimeLineArrow();
             }
         });
         buttons_[i] = b;
@@ -466,6 +473,8 @@ void CQuillonView::afterDarkOrReference() {
     button(command::kFindPeak)->setEnabled(dark);
     button(command::kDarkScanPanel)->setEnabled(!memory);
     button(command::kRefScanPanel)->setEnabled(!memory);
+    button(command::kTimeLine)->setEnabled(!memory || control_.TimeLine().Recording());
+    button(command::kTimeLine)->setText(timeLineCaption());
     button(command::kModePanel)
         ->setText(modeCaption(control_.State().flags.displayMode(), irradianceUnitOf(control_)));
     control_.Hold().ResumeDrawing();
@@ -507,6 +516,10 @@ TextPanelSettings CQuillonView::textPanelSettings() const {
     s.memoryMode = control_.State().flags.option.test(option_bits::kMemoryMode);
     s.memoryCurrent = control_.State().memory.current();
     s.memoryCount = static_cast<int>(control_.State().memory.size());
+    const RecordProgress record = control_.TimeLine().Progress();
+    s.recording = record.recording;
+    s.recordFrames = record.frames;
+    s.recordMissed = record.missedTicks;
     return s;
 }
 
@@ -849,6 +862,100 @@ void CQuillonView::textPanelDue() {
             },
             Qt::QueuedConnection);
     }
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+QString CQuillonView::timeLineCaption() const {
+    const TimeLineRecorder &recorder = control_.TimeLine();
+    if (recorder.Recording()) {
+        return recorder.Paused() ? "Play" : "Stop";
+    }
+    return recorder.Ready() ? "Record" : "&TimeLine";
+}
+
+void CQuillonView::runTimeLine() {
+    TimeLineRecorder &recorder = control_.TimeLine();
+    if (recorder.Recording() && recorder.Paused()) {
+        togglePause();
+    } else if (recorder.Recording()) {
+        stopRecord();
+    } else if (recorder.Ready()) {
+        startRecord();
+    } else {
+        openRecordDialog();
+    }
+}
+
+// While a record runs the arrow part pauses and resumes it: the main part
+// must stay "Stop", so that a record can always be ended with one click.
+void CQuillonView::runTimeLineArrow() {
+    if (control_.TimeLine().Recording()) {
+        togglePause();
+    } else {
+        openRecordDialog();
+    }
+}
+
+void CQuillonView::togglePause() {
+    TimeLineRecorder &recorder = control_.TimeLine();
+    if (!recorder.Recording()) {
+        return;
+    }
+    recorder.SetPaused(!recorder.Paused());
+    button(command::kTimeLine)->setText(timeLineCaption());
+    refreshTextPanel();
+}
+
+void CQuillonView::openRecordDialog() {
+    if (recordDialog_ != nullptr) {
+        recordDialog_->raise();
+        return;
+    }
+    auto *dialog = new CRecordDialog(control_, dataFolder(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    recordDialog_ = dialog;
+    connect(dialog, &CRecordDialog::recordCancelled, this, [this] {
+        if (control_.TimeLine().Recording()) {
+            stopRecord();
+        } else {
+            control_.TimeLine().CancelPending();
+        }
+        button(command::kTimeLine)->setText(timeLineCaption());
+    });
+    connect(dialog, &QDialog::finished, this, [this] {
+        if (recordDialog_ != nullptr) {
+            setDataFolder(recordDialog_->chosenFolder());
+        }
+        button(command::kTimeLine)->setText(timeLineCaption());
+    });
+    dialog->open();
+}
+
+bool CQuillonView::startRecord() {
+    const OpResult started = control_.TimeLine().StartRecord(this);
+    button(command::kTimeLine)->setText(timeLineCaption());
+    emit statusRefresh(0, true);
+    refreshTextPanel();
+    return started == OpResult::Done;
+}
+
+void CQuillonView::stopRecord() {
+    (void)control_.TimeLine().StopRecord(); // tells the operator what the record lost
+    button(command::kTimeLine)->setText(timeLineCaption());
+    afterDarkOrReference();
+    refreshTextPanel();
+}
+
+void CQuillonView::frameWritten(std::int64_t) {
+    textPanelDue();
+}
+
+void CQuillonView::recordEnded() {
+    QMetaObject::invokeMethod(
+        this, [this] { stopRecord(); }, Qt::QueuedConnection);
 }
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include "shell/file_panels.h"
 #include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
+#include "shell/record_dialog.h"
 #include "shell/scope_graph.h"
 #include "shell/scope_worker.h"
 #include "shell/side_dialog.h"
@@ -29,7 +30,7 @@ namespace quillon {
 // The mode button's caption for a display mode.
 QString modeCaption(DisplayMode mode, IrradianceUnit unit);
 
-class CQuillonView : public QWidget, public WorkerSink {
+class CQuillonView : public QWidget, public WorkerSink, public RecordListener {
     Q_OBJECT
 
 public:
@@ -100,6 +101,18 @@ public:
     ExportView graphExportView() const;
     QImage graphPicture();
 
+    // The time-line button: main part by its caption ("&TimeLine" opens the
+    // set-up dialog, "Record" starts, "Stop" stops, "Play" resumes), arrow
+    // part the dialog, or while a record runs Pause / Play.
+    void runTimeLine();
+    void runTimeLineArrow();
+    void openRecordDialog();
+    bool startRecord();
+    void stopRecord();
+    void togglePause();
+    QString timeLineCaption() const;
+    CRecordDialog *recordDialog() const { return recordDialog_; }
+
     // A playback panel command; the keyboard goes back to the graph.
     void runPlayback(int id);
     // Back from memory mode to the unit; false when there is nothing to leave.
@@ -125,6 +138,10 @@ public:
     void lampsChanged() override;
     void frameDrawn(const QImage &image) override;
     void textPanelDue() override;
+    // RecordListener (timer thread).
+    void scanStarting() override {}
+    void frameWritten(std::int64_t frames) override;
+    void recordEnded() override;
 
 signals:
     void statusRefresh(int group, bool on); // message 2001
@@ -160,6 +177,7 @@ private:
     QPointer<CSavePanel> savePanel_;
     QPointer<CLoadPanel> loadPanel_;
     QPointer<CPeakDataDialog> peakData_;
+    QPointer<CRecordDialog> recordDialog_;
     std::optional<std::filesystem::path> chosenFolder_;
     std::unique_ptr<ScopeWorker> worker_;
     QTimer startTimer_;

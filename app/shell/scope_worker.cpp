@@ -49,6 +49,13 @@ void ScopeWorker::setExternalLamp(bool on) {
 // While held the worker redraws its last picture data (zoom and pan still
 // show) but never reads the buffers the interface may be changing.
 void ScopeWorker::passHeld(bool drawingSuspended) {
+    if (control_.TimeLine().Recording()) {
+        if (control_.TimeLine().DisplayWhileRecording()) {
+            drawRecordedFrame();
+        }
+        return;
+    }
+    recorded_.frame = 0; // the next record numbers its frames from 1 again
     if (!drawingSuspended) {
         draw(false);
     } else if (control_.State().flags.option.test(option_bits::kExternalTrigger)) {
@@ -128,6 +135,31 @@ void ScopeWorker::draw(bool freshScan) {
     QImage &image = freeImage(view.width, view.height);
     renderer_.render(snapshot_, image);
     frames_.fetch_add(1);
+    sink_.frameDrawn(image);
+}
+
+// The recorder's copy of its newest frame, when there is one not drawn yet:
+// the display takes what it can and the record never waits for it.
+void ScopeWorker::drawRecordedFrame() {
+    if (!control_.TimeLine().TakeRecordedSpectrum(recorded_.frame, recorded_)) {
+        return;
+    }
+    const GraphViewState view = graph_.viewState();
+    if (view.width <= 0 || view.height <= 0) {
+        return;
+    }
+    ScanResult result;
+    result.values = recorded_.values;
+    result.wavelengthBase = recorded_.wavelengthBase;
+    result.start = recorded_.start;
+    result.step = recorded_.step;
+    fillSnapshot(control_, view, snapshot_, &result);
+    haveSnapshot_ = true;
+    noteReadouts();
+    QImage &image = freeImage(view.width, view.height);
+    renderer_.render(snapshot_, image);
+    frames_.fetch_add(1);
+    recordedDrawn_.fetch_add(1);
     sink_.frameDrawn(image);
 }
 

@@ -76,6 +76,8 @@ public:
     LiveReadouts readouts() const;
     std::uint64_t passCount() const { return worker_.passCount(); }
     std::uint64_t framesDrawn() const { return frames_.load(); }
+    // Time-line frames drawn while recording ("Display while recording").
+    std::uint64_t recordedFramesDrawn() const { return recordedDrawn_.load(); }
 
 private:
     // The passes, on the worker thread.
@@ -85,6 +87,7 @@ private:
     void workerStopping() override;
 
     void draw(bool freshScan);
+    void drawRecordedFrame();
     QImage &freeImage(int width, int height);
     void noteReadouts();
     double positionOf(std::size_t index) const;
@@ -105,6 +108,8 @@ private:
     std::atomic<bool> internalLamp_{false};
     std::atomic<bool> externalLamp_{false};
     std::atomic<std::uint64_t> frames_{0};
+    std::atomic<std::uint64_t> recordedDrawn_{0};
+    RecordedSpectrum recorded_;
     mutable std::mutex readoutsMutex_;
     LiveReadouts readouts_;
     // Last: its thread calls the listener above and is joined first.

@@ -82,6 +82,14 @@ QString readoutLine(const LiveReadouts &readouts, const TextPanelSettings &setti
         line +=
             QString::asprintf("  Memory: %04d/%04d", settings.memoryCurrent, settings.memoryCount);
     }
+    if (settings.recording) {
+        line +=
+            QString::asprintf("  Record: %04lld", static_cast<long long>(settings.recordFrames));
+        if (settings.recordMissed > 0) {
+            line += QString::asprintf(" (%llu missed)",
+                                      static_cast<unsigned long long>(settings.recordMissed));
+        }
+    }
     return line;
 }
 

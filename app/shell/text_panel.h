@@ -30,11 +30,16 @@ struct TextPanelSettings {
     bool memoryMode = false;
     int memoryCurrent = 0;
     int memoryCount = 0;
+    // A time-line record: frames written and ticks missed.
+    bool recording = false;
+    std::int64_t recordFrames = 0;
+    std::uint64_t recordMissed = 0;
 };
 
 // "XY: x/y", "  Bar: x/y" with a cursor line, in absolute irradiance the
 // colour temperature and the two totals of the chosen unit, "  Memory:
-// n/count" in memory mode.
+// n/count" in memory mode, "  Record: n" while a record runs (with the
+// missed ticks, if any).
 QString readoutLine(const LiveReadouts &readouts, const TextPanelSettings &settings);
 
 class CTextPanel : public QPlainTextEdit {

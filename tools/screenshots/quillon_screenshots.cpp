@@ -4,10 +4,10 @@
 // dark and a reference scan, the position readouts with a cursor line, a
 // cooled unit's button bar, the found peaks of a mercury-argon lamp with a
 // data tip, the peak table and the peak options, the open save and load panels, memory playback
-// with its fading traces, the About box, the irradiance calibration dialog
-// after a calibration against the simulator's lamp, and absolute irradiance
-// with its totals. Runs on the offscreen platform unless told
-// otherwise.
+// with its fading traces, the irradiance calibration dialog after a
+// calibration against the simulator's lamp, absolute irradiance with its
+// totals, the time-line dialog and a record, and the About box. Runs on the
+// offscreen platform unless told otherwise.
 #include "gui_fixture.h"
 
 #include "shell/about_box.h"
@@ -19,6 +19,7 @@
 #include "shell/playback_panel.h"
 #include "shell/plot_mapping.h"
 #include "shell/quillon_view.h"
+#include "shell/record_dialog.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -142,6 +143,28 @@ bool shootAt(QSize size, const QString &folder) {
     runSimCommand("set 0 sample glass");
     clickMain(view.button(command::kModePanel));
     ok = settle(session) && save(*frame, folder, "transmittance", size) && ok;
+
+    // The time line: its set-up dialog, then a record with the graph following it.
+    view.openRecordDialog();
+    if (CRecordDialog *dialog = view.recordDialog()) {
+        dialog->fileName().setText("warmup");
+        dialog->endTimeUsed().setChecked(false);
+        dialog->frameLimit().setValue(100000);
+        dialog->interval().setValue(100);
+        dialog->displayWhileRecording().setChecked(true);
+        dialog->adjustSize();
+        QApplication::processEvents();
+        ok = save(*dialog, folder, "record_dialog", size) && ok;
+        if (dialog->setReady()) {
+            dialog->accept();
+        }
+    }
+    view.runTimeLine();
+    ok = QTest::qWaitFor([&] { return view.worker().recordedFramesDrawn() >= 3; }, 10000) && ok;
+    view.refreshTextPanel();
+    QApplication::processEvents();
+    ok = save(*frame, folder, "recording", size) && ok;
+    view.stopRecord();
 
     // The save panel below its button, then memory playback of recorded items.
     clickMain(view.button(command::kQxSetup));
