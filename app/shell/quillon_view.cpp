@@ -184,6 +184,7 @@ void CQuillonView::createButtons() {
                 break;
             case command::kFindPeak:
                 runFindPeak();
+                break;
             case command::kTimeLine:
                 runTimeLine();
                 break;
