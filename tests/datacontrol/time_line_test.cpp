@@ -124,6 +124,9 @@ TEST_F(TimeLine, SetReadyNeedsDarkReferenceANameAndTheMinimumInterval) {
 
 TEST_F(TimeLine, ACountRecordReadsBackFrameByFrameWhileTheWorkerIdles) {
     DataControl &dc = start();
+    // The hold option keeps the worker idle once the record has released
+    // it, so the buffers still hold the record's last frame below.
+    dc.SetOption(option_bits::kHoldOption, true);
     AcquisitionWorker worker(dc, nullptr, 2ms);
     worker.start();
     EndWatch watch;
