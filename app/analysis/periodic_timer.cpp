@@ -36,12 +36,19 @@ void PeriodicTimer::stop() {
         stopRequested = true;
     }
     wake.notify_all();
-    if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) {
+    // From a tick the flag is all: the loop ends after the tick returns. The
+    // thread object is not even looked at there, since its owner may still
+    // be storing it when the first tick runs.
+    if (timerThread.load() == std::this_thread::get_id()) {
+        return;
+    }
+    if (thread.joinable()) {
         thread.join();
     }
 }
 
 void PeriodicTimer::loop(std::chrono::nanoseconds interval, SteadyTime begin) {
+    timerThread.store(std::this_thread::get_id());
     TickInfo info;
     bool askedToStop = false;
     for (;;) {

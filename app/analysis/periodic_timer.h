@@ -68,6 +68,7 @@ private:
     std::condition_variable wake;
     bool stopRequested = false; // under mutex
     std::atomic<bool> finished{false};
+    std::atomic<std::thread::id> timerThread{}; // set by the loop, for stop() from a tick
     std::atomic<std::uint64_t> missed{0};
 };
 
