@@ -31,7 +31,6 @@
 namespace {
 
 using quillon::DataControl;
-using quillon::bench::kTcdBench;
 using quillon::bench::sim;
 
 struct Setup {
@@ -46,19 +45,8 @@ struct Setup {
         folder = std::filesystem::temp_directory_path() /
                  ("quillon-bench-peaks-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
-        std::filesystem::current_path(folder);
-        std::ofstream(folder / "bench.ini") << kTcdBench;
-        std::ofstream(folder / "QuillonX.ini") << "[Extend Options]\nTimeAV=1\n";
-        if (!sim("bench load " + (folder / "bench.ini").string())) {
-            return;
-        }
-        control = std::make_unique<DataControl>(prompter);
-        int started = 0;
-        for (int attempt = 0; attempt < 3 && started == 0; ++attempt) {
-            started = toCode(control->StartUp());
-        }
-        if (started != 1 || toCode(control->FinishStartUp()) != 1 ||
-            toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source hgar") ||
+        control = quillon::bench::startTcdUnit(folder, "TimeAV=1\n", prompter);
+        if (!control || toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source hgar") ||
             control->AcquireScan() != quillon::ScanOutcome::Scanned) {
             return;
         }
@@ -69,9 +57,7 @@ struct Setup {
 
     ~Setup() {
         control.reset();
-        std::error_code ignored;
-        std::filesystem::current_path(folder.parent_path(), ignored);
-        std::filesystem::remove_all(folder, ignored);
+        quillon::bench::removeBenchFolder(folder);
     }
 };
 

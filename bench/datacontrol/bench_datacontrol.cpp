@@ -36,7 +36,6 @@ namespace {
 
 using quillon::DataControl;
 
-using quillon::bench::kTcdBench;
 using quillon::bench::sim;
 
 // A started DataControl on the TCD1304 unit with dark and reference taken
@@ -53,20 +52,9 @@ struct Setup {
         folder = std::filesystem::temp_directory_path() /
                  ("quillon-bench-dc-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
-        std::filesystem::current_path(folder);
-        std::ofstream(folder / "bench.ini") << kTcdBench;
-        std::ofstream(folder / "QuillonX.ini")
-            << "[Extend Options]\nTimeAV=1\nFFT=50\nBinningAV=2\nInitSet=" << (9 << 16) << "\n";
-        if (!sim("bench load " + (folder / "bench.ini").string())) {
-            return;
-        }
-        control = std::make_unique<DataControl>(prompter);
-        int started = 0;
-        for (int attempt = 0; attempt < 3 && started == 0; ++attempt) {
-            started = toCode(control->StartUp());
-        }
-        if (started != 1 || toCode(control->FinishStartUp()) != 1 ||
-            toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source halogen") ||
+        control =
+            quillon::bench::startTcdUnit(folder, quillon::bench::processingSettings(), prompter);
+        if (!control || toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source halogen") ||
             toCode(control->TakeReferenceScan()) != 1 || !sim("set 0 sample nd 50")) {
             return;
         }
@@ -80,9 +68,7 @@ struct Setup {
 
     ~Setup() {
         control.reset();
-        std::error_code ignored;
-        std::filesystem::current_path(folder.parent_path(), ignored);
-        std::filesystem::remove_all(folder, ignored);
+        quillon::bench::removeBenchFolder(folder);
     }
 
     // The frame as read: take it again from the unit, before corrections.

@@ -64,7 +64,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kItems = 10000;
 constexpr double kMB = 1e6;
 
-using quillon::bench::kTcdBench;
 using quillon::bench::sim;
 
 double secondsSince(Clock::time_point start) {
@@ -161,21 +160,9 @@ struct Setup {
             problem = "cannot create " + folder.string() + ": " + error.message();
             return;
         }
-        fs::current_path(folder);
-        std::ofstream(folder / "bench.ini") << kTcdBench;
-        std::ofstream(folder / "QuillonX.ini")
-            << "[Extend Options]\nTimeAV=1\nFFT=50\nBinningAV=2\nInitSet=" << (9 << 16) << "\n";
-        if (!sim("bench load " + (folder / "bench.ini").string())) {
-            problem = "the simulated bench does not load";
-            return;
-        }
-        control = std::make_unique<DataControl>(prompter);
-        int started = 0;
-        for (int attempt = 0; attempt < 3 && started == 0; ++attempt) {
-            started = toCode(control->StartUp());
-        }
-        if (started != 1 || toCode(control->FinishStartUp()) != 1 ||
-            toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source halogen") ||
+        control =
+            quillon::bench::startTcdUnit(folder, quillon::bench::processingSettings(), prompter);
+        if (!control || toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source halogen") ||
             toCode(control->TakeReferenceScan()) != 1 || !sim("set 0 sample nd 50")) {
             problem = "the simulated TCD1304 unit does not start";
             return;

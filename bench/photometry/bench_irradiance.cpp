@@ -32,7 +32,6 @@
 namespace {
 
 using namespace quillon;
-using quillon::bench::kTcdBench;
 using quillon::bench::sim;
 
 struct Setup {
@@ -47,21 +46,11 @@ struct Setup {
         folder = std::filesystem::temp_directory_path() /
                  ("quillon-bench-irradiance-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
-        std::filesystem::current_path(folder);
-        std::ofstream(folder / "bench.ini") << kTcdBench;
-        std::ofstream(folder / "QuillonX.ini")
-            << "[Extend Options]\nTimeAV=1\nFFT=50\nBinningAV=2\nInitSet=" << (9 << 16) << "\n";
-        if (!sim("bench load " + (folder / "bench.ini").string())) {
-            return;
-        }
-        control = std::make_unique<DataControl>(prompter);
-        int started = 0;
-        for (int attempt = 0; attempt < 3 && started == 0; ++attempt) {
-            started = toCode(control->StartUp());
-        }
-        if (started != 1 || toCode(control->FinishStartUp()) != 1 || !sim("set 0 source dark") ||
-            toCode(control->TakeDarkScan()) != 1 || !sim("set 0 source lamp") ||
-            control->CalibrateIrradiance(50) != OpResult::Done || !sim("set 0 distance 25")) {
+        control =
+            quillon::bench::startTcdUnit(folder, quillon::bench::processingSettings(), prompter);
+        if (!control || !sim("set 0 source dark") || toCode(control->TakeDarkScan()) != 1 ||
+            !sim("set 0 source lamp") || control->CalibrateIrradiance(50) != OpResult::Done ||
+            !sim("set 0 distance 25")) {
             return;
         }
         for (const auto &[key, value] : {std::pair{"IrradDist", "25"},
@@ -82,9 +71,7 @@ struct Setup {
 
     ~Setup() {
         control.reset();
-        std::error_code ignored;
-        std::filesystem::current_path(folder.parent_path(), ignored);
-        std::filesystem::remove_all(folder, ignored);
+        quillon::bench::removeBenchFolder(folder);
     }
 };
 
