@@ -101,6 +101,26 @@ bool UnitControl::setInternalTrigger() {
     return ovSetTrgEx(OV_TRIGGER_INTERNAL, s.currentChannel) >= 0;
 }
 
+int UnitControl::setTriggerMode(int mode) {
+    return ovSetTrgEx(mode, s.currentChannel);
+}
+
+int UnitControl::setIntegrationMode(int scanMode, double timeMs) {
+    return ovSetIntMode(scanMode, timeMs, s.currentChannel);
+}
+
+int UnitControl::setExternalEdge(int edge) {
+    return ovSetExtEdgeMode(edge, s.currentChannel);
+}
+
+int UnitControl::setSkip(int value) {
+    return ovSetSkip(value, s.currentChannel);
+}
+
+int UnitControl::shutterPosition() {
+    return ovGetShutterPos(s.currentChannel);
+}
+
 bool UnitControl::resendSetup() {
     if (!setUpPort(s.currentChannel) || !initialise() || !sendSoftwareTriggerMode() ||
         !sendIntegrationTime()) {

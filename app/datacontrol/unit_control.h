@@ -40,6 +40,13 @@ public:
     [[nodiscard]] bool selectCf(int value);
     [[nodiscard]] bool setShutterClosed(bool closed);
     [[nodiscard]] bool setInternalTrigger();
+    // The library's result codes, for the messages that name the port.
+    [[nodiscard]] int setTriggerMode(int mode);
+    [[nodiscard]] int setIntegrationMode(int scanMode, double timeMs);
+    [[nodiscard]] int setExternalEdge(int edge);
+    [[nodiscard]] int setSkip(int value);
+    // 1 closed, 0 open, negative when the unit did not answer.
+    [[nodiscard]] int shutterPosition();
     // The whole set-up of the current channel sent again, as a unit that was
     // plugged in again or power-cycled needs it: port, initialise command,
     // software trigger mode, integration time, TEC and CF on cooled units.

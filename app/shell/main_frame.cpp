@@ -9,6 +9,7 @@
 #include "shell/status_rules.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -144,14 +145,24 @@ void CMainFrame::createMenus() {
     record->setEnabled(false);
 
     QMenu *setup = menuBar()->addMenu("&Setup");
-    addCommand(setup, kQxSetup, "Q&X Setup...", false);
-    addCommand(setup, kModePanel, "Chan&ge Mode Conf...", false);
-    addCommand(setup, kDarkScanPanel, "&Dark Scan Conf...", false);
-    addCommand(setup, kRefScanPanel, "&Ref. Scan Conf...", false);
+    connect(addCommand(setup, kQxSetup, "Q&X Setup..."), &QAction::triggered, this,
+            [this] { view_->openSetupPanel(); });
+    connect(addCommand(setup, kModePanel, "Chan&ge Mode Conf..."), &QAction::triggered, this,
+            [this] {
+                if (view_->modeButtonEnabled()) {
+                    view_->openModePanel();
+                }
+            });
+    connect(addCommand(setup, kDarkScanPanel, "&Dark Scan Conf..."), &QAction::triggered, this,
+            [this] { view_->openDarkPanel(); });
+    connect(addCommand(setup, kRefScanPanel, "&Ref. Scan Conf..."), &QAction::triggered, this,
+            [this] { view_->openReferencePanel(); });
     connect(addCommand(setup, kPeakFindConf, "P&eak Find Conf..."), &QAction::triggered, this,
             [this] { view_->openPeakOptions(); });
     setup->addSeparator();
-    addCommand(setup, kCustomize, "&Customize...", false);
+    connect(addCommand(setup, kCustomize, "&Customize..."), &QAction::triggered, this, [this] {
+        openCustomize(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier));
+    });
 
     QMenu *calibration = menuBar()->addMenu("&Calibration");
     addCommand(calibration, kWavelengthCalibration, "&Wavelength...", false);
@@ -187,6 +198,7 @@ void CMainFrame::updateCommandStates() {
     action(kShowReferenceLine)->setChecked(option.test(option_bits::kShowReferenceLine));
     action(kSubtractDark)->setEnabled(dark);
     action(kSubtractDark)->setChecked(option.test(option_bits::kSubtractDarkInScope));
+    action(kModePanel)->setEnabled(modeEnabled);
     action(kPeakFind)->setEnabled(view_->peakButtonEnabled());
     action(kPeakFindConf)->setEnabled(view_->peakButtonEnabled());
     action(kIrradianceCalibration)->setEnabled(irradianceCalibrationAllowed());

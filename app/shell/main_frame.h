@@ -46,6 +46,8 @@ public:
     CIrradianceDialog *irradianceDialog() { return irradianceDialog_.get(); }
     // Command 32775; its enable rule.
     void openIrradianceCalibration();
+    // The "Customize..." sheet; `factoryForm` (Ctrl held) adds the unit page.
+    void openCustomize(bool factoryForm);
     bool irradianceCalibrationAllowed() const;
     // Closed with its settings written back.
     bool closedDown() const { return closedDown_; }

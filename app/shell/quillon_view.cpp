@@ -29,11 +29,11 @@ struct ButtonSpec {
 };
 
 constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
-    {command::kQxSetup, "&QX Setup", "setup", true, false, true,
+    {command::kQxSetup, "&QX Setup", "setup", true, true, true,
      "Scope display on the pixel axis; restart acquisition"},
-    {command::kDarkScanPanel, "&Dark Scan", "dark", true, false, true, "Take a dark scan"},
-    {command::kRefScanPanel, "&Ref Scan", "reference", true, false, true, "Take a reference scan"},
-    {command::kModePanel, "&Scope", "mode", true, false, true,
+    {command::kDarkScanPanel, "&Dark Scan", "dark", true, true, true, "Take a dark scan"},
+    {command::kRefScanPanel, "&Ref Scan", "reference", true, true, true, "Take a reference scan"},
+    {command::kModePanel, "&Scope", "mode", true, true, true,
      "Next display mode (needs a dark and a reference scan)"},
     {command::kTimeLine, "&TimeLine", "timeline", true, true, true,
      "Record scans at a fixed interval into a scan data file"},
@@ -44,7 +44,8 @@ constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
     {command::kSave, "&Export", "export", true, true, true,
      "Save the spectrum, a picture of the graph or the memory data"},
     {command::kPrint, "&Print", "print", false, false, false, nullptr},
-    {command::kTecControl, "&TEC Control", "tec", false, false, true, nullptr},
+    {command::kTecControl, "&TEC Control", "tec", true, true, true,
+     "Switch the cooler and the conversion capacitor"},
     {command::kHomePage, "&HomePage", "homepage", true, false, false,
      "Open the Orvantis home page"},
 }};
@@ -188,6 +189,9 @@ void CQuillonView::createButtons() {
             case command::kTimeLine:
                 runTimeLine();
                 break;
+            case command::kTecControl:
+                openTecPanel();
+                break;
             // Their panels are all these buttons do: either part opens them.
             case command::kSave:
                 openSavePanel();
@@ -208,6 +212,16 @@ void CQuillonView::createButtons() {
                 openPeakOptions();
             } else if (id == command::kTimeLine) {
                 runTimeLineArrow();
+            } else if (id == command::kQxSetup) {
+                openSetupPanel();
+            } else if (id == command::kDarkScanPanel) {
+                openDarkPanel();
+            } else if (id == command::kRefScanPanel) {
+                openReferencePanel();
+            } else if (id == command::kModePanel) {
+                openModePanel();
+            } else if (id == command::kTecControl) {
+                openTecPanel();
             }
         });
         buttons_[i] = b;
@@ -569,6 +583,32 @@ void CQuillonView::placeBelowButton(QWidget &panel, int command) {
     const int x = std::clamp(below.x(), 0, std::max(0, width() - panel.width()));
     panel.move(x, below.y());
     panel.raise();
+}
+
+bool CQuillonView::raiseOpenConfigPanel() {
+    if (configPanel_ == nullptr) {
+        return false;
+    }
+    configPanel_->raise();
+    configPanel_->activateWindow();
+    return true;
+}
+
+bool CQuillonView::showConfigPanel(std::unique_ptr<PopupPanel> panel, int command) {
+    if (raiseOpenConfigPanel()) {
+        return false;
+    }
+    closeFilePanels();
+    configPanel_ = panel.release(); // owned by this view as its Qt parent
+    connect(configPanel_, &PopupPanel::panelClosed, this, [this] {
+        if (configPanel_ != nullptr) {
+            configPanel_->deleteLater();
+            configPanel_.clear();
+        }
+    });
+    const SplitButton *b = button(command);
+    configPanel_->openAt(b->mapToGlobal(QPoint(0, b->height() + 1)));
+    return true;
 }
 
 void CQuillonView::closeFilePanels() {

@@ -5,6 +5,7 @@
 #define QUILLON_APP_SHELL_QUILLON_VIEW_H
 
 #include "datacontrol/data_control.h"
+#include "dialogs/popup_panel.h"
 #include "shell/file_panels.h"
 #include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
@@ -122,6 +123,20 @@ public:
 
     bool modeButtonEnabled() const;
 
+    // The configuration panels of the button bar and the Setup menu, each
+    // opened by its own file: at most one is open, modal, below its button;
+    // asking for the open one again brings it to the front.
+    void openSetupPanel();
+    void openDarkPanel();
+    void openReferencePanel();
+    void openModePanel();
+    void openTecPanel();
+    PopupPanel *configPanel() const { return configPanel_; }
+    // Whether the Customize sheet was last opened in its factory form (the
+    // printed sheet then shows the unit information).
+    void setFactoryForm(bool on) { factoryForm_ = on; }
+    bool factoryForm() const { return factoryForm_; }
+
     // "&Find Peak": hold, find, mark (and with the marks shown, the list);
     // clearing the peaks releases the hold.
     void runFindPeak();
@@ -161,6 +176,11 @@ private:
     void waitForOneShot(DisplayMode mode);
     void toggleLine(std::uint16_t readyBit, std::uint16_t shownBit, int pane);
     void placeBelowButton(QWidget &panel, int command);
+    // Shows a new configuration panel below the button of `command` and
+    // lets it go when it closes; false (and the panel dropped) when another
+    // one is open.
+    bool showConfigPanel(std::unique_ptr<PopupPanel> panel, int command);
+    bool raiseOpenConfigPanel();
     void memoryLoaded(const QString &name);
     void setWindowTitleText(const QString &title);
     void dropPeakMarks();
@@ -178,6 +198,8 @@ private:
     QPointer<CLoadPanel> loadPanel_;
     QPointer<CPeakDataDialog> peakData_;
     QPointer<CRecordDialog> recordDialog_;
+    QPointer<PopupPanel> configPanel_;
+    bool factoryForm_ = false;
     std::optional<std::filesystem::path> chosenFolder_;
     std::unique_ptr<ScopeWorker> worker_;
     QTimer startTimer_;
