@@ -135,14 +135,20 @@ OpResult ChannelSetup::WriteUnitFileToEeprom() {
     std::ifstream in(channel.unitFile, std::ios::binary);
     const std::string text = UnitTextForEeprom(std::string(std::istreambuf_iterator<char>(in), {}));
     // An unreadable or empty unit file would wipe the unit's calibration.
-    const bool haveText = !text.empty();
-    if (!haveText || !unit.writeEepromText(s.currentChannel, text)) {
+    if (text.empty() || WriteEeprom(text).result != OpResult::Done) {
         showForPort(messages::kWriteEeprom, s.currentChannel);
         channel.onSerialIni = 1;
         return OpResult::Failed;
     }
     channel.onSerialIni = 0;
     return OpResult::Done;
+}
+
+EepromWriteOutcome ChannelSetup::WriteEeprom(std::string_view text) {
+    EepromWriteOutcome outcome =
+        writeEepromSafely(unit, s.currentChannel, text, backupPlaceFor(s));
+    prompter.message(outcome.report);
+    return outcome;
 }
 
 bool ChannelSetup::WriteBackSettings() {

@@ -29,21 +29,6 @@ std::string upperCase(std::string_view text) {
     return upper;
 }
 
-// The serial becomes a file name in the Ini folder: characters that would
-// leave that folder or are not allowed in file names are replaced.
-std::string safeFileStem(std::string serial) {
-    for (char &c : serial) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F ||
-            std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
-            c = '_';
-        }
-    }
-    if (!serial.empty() && serial.front() == '.') {
-        serial.front() = '_';
-    }
-    return serial;
-}
 
 } // namespace
 
@@ -246,7 +231,7 @@ OpResult ChannelSetup::readUnitFile(int port) {
 
     ChannelInfo &channel = s.channels[static_cast<std::size_t>(port)];
     channel.onSerialIni = 0;
-    channel.unitFile = s.iniFolder / (safeFileStem(serial) + files::kUnitFileExtension);
+    channel.unitFile = s.iniFolder / (files::safeFileStem(serial) + files::kUnitFileExtension);
     if (!platform::replaceTextFile(channel.unitFile, text)) {
         prompter.message(messages::kSaveEeprom);
         return OpResult::Failed;

@@ -5,6 +5,7 @@
 #define QUILLON_APP_DATACONTROL_CHANNEL_SETUP_H
 
 #include "datacontrol/channel_state.h"
+#include "datacontrol/eeprom_writer.h"
 #include "datacontrol/op_result.h"
 #include "datacontrol/profile_file.h"
 #include "platform/prompter.h"
@@ -39,6 +40,7 @@ public:
 
     [[nodiscard]] OpResult WriteChannelId(int newId);
     [[nodiscard]] OpResult WriteUnitFileToEeprom();
+    EepromWriteOutcome WriteEeprom(std::string_view text);
     // The user settings back into the main settings file; false when the
     // file could not be written (the user has been told).
     [[nodiscard]] bool WriteBackSettings();

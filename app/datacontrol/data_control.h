@@ -133,6 +133,12 @@ public:
 
     [[nodiscard]] OpResult WriteChannelId(int newId) { return setup.WriteChannelId(newId); }
     [[nodiscard]] OpResult WriteUnitFileToEeprom() { return setup.WriteUnitFileToEeprom(); }
+    // A text into the current unit's EEPROM: a backup of the unit's text
+    // first, a read-back after, the old text back on a mismatch (see
+    // eeprom_writer.h). The operator is told the outcome either way.
+    EepromWriteOutcome WriteEeprom(std::string_view text) {
+        return setup.WriteEeprom(text);
+    }
 
     // The parts, for the steps that front ends and tests call one by one.
     ChannelSetup &Setup() { return setup; }

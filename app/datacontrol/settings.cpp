@@ -1,6 +1,22 @@
 #include "datacontrol/settings.h"
 
+#include <string_view>
+
 namespace quillon {
+
+std::string files::safeFileStem(std::string serial) {
+    for (char &c : serial) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F ||
+            std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
+            c = '_';
+        }
+    }
+    if (!serial.empty() && serial.front() == '.') {
+        serial.front() = '_';
+    }
+    return serial;
+}
 
 std::string files::tempIniName(int port) {
     return "TempIni_" + std::to_string(port) + ".ini";

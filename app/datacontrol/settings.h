@@ -18,9 +18,14 @@ inline constexpr const char *kMultiChannelSettings = "QuillonX.ini";
 inline constexpr const char *kSingleBoardSettings = "Quillon.ini";
 inline constexpr const char *kDataFolder = "Data";
 inline constexpr const char *kIniFolder = "Ini";
+// Beside "Ini": the unit texts as they were before each EEPROM write.
+inline constexpr const char *kBackupFolder = "Backup";
 inline constexpr const char *kSerialIni = "Serial.ini";
 inline constexpr const char *kUnitFileExtension = ".ini";
 inline constexpr const char *kIrradianceStandard = "OVIrrad.cal";
+// A serial or set name as a file name in the Ini folder: characters that
+// would leave that folder or are not allowed in file names are replaced.
+std::string safeFileStem(std::string name);
 // Copies of Serial.ini, one per USB port: "TempIni_%d.ini".
 std::string tempIniName(int port);
 // Irradiance calibration of one channel ID: "OVIrrad_%d.cal".

@@ -11,6 +11,7 @@
 #include "datacontrol/unit_control.h"
 #include "datacontrol/wavelength_axis.h"
 #include "platform/files.h"
+#include "platform/local_time.h"
 
 #include <algorithm>
 #include <cmath>
@@ -35,13 +36,7 @@ fs::path userFilePath(const fs::path &folder, const std::string &name, const cha
 }
 
 exports::CaptureTime localTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
+    const std::tm local = platform::localTime(std::time(nullptr));
     return {local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
             local.tm_hour,    local.tm_min,  local.tm_sec};
 }

@@ -7,6 +7,7 @@
 #include "datafiles/memory_list.h"
 #include "datafiles/scan_data_file.h"
 #include "platform/files.h"
+#include "platform/local_time.h"
 
 #include <cstdio>
 #include <ctime>
@@ -23,13 +24,7 @@ std::string numberText(std::int64_t n) {
 
 // "%02d/%02d/%04d  %02d:%02d:%02d" of a wall-clock time, without allocating.
 std::size_t captureTimeText(analysis::WallTime when, std::array<char, 32> &out) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
+    const std::tm local = platform::localTime(std::chrono::system_clock::to_time_t(when));
     const int n = std::snprintf(out.data(), out.size(), "%02d/%02d/%04d  %02d:%02d:%02d",
                                 local.tm_mon + 1, local.tm_mday, local.tm_year + 1900,
                                 local.tm_hour, local.tm_min, local.tm_sec);

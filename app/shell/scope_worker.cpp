@@ -1,5 +1,7 @@
 #include "shell/scope_worker.h"
 
+#include "platform/local_time.h"
+
 #include "shell/graph_feed.h"
 
 #include <cmath>
@@ -11,9 +13,7 @@ namespace quillon {
 namespace {
 
 std::string nowText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = platform::localTime(std::time(nullptr));
     char text[48];
     std::snprintf(text, sizeof text, "%02d/%02d/%04d  %02d:%02d:%02d", local.tm_mon + 1,
                   local.tm_mday, local.tm_year + 1900, local.tm_hour, local.tm_min, local.tm_sec);

@@ -82,6 +82,21 @@ void EepromStore::readPacket(std::uint8_t sequence,
     readPosition_ += kEepromAnswerSize;
 }
 
+namespace {
+
+// Flips one bit of the first text byte, so the stored text still reads as
+// text but no longer matches what was written.
+void garbleFirstCharacter(std::vector<std::uint8_t> &records) {
+    for (std::uint8_t &b : records) {
+        if (b >= 0x20 && b < 0x7F) {
+            b = static_cast<std::uint8_t>(b ^ 0x01);
+            return;
+        }
+    }
+}
+
+} // namespace
+
 bool EepromStore::writePacket(std::span<const std::uint8_t> command) {
     if (command.size() < 3) {
         return false;
@@ -111,6 +126,10 @@ bool EepromStore::writePacket(std::span<const std::uint8_t> command) {
                                (n == 2 || incoming_[n - 3] == kRecordSeparator);
         if (endOfText) {
             records_.assign(incoming_.begin(), incoming_.end());
+            if (garbleNext_) {
+                garbleFirstCharacter(records_);
+                garbleNext_ = false;
+            }
             readPosition_ = 0;
             writing_ = false;
             return true;

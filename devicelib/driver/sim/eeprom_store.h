@@ -32,6 +32,11 @@ public:
     // False when the records do not fit the capacity.
     bool load(std::vector<std::uint8_t> records);
     void erase(); // empty: 0x08, 0x07
+    // The next completed write stores its text with one character changed
+    // (a failing cell): the transfer itself reports success.
+    void garbleNextWrite() { garbleNext_ = true; }
+    bool garblePending() const { return garbleNext_; }
+    void clearGarble() { garbleNext_ = false; }
 
     // Read packet (command 0x0A): sequence 1 starts at the beginning, any
     // other continues; fills 64 bytes, zeros past the end.
@@ -53,6 +58,7 @@ private:
     std::vector<std::uint8_t> incoming_; // reserved once to capacity
     std::size_t readPosition_ = 0;
     bool writing_ = false;
+    bool garbleNext_ = false;
 };
 
 } // namespace ov::sim

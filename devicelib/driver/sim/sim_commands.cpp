@@ -24,6 +24,7 @@ constexpr const char *kHelp =
     "  timeout SLOT COUNT                let frame reads time out\n"
     "  clear SLOT                        drop injected faults\n"
     "  eeprom SLOT [erase]               show or empty the EEPROM\n"
+    "  eeprom SLOT garble                the next EEPROM write stores a changed text\n"
     "  bench load PATH | bench default | bench status\n"
     "  help";
 
@@ -207,6 +208,11 @@ int SimDriver::unitCommand(const std::vector<std::string_view> &words, std::stri
     }
     if (verb == "eeprom" && words.size() == 2) {
         reply = u->eepromText();
+        return kCommandOk;
+    }
+    if (verb == "eeprom" && words.size() == 3 && words[2] == "garble") {
+        u->garbleNextEepromWrite();
+        reply = "slot " + std::to_string(slot) + ": the next EEPROM write stores a changed text";
         return kCommandOk;
     }
     if (verb == "eeprom" && words.size() == 3 && words[2] == "erase") {

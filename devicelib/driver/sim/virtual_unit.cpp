@@ -706,6 +706,12 @@ void VirtualUnit::clearFaults() {
     failures_.clear();
     timeouts_ = 0;
     foreignStrings_ = false;
+    eeprom_.clearGarble();
+}
+
+void VirtualUnit::garbleNextEepromWrite() {
+    std::lock_guard lock(mutex_);
+    eeprom_.garbleNextWrite();
 }
 
 void VirtualUnit::setForeignStrings(bool foreign) {

@@ -121,6 +121,7 @@ public:
     void clearFaults();
     void setForeignStrings(bool foreign);
     void eraseEeprom();
+    void garbleNextEepromWrite();
 
     UnitStatus status() const;
     std::string eepromText() const;
