@@ -16,11 +16,13 @@
 //   PeakList         the found peaks of the displayed spectrum (analysis/)
 //   Irradiance       irradiance calibration, photometric totals (app/photometry)
 //   TimeLineRecorder the time-line record: scans at an interval into a scan data file
+//   CalibrationSets  the factory and custom wavelength calibration sets
 #ifndef QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 #define QUILLON_APP_DATACONTROL_DATA_CONTROL_H
 
 #include "analysis/peak_list.h"
 #include "datacontrol/acquisition_hold.h"
+#include "datacontrol/calibration_sets.h"
 #include "datacontrol/channel_setup.h"
 #include "datacontrol/channel_state.h"
 #include "datacontrol/dark_ref_snapshot.h"
@@ -175,6 +177,8 @@ public:
         }
         return engine.FindColorTemp(false);
     }
+    // The wavelength calibration sets of the current channel.
+    CalibrationSets &Calibrations() { return calibrations; }
     PeakList &Peaks() { return peaks; }
     const PeakList &Peaks() const { return peaks; }
 
@@ -206,6 +210,7 @@ private:
     StoredSpectra stored{state, hold, axis, pipeline, unit, peaks, irradiance, prompter};
     ColorCalc colour{state, prompter};
     TimeLineRecorder recorder{state, hold, pipeline, stored, prompter};
+    CalibrationSets calibrations{state, axis, setup, hold, prompter};
     bool closed = false;
     bool keepSettingsFile = false;
 };

@@ -32,6 +32,24 @@ inline constexpr const char *kDuplicateSerial =
 // Followed by the path of the settings file.
 inline constexpr const char *kSaveSettings =
     "The settings of this session could not be saved. The file cannot be written: ";
+// Wavelength calibration sets.
+inline constexpr const char *kOpenMainInCalibration =
+    "Failed to open the initial setup file in OnIniDialog() of DlgCalibration class, 1st...";
+inline constexpr const char *kOpenUnitInCalibration =
+    "Failed to open the initial setup file in OnIniDialog() of DlgCalibration class, 2nd...";
+inline constexpr const char *kSaveCalibrationSet =
+    "The calibration set could not be saved. The file cannot be written: ";
+inline constexpr const char *kCalibrationSetKept =
+    "The chosen calibration set cannot be used; the calibration in use stays as it was.";
+inline constexpr const char *kAcquisitionDidNotPause =
+    "The acquisition did not pause; nothing was changed. Try again.";
+inline constexpr const char *kLoseEepromData =
+    "You will lose the important data saved in EEPROM. Would you like to countinue it anyway?";
+inline constexpr const char *kNoSetName = "Give the calibration set a name first.";
+inline constexpr const char *kSetNameOfOtherUnit =
+    "Another connected unit keeps its settings under this name; choose another set name: ";
+inline constexpr const char *kUnitFileNotWritten =
+    "The unit holds the new calibration, but its settings file could not be written: ";
 inline constexpr const char *kUnknownBoard = "Can not find the board type";
 inline constexpr const char *kOpenIniInSetVariablesFromIni =
     "Failed to open the initial setup file in SetVariablesFromIni() in DataControl class...";

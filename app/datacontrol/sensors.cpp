@@ -90,6 +90,31 @@ bool isBadPixelSeparator(char c) {
 
 } // namespace
 
+std::optional<std::string> ccdNameFor(std::uint16_t boardType, std::uint16_t inGaAsKind) {
+    switch (boardType) {
+    case kBoardIlx511:
+        return "ILX511";
+    case kBoardTcd1304:
+        return "TCD1304";
+    case kBoardS7031:
+        return "S7031";
+    case kBoardS10420:
+        return "S10420";
+    case kBoardInGaAs512:
+        if (inGaAsKind <= 2) {
+            return std::array{"G9204-512", "G9206-512", "G9208-512"}[inGaAsKind];
+        }
+        return std::nullopt;
+    case kBoardInGaAs256:
+        if (inGaAsKind == 3 || inGaAsKind == 4) {
+            return inGaAsKind == 3 ? "G9206-256" : "G9208-256";
+        }
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
 std::optional<SensorSpec> sensorFromCcdName(std::string_view name) {
     for (const auto &sensor : kNamedSensors) {
         if (equalsNoCase(name, sensor.name)) {

@@ -38,6 +38,9 @@ struct SensorSpec {
 
 // From the unit file's CCD name, compared without regard to case.
 std::optional<SensorSpec> sensorFromCcdName(std::string_view name);
+// The CCD name a unit text gives this sensor ("CCD=" line); none for a
+// BoardType and InGaAs kind that do not go together.
+std::optional<std::string> ccdNameFor(std::uint16_t boardType, std::uint16_t inGaAsKind);
 // For a unit running on Serial.ini: from the BoardType chosen by the user;
 // nothing for a BoardType outside 0..5.
 std::optional<SensorSpec> sensorFromBoardType(std::uint16_t boardType, std::uint16_t inGaAsKind);
