@@ -4,7 +4,9 @@
 
 #include "cli/session.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace quillon::cli {
 
@@ -14,6 +16,9 @@ bool refuseWithoutUnit(Session &s, const StepCall &call);
 bool scanSucceeded(const DataControl &dc, ScanOutcome result);
 std::string scanFailure(const DataControl &dc, ScanOutcome result);
 bool inMemoryMode(const Session &s);
+// A whole or real number that is the whole text.
+std::optional<long> wholeNumber(std::string_view text);
+std::optional<double> realNumber(std::string_view text);
 
 } // namespace quillon::cli
 

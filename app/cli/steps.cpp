@@ -1,8 +1,9 @@
 #include "cli/steps.h"
 
+#include "cli/calibrate_steps.h"
 #include "cli/colour_steps.h"
-#include "cli/peak_table.h"
 #include "cli/irradiance_steps.h"
+#include "cli/peak_table.h"
 #include "cli/record_steps.h"
 #include "cli/session.h"
 #include "cli/step_helpers.h"
@@ -49,14 +50,6 @@ bool inMemoryMode(const Session &s) {
     return s.dc.State().flags.option.test(option_bits::kMemoryMode);
 }
 
-namespace {
-
-// Longest EEPROM text the library reads back whole.
-constexpr std::size_t kLongestEepromText = 4095;
-constexpr long kMostScans = 1000000;
-
-// ---- value checks used by the parser --------------------------------------
-
 std::optional<long> wholeNumber(std::string_view text) {
     long value = 0;
     const char *end = text.data() + text.size();
@@ -66,6 +59,24 @@ std::optional<long> wholeNumber(std::string_view text) {
     }
     return value;
 }
+
+std::optional<double> realNumber(std::string_view text) {
+    double value = 0.0;
+    const char *end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+namespace {
+
+// Longest EEPROM text the library reads back whole.
+constexpr std::size_t kLongestEepromText = 4095;
+constexpr long kMostScans = 1000000;
+
+// ---- value checks used by the parser --------------------------------------
 
 std::string checkChannelNumber(std::string_view text) {
     const auto value = wholeNumber(text);
@@ -88,16 +99,6 @@ std::string checkScanCount(std::string_view text) {
 std::string checkTableFormat(std::string_view text) {
     return tableFormatFromName(text) ? std::string()
                                      : "tsv, csv or json, not '" + std::string(text) + "'";
-}
-
-std::optional<double> realNumber(std::string_view text) {
-    double value = 0.0;
-    const char *end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    if (result.ec != std::errc() || result.ptr != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 // The ranges of the peak options dialog.
@@ -798,6 +799,23 @@ const std::vector<StepSpec> kSteps{
       {"--for", "SECONDS", checkSeconds, "stop after this many seconds"},
       {"--start", "HH:MM:SS", checkTimeOfDay, "take no frame before this time of day"}},
      runRecord},
+    {"calibrate", "calibrate the wavelength axis on an emission-line lamp (Hg-Ar)",
+     "Takes a scan of the lamp in scope mode on the pixel axis, finds its peaks and matches\n"
+     "each to the emission line the present calibration puts within --tolerance nm (default\n"
+     "2) of it. Prints every point with the fit's wavelength and residual, and the RMS.\n"
+     "--lines: hgar (the settings' Hg-Ar Line list, else the shipped Hg-Ar table) or a file\n"
+     "of lines in nm (one per line, or species,nm,... rows). --dry-run stores nothing;\n"
+     "--save-ini NAME stores the points as a custom set and uses it; --save-eeprom writes\n"
+     "them into the unit as its factory set (backup in Backup/, read back, the old text\n"
+     "restored on a mismatch; asks Yes/No first) and uses it.\n",
+     {},
+     {{"--lines", "FILE|hgar", checkLineSource, "the emission lines (default hgar)"},
+      {"--order", "N", checkCalibrationOrder, "show the residuals of another polynomial order"},
+      {"--tolerance", "NM", checkLineTolerance, "largest distance of a peak from its line"},
+      {"--dry-run", nullptr, nullptr, "show the points, store nothing"},
+      {"--save-ini", "NAME", checkNotEmpty, "store as the custom set NAME and use it"},
+      {"--save-eeprom", nullptr, nullptr, "write into the unit as its factory set"}},
+     runCalibrate},
     {"eeprom-read", "print the unit's EEPROM text, or write it to FILE",
      "Reads the EEPROM text of the current channel's unit.\n",
      {{"FILE", Arity::Optional, checkNotEmpty}}, {}, runEepromRead},

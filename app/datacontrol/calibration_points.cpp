@@ -37,8 +37,8 @@ std::vector<StoredPoint> storedPointsOfRows(std::span<const PointRow> rows) {
             *wavelength * 10.0 > 2.0e9 || *pixel > 2.0e9) {
             continue;
         }
-        points.push_back({static_cast<int>(std::lround(*wavelength * 10.0)),
-                          static_cast<int>(*pixel)});
+        points.push_back(
+            {static_cast<int>(std::lround(*wavelength * 10.0)), static_cast<int>(*pixel)});
     }
     return points;
 }
@@ -54,8 +54,12 @@ std::string wavelengthCellText(int tenthsNm) {
 }
 
 CalibrationResiduals calibrationResiduals(std::span<const StoredPoint> points) {
+    return calibrationResiduals(points, calibrationOrder(static_cast<int>(points.size())));
+}
+
+CalibrationResiduals calibrationResiduals(std::span<const StoredPoint> points, int order) {
     CalibrationResiduals result;
-    if (points.size() < 2) {
+    if (points.size() < 2 || order < 1 || order > kMaxPolynomialOrder) {
         return result;
     }
     std::vector<double> pixels;
@@ -64,7 +68,7 @@ CalibrationResiduals calibrationResiduals(std::span<const StoredPoint> points) {
         pixels.push_back(p.pixel);
         wavelengths.push_back(p.tenthsNm / 10.0);
     }
-    result.order = calibrationOrder(static_cast<int>(points.size()));
+    result.order = order;
     std::array<float, kMaxPolynomialOrder + 1> coefficients{};
     if (FitPolynomial(pixels, wavelengths, coefficients, result.order) != FitResult::Ok) {
         return result;
@@ -143,6 +147,17 @@ std::vector<MatchedLine> matchPeaksToLines(std::span<const double> peakPixels,
     return matches;
 }
 
+LampPoints lampPointsOf(std::span<const MatchedLine> matches) {
+    LampPoints lamp;
+    lamp.matches.assign(matches.begin(), matches.end());
+    for (const MatchedLine &m : matches) {
+        lamp.points.push_back({static_cast<int>(std::lround(m.lineNm * 10.0)),
+                               static_cast<int>(std::lround(m.pixel))});
+    }
+    lamp.residuals = calibrationResiduals(lamp.points);
+    return lamp;
+}
+
 std::vector<double> linesOfTable(std::string_view text, std::string &error) {
     std::vector<double> lines;
     error.clear();
@@ -156,19 +171,23 @@ std::vector<double> linesOfTable(std::string_view text, std::string &error) {
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
-        const std::size_t comma = line.find(',');
-        if (line.empty() || line.front() == '#' || comma == std::string_view::npos) {
+        if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') {
             continue;
         }
-        const std::size_t next = line.find(',', comma + 1);
-        const auto value = cellNumber(line.substr(comma + 1, next == std::string_view::npos
-                                                                  ? std::string_view::npos
-                                                                  : next - comma - 1));
+        const std::size_t comma = line.find(',');
+        std::string_view cell = line;
+        if (comma != std::string_view::npos) {
+            const std::size_t next = line.find(',', comma + 1);
+            cell = line.substr(comma + 1, next == std::string_view::npos ? std::string_view::npos
+                                                                         : next - comma - 1);
+        }
+        const auto value = cellNumber(cell);
         if (!value) {
             if (lineNumber == 1) {
                 continue; // the column heading
             }
-            error = "line " + std::to_string(lineNumber) + ": no wavelength in the second column";
+            error = "line " + std::to_string(lineNumber) + ": no wavelength in nm" +
+                    (comma != std::string_view::npos ? " in the second column" : "");
             return {};
         }
         if (*value > 0.0) {

@@ -49,6 +49,9 @@ struct CalibrationResiduals {
 // The wavelength-of-pixel fit of the order the program uses for this many
 // points, and how far each point lies from it.
 CalibrationResiduals calibrationResiduals(std::span<const StoredPoint> points);
+// The same with a polynomial of another order (a comparison only: a stored
+// set is always fitted with the order for its count).
+CalibrationResiduals calibrationResiduals(std::span<const StoredPoint> points, int order);
 
 // The emission lines under headings "%d - %d" of 30 nm each.
 struct LineGroup {
@@ -72,8 +75,21 @@ std::vector<MatchedLine> matchPeaksToLines(std::span<const double> peakPixels,
                                            std::span<const float> wavelengthOfPixel, int order,
                                            double toleranceNm);
 
+// Points from a lamp scan: the peaks matched to the lines, the points they
+// give (pixel rounded, as a set stores it) and how they fit.
+struct LampPoints {
+    std::vector<MatchedLine> matches;
+    std::vector<StoredPoint> points;
+    CalibrationResiduals residuals;
+    int peaksFound = 0;
+    int saturatedPeaks = 0; // left out: their centres are unreliable
+    int blendedPeaks = 0;   // left out: wider than one line, so two lines or more
+};
+LampPoints lampPointsOf(std::span<const MatchedLine> matches);
+
 // The lines of a "species,air_wavelength_nm,..." table (the shipped Hg-Ar
-// list); empty with `error` set when the text holds none.
+// list), or of a list with one wavelength in nm per line; empty with
+// `error` set when the text holds none.
 std::vector<double> linesOfTable(std::string_view text, std::string &error);
 
 } // namespace quillon

@@ -138,9 +138,7 @@ public:
     // A text into the current unit's EEPROM: a backup of the unit's text
     // first, a read-back after, the old text back on a mismatch (see
     // eeprom_writer.h). The operator is told the outcome either way.
-    EepromWriteOutcome WriteEeprom(std::string_view text) {
-        return setup.WriteEeprom(text);
-    }
+    EepromWriteOutcome WriteEeprom(std::string_view text) { return setup.WriteEeprom(text); }
 
     // The parts, for the steps that front ends and tests call one by one.
     ChannelSetup &Setup() { return setup; }
@@ -177,6 +175,12 @@ public:
         }
         return engine.FindColorTemp(false);
     }
+    // One scan of an emission-line lamp (scope mode, pixel axis, under hold
+    // or with no worker): its peaks matched to the lines within
+    // `toleranceNm` of where the present calibration puts them. None when no
+    // scan could be taken (the user has been told).
+    std::optional<LampPoints> PointsFromLampScan(std::span<const double> linesNm,
+                                                 double toleranceNm);
     // The wavelength calibration sets of the current channel.
     CalibrationSets &Calibrations() { return calibrations; }
     PeakList &Peaks() { return peaks; }

@@ -45,6 +45,11 @@ inline constexpr const char *kAcquisitionDidNotPause =
     "The acquisition did not pause; nothing was changed. Try again.";
 inline constexpr const char *kLoseEepromData =
     "You will lose the important data saved in EEPROM. Would you like to countinue it anyway?";
+inline constexpr const char *kLampScanNeedsScope =
+    "Calibration points come from the counts on the pixel axis: choose the scope mode and "
+    "the pixel base first.";
+inline constexpr const char *kLampScanFailed =
+    "No scan of the lamp could be taken; check the unit and its connection.";
 inline constexpr const char *kNoSetName = "Give the calibration set a name first.";
 inline constexpr const char *kSetNameOfOtherUnit =
     "Another connected unit keeps its settings under this name; choose another set name: ";

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,6 +130,17 @@ inline Outcome finish(const Child &child, std::chrono::seconds limit = std::chro
     std::filesystem::remove(child.outFile);
     std::filesystem::remove(child.errFile);
     return run;
+}
+
+// The parts of a text between separators (a final empty part left out).
+inline std::vector<std::string> split(const std::string &text, char separator) {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, separator)) {
+        parts.push_back(part);
+    }
+    return parts;
 }
 
 inline Outcome runIn(const std::filesystem::path &folder, const std::vector<std::string> &args) {

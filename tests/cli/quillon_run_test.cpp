@@ -31,22 +31,13 @@ using quillon::test::finish;
 using quillon::test::Outcome;
 using quillon::test::readBytes;
 using quillon::test::runIn;
+using quillon::test::split;
 using quillon::test::start;
 using quillon::test::TempFolder;
 using quillon::test::writeBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> split(const std::string &text, char separator) {
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator)) {
-        parts.push_back(part);
-    }
-    return parts;
-}
 
 // Tables printed one after another: each starts at its header line.
 using Table = std::vector<std::vector<std::string>>;
