@@ -30,16 +30,15 @@ std::vector<StoredPoint> pointsOfSection(ProfileFile &file, const std::string &s
     const int count = file.GetInt(section, "PointCount");
     for (int k = 1; k <= std::min(count, OV_MAX_CAL_POINTS); ++k) {
         const CalibrationPoint p = parseCalibrationPoint(file.GetText(section, dataKey(k)));
-        points.push_back({static_cast<int>(std::lround(p.wavelengthNm * 10.0)),
-                          static_cast<int>(p.pixel)});
+        points.push_back(
+            {static_cast<int>(std::lround(p.wavelengthNm * 10.0)), static_cast<int>(p.pixel)});
     }
     return points;
 }
 
 // Replaces the point list of a section: the old "Data k" go, the new ones
 // and their count come, with the date of the change.
-void putPoints(ProfileFile &file, const std::string &section,
-               std::span<const StoredPoint> points) {
+void putPoints(ProfileFile &file, const std::string &section, std::span<const StoredPoint> points) {
     const int oldCount = file.GetInt(section, "PointCount");
     file.RemoveEntry(section, "PointCount");
     for (int k = 1; k <= std::max(oldCount, 0); ++k) {
@@ -100,8 +99,7 @@ std::optional<std::vector<std::string>> CalibrationSets::SetNames(std::string &p
 std::vector<StoredPoint> CalibrationSets::PointsOfSet(int number) const {
     if (number < 1) {
         ProfileFile unit(unitFile());
-        return unit.Load() ? pointsOfSection(unit, sections::kCalData)
-                           : std::vector<StoredPoint>{};
+        return unit.Load() ? pointsOfSection(unit, sections::kCalData) : std::vector<StoredPoint>{};
     }
     ProfileFile main(s.mainSettingsPath);
     return main.Load() ? pointsOfSection(main, sections::customCalibration(number))
@@ -250,8 +248,8 @@ EepromWriteOutcome CalibrationSets::SaveInEeprom(const std::string &name,
     }
     if (!platform::replaceTextFile(newFile, text)) {
         outcome.result = OpResult::Failed;
-        outcome.report += "\n" + std::string(messages::kUnitFileNotWritten) +
-                          platform::pathText(newFile);
+        outcome.report +=
+            "\n" + std::string(messages::kUnitFileNotWritten) + platform::pathText(newFile);
         prompter.message(messages::kUnitFileNotWritten + platform::pathText(newFile));
         return outcome;
     }

@@ -145,8 +145,7 @@ OpResult ChannelSetup::WriteUnitFileToEeprom() {
 }
 
 EepromWriteOutcome ChannelSetup::WriteEeprom(std::string_view text) {
-    EepromWriteOutcome outcome =
-        writeEepromSafely(unit, s.currentChannel, text, backupPlaceFor(s));
+    EepromWriteOutcome outcome = writeEepromSafely(unit, s.currentChannel, text, backupPlaceFor(s));
     prompter.message(outcome.report);
     return outcome;
 }

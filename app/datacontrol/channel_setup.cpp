@@ -29,7 +29,6 @@ std::string upperCase(std::string_view text) {
     return upper;
 }
 
-
 } // namespace
 
 std::string formatWithNumber(std::string_view text, int number) {

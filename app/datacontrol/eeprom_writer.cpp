@@ -92,8 +92,8 @@ EepromWriteOutcome writeEepromSafely(UnitControl &unit, int channel, std::string
     EepromWriteOutcome outcome;
     const std::string wanted = UnitTextForEeprom(text);
     if (wanted.empty()) {
-        outcome.report = "Nothing was written to the EEPROM of " + portText(channel) +
-                         ": the text is empty.";
+        outcome.report =
+            "Nothing was written to the EEPROM of " + portText(channel) + ": the text is empty.";
         return outcome;
     }
     // 1. The text before the write, kept where no later write can overwrite it.

@@ -32,7 +32,8 @@ void PopupPanel::openAt(const QPoint &globalTopLeft) {
     QPoint place = globalTopLeft;
     if (const QScreen *screen = QGuiApplication::screenAt(globalTopLeft)) {
         const QRect area = screen->availableGeometry();
-        place.setX(std::clamp(place.x(), area.left(), std::max(area.left(), area.right() - width())));
+        place.setX(
+            std::clamp(place.x(), area.left(), std::max(area.left(), area.right() - width())));
         place.setY(
             std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - height())));
     }

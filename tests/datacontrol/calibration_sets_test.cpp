@@ -17,7 +17,7 @@ using namespace quillon::test;
 namespace {
 
 TEST(CalibrationPoints, RowsBecomeTenthsOfANanometreAndIncompleteRowsAreLeftOut) {
-    const std::vector<PointRow> rows{{"435.83", "1410"}, {"", "900"},   {"546.07", ""},
+    const std::vector<PointRow> rows{{"435.83", "1410"}, {"", "900"},    {"546.07", ""},
                                      {"0", "1200"},      {"12x", "300"}, {" 696.54 ", " 2100 "}};
     const auto points = storedPointsOfRows(rows);
     ASSERT_EQ(points.size(), 2u);
@@ -76,8 +76,8 @@ TEST(CalibrationPoints, LinesAreGroupedBy30NanometresAndPeaksMatchTheNearestLine
 
 TEST(CalibrationPoints, TheShippedLineTableReadsAndBadTablesSayWhere) {
     std::string error;
-    const auto lines = linesOfTable("species,air_wavelength_nm\nHg I,435.8335,\nAr I,696.5431,4\n",
-                                    error);
+    const auto lines =
+        linesOfTable("species,air_wavelength_nm\nHg I,435.8335,\nAr I,696.5431,4\n", error);
     EXPECT_EQ(error, "");
     EXPECT_EQ(lines, (std::vector<double>{435.8335, 696.5431}));
     EXPECT_TRUE(linesOfTable("species,nm\nHg I,abc\n", error).empty());
@@ -100,9 +100,7 @@ protected:
         return list.value_or(std::vector<std::string>{});
     }
     // A good set for the bench's unit, near its factory points.
-    static std::vector<StoredPoint> points() {
-        return {{4010, 100}, {6000, 500}, {8010, 900}};
-    }
+    static std::vector<StoredPoint> points() { return {{4010, 100}, {6000, 500}, {8010, 900}}; }
 };
 
 TEST_F(Sets, ANewSetIsStoredAfterTheFactorySetAndCanBeApplied) {

@@ -14,8 +14,8 @@ using namespace quillon::test;
 
 namespace {
 
-const std::vector<std::string> kOldText{"[Factory Default]", "Name=OLD1",       "CCD=ILX511",
-                                        "IntTime=20",        "[Cal Data]",      "PointCount=2",
+const std::vector<std::string> kOldText{"[Factory Default]", "Name=OLD1",      "CCD=ILX511",
+                                        "IntTime=20",        "[Cal Data]",     "PointCount=2",
                                         "Data 1=4000;100",   "Data 2=8000;900"};
 
 std::string joined(const std::vector<std::string> &lines) {
