@@ -117,6 +117,11 @@ SetupChoice currentSetupChoice(const ChannelState &s) {
     c.xReadout = (word & kXReadout) != 0;
     c.yReadout = (word & kYReadout) != 0;
     c.trigger = static_cast<SetupTrigger>(std::clamp(s.trigger.triggerMode, 0, 2));
+    // The trigger settings outlive a channel change: a unit without the
+    // software trigger runs free whatever the unit before it did.
+    if (c.trigger == SetupTrigger::Software && !setupOffer(s).softwareTrigger) {
+        c.trigger = SetupTrigger::FreeRun;
+    }
     c.edge = s.trigger.externalEdge == 1 ? SetupEdge::Rising : SetupEdge::Falling;
     c.scan = s.trigger.frameChoice == 1 ? SetupScan::Next : SetupScan::Previous;
     return c;

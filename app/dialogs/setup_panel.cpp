@@ -315,10 +315,10 @@ void CSetupPanel::updateEnables() {
     }
     memory_->setEnabled(e.memoryMode);
     deleteMemory_->setEnabled(e.deleteMemory);
-    triggerRadios_[static_cast<std::size_t>(SetupTrigger::Software)]->setEnabled(
-        e.softwareTrigger || triggerRadios_[1]->isChecked());
-    for (QRadioButton *r : triggerRadios_) {
-        r->setEnabled(r->isEnabled() && !offer_.noDevice);
+    for (std::size_t i = 0; i < triggerRadios_.size(); ++i) {
+        const bool offered = i != static_cast<std::size_t>(SetupTrigger::Software) ||
+                             e.softwareTrigger;
+        triggerRadios_[i]->setEnabled(offered && !offer_.noDevice);
     }
     edge_->setEnabled(e.edge);
     scan_->setEnabled(e.scan);
@@ -369,9 +369,9 @@ void CSetupPanel::apply() {
     const SetupOutcome outcome = dataControl().ApplySetupChoice(choice());
     QApplication::restoreOverrideCursor();
     if (!outcome.closePanel) {
-        refill(); // the values in use; the operator's messages said what failed
+        // The entries stay for the operator to correct; the message said what failed.
         if (outcome.gridFailed) {
-            gridStart_->setFocus();
+            gridInterval_->setFocus();
         }
         return;
     }

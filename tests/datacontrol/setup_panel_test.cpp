@@ -349,6 +349,8 @@ TEST_F(SetupPanel, AChannelChangeSetsUpTheOtherUnitOnThePixelBase) {
     ASSERT_EQ(toCode(control->FinishStartUp()), 1);
     DataControl &dc = *control;
     ASSERT_EQ(dc.SetupPanelOffer().channelCount, 2);
+    // A newer ILX511 starts in the software trigger, which the TCD1304 has not.
+    EXPECT_EQ(currentSetupChoice(dc.State()).trigger, SetupTrigger::Software);
     ASSERT_EQ(apply(dc, [](SetupChoice &c) { c.wavelengthBase = true; }).result, OpResult::Done);
     EXPECT_EQ(dc.ChangeSetupChannel(1), OpResult::Done);
     const ChannelState &s = dc.State();
@@ -356,6 +358,7 @@ TEST_F(SetupPanel, AChannelChangeSetsUpTheOtherUnitOnThePixelBase) {
     EXPECT_EQ(s.geometry.boardType, kBoardTcd1304);
     EXPECT_FALSE(s.flags.option.test(option_bits::kWavelengthBase));
     EXPECT_TRUE(dc.SetupPanelOffer().hundredths);
+    EXPECT_EQ(currentSetupChoice(s).trigger, SetupTrigger::FreeRun);
     EXPECT_NE(simCommand("show 1").find("integration 35 ms"), std::string::npos);
     EXPECT_EQ(dc.ChangeSetupChannel(1), OpResult::NotDone);
     EXPECT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);
