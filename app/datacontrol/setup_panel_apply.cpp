@@ -150,8 +150,8 @@ SetupOutcome DataControl::ApplySetupChoice(const SetupChoice &choice) {
             return outcome; // the panel stays open with the operator's entries
         }
     }
-    const bool triggered = state.NoDeviceMode() ||
-                           (applySetupTrigger(choice) && applySetupExternalTrigger(choice));
+    const bool triggered =
+        state.NoDeviceMode() || (applySetupTrigger(choice) && applySetupExternalTrigger(choice));
     outcome.triggerFailed = !triggered;
     peaks.ClearPeaks();
     ResumeAcquisition(HoldBy::Dialog);
@@ -215,9 +215,9 @@ bool DataControl::applySetupGrid(const SetupChoice &choice, SetupOutcome &outcom
 // rules: ranges, smoothing on from 1 %), then the integration time when it
 // changed, sent to the unit with dark and reference dropped.
 bool DataControl::applySetupAcquisition(const SetupChoice &choice) {
-    const std::array<SettingAssignment, 3> values{
-        assignment("FFT", choice.smoothingPercent), assignment("TimeAV", choice.timeAverage),
-        assignment("BinningAV", choice.binningAverage)};
+    const std::array<SettingAssignment, 3> values{assignment("FFT", choice.smoothingPercent),
+                                                  assignment("TimeAV", choice.timeAverage),
+                                                  assignment("BinningAV", choice.binningAverage)};
     std::vector<std::string> warnings;
     if (const std::string problem = ApplySettings(values, warnings); !problem.empty()) {
         prompter.message(messages::setupNotApplied(problem));

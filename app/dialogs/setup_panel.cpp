@@ -253,9 +253,8 @@ void CSetupPanel::refill() {
     (c.wavelengthBase ? wavelengthBase_ : pixelBase_)->setChecked(true);
     for (QDoubleSpinBox *box : {gridStart_, gridEnd_}) {
         box->setRange(offer_.calibratedStart, offer_.calibratedEnd);
-        box->setToolTip(QString("From %1 to %2 nm")
-                            .arg(offer_.calibratedStart)
-                            .arg(offer_.calibratedEnd));
+        box->setToolTip(
+            QString("From %1 to %2 nm").arg(offer_.calibratedStart).arg(offer_.calibratedEnd));
     }
     gridStart_->setValue(c.gridStart);
     gridEnd_->setValue(c.gridEnd);
@@ -290,6 +289,10 @@ void CSetupPanel::refill() {
     }
     filling_ = false;
     updateEnables();
+    // Another unit's ranges take other room.
+    layout()->invalidate();
+    layout()->activate();
+    adjustSize();
 }
 
 void CSetupPanel::refillColours() {
@@ -299,7 +302,9 @@ void CSetupPanel::refillColours() {
     for (std::size_t i = 0; i < values.size(); ++i) {
         colours_[i] = qColourOf(values[i]);
         QPushButton *b = colourButtons_[i];
-        const QColor text = colours_[i].lightness() > 140 ? Qt::black : Qt::white;
+        const QColor &c = colours_[i];
+        const double luminance = 0.299 * c.red() + 0.587 * c.green() + 0.114 * c.blue();
+        const QColor text = luminance > 128.0 ? Qt::black : Qt::white;
         b->setStyleSheet(QString("QPushButton { background-color: %1; color: %2; }")
                              .arg(colours_[i].name(), text.name()));
     }
@@ -316,8 +321,8 @@ void CSetupPanel::updateEnables() {
     memory_->setEnabled(e.memoryMode);
     deleteMemory_->setEnabled(e.deleteMemory);
     for (std::size_t i = 0; i < triggerRadios_.size(); ++i) {
-        const bool offered = i != static_cast<std::size_t>(SetupTrigger::Software) ||
-                             e.softwareTrigger;
+        const bool offered =
+            i != static_cast<std::size_t>(SetupTrigger::Software) || e.softwareTrigger;
         triggerRadios_[i]->setEnabled(offered && !offer_.noDevice);
     }
     edge_->setEnabled(e.edge);
@@ -361,6 +366,8 @@ void CSetupPanel::setExtended(bool on) {
     extended_ = on;
     extendedPart_->setVisible(on);
     more_->setText(on ? "<< Less" : "More >>");
+    layout()->invalidate();
+    layout()->activate();
     adjustSize();
 }
 
@@ -425,9 +432,8 @@ void CSetupPanel::setColour(int index, const QColor &colour) {
 }
 
 void CSetupPanel::chooseColour(int index) {
-    const QColor chosen =
-        QColorDialog::getColor(colours_[static_cast<std::size_t>(index)], this,
-                               kColourNames[static_cast<std::size_t>(index)]);
+    const QColor chosen = QColorDialog::getColor(colours_[static_cast<std::size_t>(index)], this,
+                                                 kColourNames[static_cast<std::size_t>(index)]);
     setColour(index, chosen); // an invalid colour: the dialog was cancelled
 }
 

@@ -284,10 +284,12 @@ TEST_F(SetupPanel, ScanChoiceOfANewerBackThinnedUnitSelectsItsIntegrationMode) {
     EXPECT_EQ(shownNumber(simCommand("show 0"), "integration mode"), 0);
 
     simCommand("fail 0 0x1E 1");
-    EXPECT_EQ(apply(dc, [](SetupChoice &c) {
-                  c.trigger = SetupTrigger::FreeRun;
-                  c.scan = SetupScan::Next;
-              }).result,
+    EXPECT_EQ(apply(dc,
+                    [](SetupChoice &c) {
+                        c.trigger = SetupTrigger::FreeRun;
+                        c.scan = SetupScan::Next;
+                    })
+                  .result,
               OpResult::Failed);
     EXPECT_EQ(messages(),
               std::vector<std::string>{formatWithNumber(messages::kInternalTriggerMode, 0)});
@@ -302,9 +304,9 @@ TEST(SetupRules, WhatEachBoardAndGenerationOffers) {
         bool software, scan, rising;
     };
     const Row rows[] = {
-        {kBoardIlx511, 1, true, false, true},    {kBoardIlx511, 0, false, false, false},
-        {kBoardTcd1304, 1, false, false, false}, {kBoardS7031, 1, true, true, true},
-        {kBoardS7031, 0, false, false, false},   {kBoardS10420, 1, true, true, true},
+        {kBoardIlx511, 1, true, false, true},      {kBoardIlx511, 0, false, false, false},
+        {kBoardTcd1304, 1, false, false, false},   {kBoardS7031, 1, true, true, true},
+        {kBoardS7031, 0, false, false, false},     {kBoardS10420, 1, true, true, true},
         {kBoardInGaAs512, 1, false, false, false}, {kBoardInGaAs256, 1, false, false, false},
     };
     for (const Row &row : rows) {
