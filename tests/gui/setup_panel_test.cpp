@@ -154,6 +154,16 @@ void SetupPanelTest::showsTheUnitsValuesRangesAndRules() {
     panel->toggleExtended();
     QCOMPARE(panel->moreButton().text(), QString("More >>"));
 
+    // "Change ID" only for another identifier; the unit keeps the new one.
+    QVERIFY(!panel->changeIdButton().isEnabled());
+    panel->newIdBox().setCurrentIndex(5);
+    QVERIFY(panel->changeIdButton().isEnabled());
+    click(panel->changeIdButton());
+    QCOMPARE(panel->channelIdLabel().text(), QString("5"));
+    QCOMPARE(s.channelId, std::int16_t{5});
+    QVERIFY(!panel->changeIdButton().isEnabled());
+    QVERIFY(show(0).find("channel ID 5") != std::string::npos);
+
     // Cancel stores nothing and frees acquisition.
     panel->reject();
     QVERIFY(closed(view));
