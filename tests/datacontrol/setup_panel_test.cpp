@@ -4,39 +4,12 @@
 // offers, a channel change, emptying the memory list, and a grid that
 // cannot be built.
 #include "datacontrol/messages.h"
+#include "failing_allocation.h"
 #include "sim_bench.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
-
-namespace {
-
-// The next allocation of exactly this many bytes fails (0: none).
-std::atomic<std::size_t> failingAllocation{0};
-
-} // namespace
-
-void *operator new(std::size_t size) {
-    std::size_t expected = size;
-    if (size != 0 && failingAllocation.compare_exchange_strong(expected, 0)) {
-        throw std::bad_alloc();
-    }
-    if (void *p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void *p) noexcept {
-    std::free(p);
-}
-
-void operator delete(void *p, std::size_t) noexcept {
-    std::free(p);
-}
 
 using namespace quillon;
 using namespace quillon::test;

@@ -5,6 +5,8 @@
 // colours, and a grid that cannot be built.
 #include "gui_fixture.h"
 
+#include "../datacontrol/failing_allocation.h"
+
 #include "datacontrol/settings.h"
 #include "dialogs/setup_panel.h"
 #include "shell/commands.h"
@@ -19,35 +21,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 
-#include <atomic>
 #include <cstdlib>
-#include <new>
-
-namespace {
-
-// The next allocation of exactly this many bytes fails (0: none).
-std::atomic<std::size_t> failingAllocation{0};
-
-} // namespace
-
-void *operator new(std::size_t size) {
-    std::size_t expected = size;
-    if (size != 0 && failingAllocation.compare_exchange_strong(expected, 0)) {
-        throw std::bad_alloc();
-    }
-    if (void *p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-void operator delete(void *p) noexcept {
-    std::free(p);
-}
-
-void operator delete(void *p, std::size_t) noexcept {
-    std::free(p);
-}
 
 using namespace quillon;
 using namespace quillon::test;
@@ -64,6 +38,11 @@ private slots:
 };
 
 namespace {
+
+// The main window with its first frame drawn.
+bool started(GuiSession &session) {
+    return session.start() != nullptr && session.waitForFrames(1);
+}
 
 CSetupPanel *openPanel(CQuillonView &view) {
     view.openSetupPanel();
@@ -105,9 +84,8 @@ std::string show(int slot) {
 
 void SetupPanelTest::showsTheUnitsValuesRangesAndRules() {
     GuiSession session;
-    CMainFrame *frame = session.start();
-    QVERIFY(frame != nullptr);
-    QVERIFY(session.waitForFrames(1));
+    QVERIFY(started(session));
+    CMainFrame *frame = &session.frame();
     CQuillonView &view = frame->scopeView();
     DataControl &dc = session.control();
     CSetupPanel *panel = openPanel(view);
@@ -174,9 +152,8 @@ void SetupPanelTest::showsTheUnitsValuesRangesAndRules() {
 
 void SetupPanelTest::changesChannelAndAppliesToTheTcd1304() {
     GuiSession session;
-    CMainFrame *frame = session.start();
-    QVERIFY(frame != nullptr);
-    QVERIFY(session.waitForFrames(1));
+    QVERIFY(started(session));
+    CMainFrame *frame = &session.frame();
     CQuillonView &view = frame->scopeView();
     DataControl &dc = session.control();
     CSetupPanel *panel = openPanel(view);
@@ -224,9 +201,8 @@ void SetupPanelTest::changesChannelAndAppliesToTheTcd1304() {
 
 void SetupPanelTest::memoryDataFromThePanel() {
     GuiSession session;
-    CMainFrame *frame = session.start();
-    QVERIFY(frame != nullptr);
-    QVERIFY(session.waitForFrames(1));
+    QVERIFY(started(session));
+    CMainFrame *frame = &session.frame();
     CQuillonView &view = frame->scopeView();
     DataControl &dc = session.control();
     view.runPlayback(playback::kRecordData);
@@ -269,9 +245,8 @@ void SetupPanelTest::memoryDataFromThePanel() {
 
 void SetupPanelTest::graphWordAndColours() {
     GuiSession session;
-    CMainFrame *frame = session.start();
-    QVERIFY(frame != nullptr);
-    QVERIFY(session.waitForFrames(1));
+    QVERIFY(started(session));
+    CMainFrame *frame = &session.frame();
     CQuillonView &view = frame->scopeView();
     DataControl &dc = session.control();
     CSetupPanel *panel = openPanel(view);
@@ -301,9 +276,8 @@ void SetupPanelTest::graphWordAndColours() {
 
 void SetupPanelTest::aGridThatCannotBeBuiltKeepsThePanelOpen() {
     GuiSession session;
-    CMainFrame *frame = session.start();
-    QVERIFY(frame != nullptr);
-    QVERIFY(session.waitForFrames(1));
+    QVERIFY(started(session));
+    CMainFrame *frame = &session.frame();
     CQuillonView &view = frame->scopeView();
     DataControl &dc = session.control();
     CSetupPanel *panel = openPanel(view);

@@ -37,15 +37,19 @@ using namespace quillon::test;
 
 namespace {
 
-bool save(QWidget &widget, const QString &folder, const QString &name, QSize size) {
+bool savePicture(const QPixmap &picture, const QString &folder, const QString &name, QSize size) {
     const QString file =
         QString("%1/%2_%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height());
-    if (!widget.grab().save(file)) {
+    if (!picture.save(file)) {
         std::fprintf(stderr, "quillon_screenshots: cannot write %s\n", qPrintable(file));
         return false;
     }
     std::printf("%s\n", qPrintable(file));
     return true;
+}
+
+bool save(QWidget &widget, const QString &folder, const QString &name, QSize size) {
+    return savePicture(widget.grab(), folder, name, size);
 }
 
 void clickMain(SplitButton *button) {
@@ -107,11 +111,20 @@ bool shootPeaks(GuiSession &session, const QString &folder, QSize size) {
     return ok;
 }
 
-bool shootAt(QSize size, const QString &folder) {
-    GuiSession session;
+// The main window at `size` with its first frames drawn, or null (told).
+CMainFrame *startedFrame(GuiSession &session, QSize size) {
     CMainFrame *frame = session.start(size);
     if (frame == nullptr || !settle(session)) {
         std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+        return nullptr;
+    }
+    return frame;
+}
+
+bool shootAt(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startedFrame(session, size);
+    if (frame == nullptr) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
@@ -216,9 +229,8 @@ bool shootAt(QSize size, const QString &folder) {
 // at 25 cm in absolute irradiance on the wavelength axis.
 bool shootIrradiance(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = session.start(size);
-    if (frame == nullptr || !settle(session)) {
-        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+    CMainFrame *frame = startedFrame(session, size);
+    if (frame == nullptr) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
@@ -266,22 +278,14 @@ bool saveWithPanel(QWidget &frame, QWidget &panel, const QString &folder, const 
     QPainter painter(&shot);
     painter.drawPixmap(frame.mapFromGlobal(panel.mapToGlobal(QPoint(0, 0))), panel.grab());
     painter.end();
-    const QString file =
-        QString("%1/%2_%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height());
-    if (!shot.save(file)) {
-        std::fprintf(stderr, "quillon_screenshots: cannot write %s\n", qPrintable(file));
-        return false;
-    }
-    std::printf("%s\n", qPrintable(file));
-    return true;
+    return savePicture(shot, folder, name, size);
 }
 
 // The setup panel, compact and extended, on the ILX511 and the TCD1304 unit.
 bool shootSetupPanel(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = session.start(size);
-    if (frame == nullptr || !settle(session)) {
-        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+    CMainFrame *frame = startedFrame(session, size);
+    if (frame == nullptr) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
