@@ -29,6 +29,7 @@
 #include "datacontrol/op_result.h"
 #include "datacontrol/scan_pipeline.h"
 #include "datacontrol/settings_table.h"
+#include "datacontrol/setup_choice.h"
 #include "datacontrol/stored_spectra.h"
 #include "datacontrol/time_line_recorder.h"
 #include "datacontrol/unit_control.h"
@@ -116,6 +117,18 @@ public:
     // A new integration time: sent to the unit, dark and reference dropped.
     [[nodiscard]] OpResult SetIntegrationTime(std::int32_t time);
 
+    // The setup panel of the "&QX Setup" button (setup_panel_apply.cpp).
+    // Apply: base, source, wavelength grid, acquisition values, trigger
+    // mode and scan choice, external trigger, found peaks, in that order.
+    SetupOffer SetupPanelOffer() const { return setupOffer(state); }
+    [[nodiscard]] SetupOutcome ApplySetupChoice(const SetupChoice &choice);
+    // Another current channel, set up and on the pixel base.
+    [[nodiscard]] OpResult ChangeSetupChannel(int channel);
+    // Empties the memory list and tells the operator.
+    [[nodiscard]] OpResult DeleteMemory();
+    // The five trace colours; the graph reads them with its next pass.
+    void SetTraceColors(const TraceColors &colors);
+
     // The hold protocol.
     [[nodiscard]] bool SuspendAcquisition(HoldBy by);
     void ResumeAcquisition(HoldBy by);
@@ -197,6 +210,12 @@ private:
     // Settings changed under hold, then the integration time (unless skipped).
     OpResult applyAcquisitionChange(Integration integration);
     OpResult reapplyIntegrationTime();
+    // Steps of ApplySetupChoice.
+    bool applySetupSource(const SetupChoice &choice);
+    bool applySetupGrid(const SetupChoice &choice, SetupOutcome &outcome);
+    bool applySetupAcquisition(const SetupChoice &choice);
+    bool applySetupTrigger(const SetupChoice &choice);
+    bool applySetupExternalTrigger(const SetupChoice &choice);
     OpResult finishConfiguration();
     void reenterIrradiance();
     std::optional<std::vector<std::string>> calibrationPointValues() const;

@@ -147,6 +147,27 @@ inline std::string otherUnitsSpectra(int items, int pixels) {
            " pixels, which this unit cannot add to. Discard them and start a new list?";
 }
 
+// The setup panel of the "&QX Setup" button.
+inline constexpr const char *kInternalTriggerMode =
+    "Error on setting the internal triggering mode via the USB Port #%d.";
+inline constexpr const char *kExternalEdgeMode =
+    "Error on setting the external triggering edge mode via the USB Port #%d.";
+inline constexpr const char *kExternalTriggering =
+    "Error on setting the external triggering via the USB Port #%d.";
+inline constexpr const char *kMemoryDeleted = "Recorded data was deleted successfully";
+inline constexpr const char *kGridKept =
+    "The new wavelength grid could not be built. The previous grid is used again; change the "
+    "grid and apply again.";
+inline constexpr const char *kSetupNotPaused =
+    "Acquisition did not pause, so nothing was changed. Please try again.";
+inline std::string setupNotApplied(const std::string &reason) {
+    return "The setup was not applied: " + reason + ".";
+}
+inline std::string memoryOfOtherUnit(int pixels) {
+    return "The memory list holds spectra of " + std::to_string(pixels) +
+           " pixels, which this unit cannot show. Save or delete them first.";
+}
+
 } // namespace quillon::messages
 
 #endif

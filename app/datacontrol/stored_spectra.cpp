@@ -444,6 +444,42 @@ OpResult StoredSpectra::LeaveMemoryMode() {
     return result;
 }
 
+OpResult StoredSpectra::EnterMemoryMode() {
+    if (s.memory.empty() || s.flags.option.test(option_bits::kMemoryMode)) {
+        return OpResult::NotDone;
+    }
+    if (s.memory.pixels() != s.geometry.activePixels) {
+        prompter.message(messages::memoryOfOtherUnit(static_cast<int>(s.memory.pixels())));
+        return OpResult::Failed;
+    }
+    if (!hold.Suspend(HoldBy::Change)) {
+        hold.Resume(HoldBy::Change);
+        return OpResult::NotDone;
+    }
+    if (!live && !s.NoDeviceMode()) {
+        live = currentConfiguration();
+    }
+    peaks.ClearPeaks(); // they belong to the live spectrum
+    s.flags.option.set(option_bits::kMemoryMode);
+    s.memory.setCurrent(0);
+    hold.Resume(HoldBy::Change);
+    showOneItem();
+    return OpResult::Done;
+}
+
+OpResult StoredSpectra::ClearList() {
+    if (s.memory.empty() || s.flags.option.test(option_bits::kMemoryMode)) {
+        return OpResult::NotDone;
+    }
+    if (!hold.Suspend(HoldBy::Change)) {
+        hold.Resume(HoldBy::Change);
+        return OpResult::NotDone;
+    }
+    s.memory.clear();
+    hold.Resume(HoldBy::Change);
+    return OpResult::Done;
+}
+
 StoreOutcome StoredSpectra::SaveSpectrumFile(SpectrumFileKind kind, const fs::path &path) {
     StoreOutcome outcome;
     const bool dark = kind == SpectrumFileKind::Dark;

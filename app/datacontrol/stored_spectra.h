@@ -90,6 +90,13 @@ public:
     // Back to the unit's own configuration after a load (items stay).
     bool CanLeaveMemoryMode() const { return live.has_value(); }
     [[nodiscard]] OpResult LeaveMemoryMode();
+    // Memory mode over the items recorded from this unit: the unit's
+    // configuration is kept for LeaveMemoryMode and the first item is shown.
+    // NotDone with no items or already in memory mode; Failed (the operator
+    // told) when the items have another pixel count.
+    [[nodiscard]] OpResult EnterMemoryMode();
+    // Empties the memory list outside memory mode.
+    [[nodiscard]] OpResult ClearList();
     // Before the close sequence or a channel change: the unit's own records
     // come back (they, not a file's, go into the settings) and memory mode
     // ends. Nothing is sent to the unit.

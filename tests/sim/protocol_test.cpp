@@ -216,6 +216,12 @@ TEST(SimProtocol, ExternalTriggerReleasesOneFramePerTrigger) {
 
     ASSERT_TRUE(send(*d, 0, commandPacket({0x03}))); // back to internal
     EXPECT_FALSE(readFrame(*d, 0, *g, 2080, 0).noFrameYet);
+    // Every trigger-mode request is counted, also one that changes nothing.
+    ASSERT_TRUE(send(*d, 0, commandPacket({0x03})));
+    EXPECT_EQ(d->unit(0)->status().internalTriggerRequests, 2);
+    EXPECT_EQ(d->unit(0)->status().externalTriggerRequests, 1);
+    ASSERT_EQ(d->command("show 0", reply), 1);
+    EXPECT_NE(reply.find("trigger requests internal 2 external 1"), std::string::npos) << reply;
 }
 
 TEST(SimProtocol, UnplugFailsOpenAndKillsOldHandles) {

@@ -6,10 +6,12 @@
 // data tip, the peak table and the peak options, the open save and load panels, memory playback
 // with its fading traces, the irradiance calibration dialog after a
 // calibration against the simulator's lamp, absolute irradiance with its
-// totals, the time-line dialog and a record, and the About box. Runs on the
+// totals, the time-line dialog and a record, the setup panel compact and
+// extended (also over the window and on a TCD1304 unit), and the About box. Runs on the
 // offscreen platform unless told otherwise.
 #include "gui_fixture.h"
 
+#include "dialogs/setup_panel.h"
 #include "shell/about_box.h"
 #include "shell/commands.h"
 #include "shell/file_panels.h"
@@ -23,6 +25,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSpinBox>
 #include <QTest>
 
@@ -34,15 +37,19 @@ using namespace quillon::test;
 
 namespace {
 
-bool save(QWidget &widget, const QString &folder, const QString &name, QSize size) {
+bool savePicture(const QPixmap &picture, const QString &folder, const QString &name, QSize size) {
     const QString file =
         QString("%1/%2_%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height());
-    if (!widget.grab().save(file)) {
+    if (!picture.save(file)) {
         std::fprintf(stderr, "quillon_screenshots: cannot write %s\n", qPrintable(file));
         return false;
     }
     std::printf("%s\n", qPrintable(file));
     return true;
+}
+
+bool save(QWidget &widget, const QString &folder, const QString &name, QSize size) {
+    return savePicture(widget.grab(), folder, name, size);
 }
 
 void clickMain(SplitButton *button) {
@@ -104,11 +111,20 @@ bool shootPeaks(GuiSession &session, const QString &folder, QSize size) {
     return ok;
 }
 
-bool shootAt(QSize size, const QString &folder) {
-    GuiSession session;
+// The main window at `size` with its first frames drawn, or null (told).
+CMainFrame *startedFrame(GuiSession &session, QSize size) {
     CMainFrame *frame = session.start(size);
     if (frame == nullptr || !settle(session)) {
         std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+        return nullptr;
+    }
+    return frame;
+}
+
+bool shootAt(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startedFrame(session, size);
+    if (frame == nullptr) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
@@ -213,9 +229,8 @@ bool shootAt(QSize size, const QString &folder) {
 // at 25 cm in absolute irradiance on the wavelength axis.
 bool shootIrradiance(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = session.start(size);
-    if (frame == nullptr || !settle(session)) {
-        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+    CMainFrame *frame = startedFrame(session, size);
+    if (frame == nullptr) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
@@ -256,6 +271,46 @@ bool shootIrradiance(QSize size, const QString &folder) {
     return ok;
 }
 
+// The main window with a popup panel drawn over it where it stands.
+bool saveWithPanel(QWidget &frame, QWidget &panel, const QString &folder, const QString &name,
+                   QSize size) {
+    QPixmap shot = frame.grab();
+    QPainter painter(&shot);
+    painter.drawPixmap(frame.mapFromGlobal(panel.mapToGlobal(QPoint(0, 0))), panel.grab());
+    painter.end();
+    return savePicture(shot, folder, name, size);
+}
+
+// The setup panel, compact and extended, on the ILX511 and the TCD1304 unit.
+bool shootSetupPanel(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startedFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    view.runPlayback(playback::kRecordData);
+    view.openSetupPanel();
+    auto *panel = qobject_cast<CSetupPanel *>(view.configPanel());
+    if (panel == nullptr) {
+        std::fprintf(stderr, "quillon_screenshots: the setup panel did not open\n");
+        return false;
+    }
+    QApplication::processEvents();
+    bool ok = save(*panel, folder, "setup_panel", size);
+    ok = saveWithPanel(*frame, *panel, folder, "setup_panel_window", size) && ok;
+    panel->setExtended(true);
+    QApplication::processEvents();
+    ok = save(*panel, folder, "setup_panel_extended", size) && ok;
+    ok = saveWithPanel(*frame, *panel, folder, "setup_panel_extended_window", size) && ok;
+    panel->changeChannel(1);
+    QApplication::processEvents();
+    ok = save(*panel, folder, "setup_panel_tcd1304", size) && ok;
+    panel->reject();
+    QApplication::processEvents();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -277,6 +332,7 @@ int main(int argc, char **argv) {
     for (const QSize size : {QSize(1920, 1080), QSize(1280, 720), QSize(1024, 700)}) {
         ok = shootAt(size, folder) && ok;
         ok = shootIrradiance(size, folder) && ok;
+        ok = shootSetupPanel(size, folder) && ok;
     }
     return ok ? 0 : 1;
 }

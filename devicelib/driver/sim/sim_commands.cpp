@@ -71,7 +71,9 @@ std::string showUnit(const UnitStatus &s) {
            std::to_string(s.integrationUnit) + "), trigger " +                             //
            (s.externalTrigger ? "external" : "internal") + ", pending triggers " +         //
            std::to_string(s.pendingTriggers) + ", integration mode " +                     //
-           std::to_string(s.integrationMode) + ", edge " + std::to_string(s.edge) + "\n" + //
+           std::to_string(s.integrationMode) + ", edge " + std::to_string(s.edge) +        //
+           ", trigger requests internal " + std::to_string(s.internalTriggerRequests) +    //
+           " external " + std::to_string(s.externalTriggerRequests) + "\n" +               //
            "tec " + std::to_string(s.tec) + ", cf " + std::to_string(s.cf) + ", skip " +   //
            std::to_string(s.skip) + ", safe memory " + std::to_string(s.safeMemory) +      //
            ", resister " + std::to_string(s.resister) + ", shutter " +                     //

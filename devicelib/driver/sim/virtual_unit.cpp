@@ -436,6 +436,7 @@ bool VirtualUnit::handleCommand(std::span<const std::uint8_t> p) {
     case command::kTriggerInternal:
     case command::kTriggerExternal:
         externalTrigger_ = p[0] == command::kTriggerExternal;
+        ++(externalTrigger_ ? externalTriggerRequests_ : internalTriggerRequests_);
         return true;
     case command::kEepromWrite:
         return eeprom_.writePacket(p);
@@ -760,6 +761,8 @@ UnitStatus VirtualUnit::status() const {
     s.channelId = channelId_;
     s.initFlag = initFlag_;
     s.pendingTriggers = pendingTriggers_;
+    s.internalTriggerRequests = internalTriggerRequests_;
+    s.externalTriggerRequests = externalTriggerRequests_;
     s.framesDelivered = framesDelivered_;
     s.realTime = realTime_;
     s.foreignStrings = foreignStrings_;

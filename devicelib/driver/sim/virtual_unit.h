@@ -79,6 +79,9 @@ struct UnitStatus {
     std::uint8_t channelId = 0;
     std::uint8_t initFlag = 0; // byte 5 of the initialise command
     int pendingTriggers = 0;
+    // Trigger-mode commands (0x03, 0x04) received since the bench was loaded.
+    long long internalTriggerRequests = 0;
+    long long externalTriggerRequests = 0;
     long long framesDelivered = 0;
     bool realTime = false;
     bool foreignStrings = false;
@@ -197,6 +200,8 @@ private:
     std::vector<FailureRule> failures_;
     int timeouts_ = 0;
     long long framesDelivered_ = 0;
+    long long internalTriggerRequests_ = 0;
+    long long externalTriggerRequests_ = 0;
 
     // Firmware registers (reset at power-on).
     int readoutLength_ = 0;
