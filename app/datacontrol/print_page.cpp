@@ -107,8 +107,8 @@ bool DataControl::WritePrintPage(const PrintPageTexts &texts,
         return true;
     }
     // One file for all pages: the first page's message tells it.
-    const bool header =
-        pages.empty() || std::find(pages.begin(), pages.end(), PrintPageGroup::Header) != pages.end();
+    const bool header = pages.empty() || std::find(pages.begin(), pages.end(),
+                                                   PrintPageGroup::Header) != pages.end();
     prompter.message(printPageFailure(header ? print_page_messages::kOpenInCustomOk
                                              : print_page_messages::kOpenInUnitOk,
                                       file.Path(), why));

@@ -71,16 +71,15 @@ CCustomizeSheet::CCustomizeSheet(DataControl &control, bool factoryForm, QWidget
     layout->addWidget(tabs_);
 
     groups_.push_back(PrintPageGroup::Header);
-    QWidget *header =
-        makePage(kHeaderFields, {&organization_, &operator_, &sample_},
-                 control_.ReadPrintPage(PrintPageGroup::Header), tabs_);
+    QWidget *header = makePage(kHeaderFields, {&organization_, &operator_, &sample_},
+                               control_.ReadPrintPage(PrintPageGroup::Header), tabs_);
     header->setObjectName(QString::number(kHeaderPageId));
     tabs_->addTab(header, "Set Print Page ");
     if (factoryForm) {
         groups_.push_back(PrintPageGroup::UnitInformation);
-        QWidget *unit = makePage(kUnitFields,
-                                 {&slit_, &grating_, &filter_, &ccd_, &ioBoard_, &boardSerial_},
-                                 control_.ReadPrintPage(PrintPageGroup::UnitInformation), tabs_);
+        QWidget *unit =
+            makePage(kUnitFields, {&slit_, &grating_, &filter_, &ccd_, &ioBoard_, &boardSerial_},
+                     control_.ReadPrintPage(PrintPageGroup::UnitInformation), tabs_);
         unit->setObjectName(QString::number(kUnitPageId));
         tabs_->addTab(unit, "Unit Information");
     }

@@ -36,7 +36,6 @@ protected:
         ASSERT_EQ(dc.CalibrateIrradiance(40), OpResult::Done);
         ASSERT_EQ(dc.TakeReferenceScan(), OpResult::Done);
         prompter.clearShown(); // the pixels the lamp leaves dark
-
     }
 };
 
@@ -89,10 +88,11 @@ TEST_F(ModePanel, ClosingStoresRangeFilterAndModeAndRefusesBadChoicesWhole) {
     // An even window, a reversed range and irradiance on an uncalibrated
     // unit change nothing at all.
     using Change = void (*)(ModePanelValues &);
-    for (Change bad : std::initializer_list<Change>{[](ModePanelValues &c) { c.filterWindow = 4; },
-                     [](ModePanelValues &c) { c.filterWindow = 23; },
-                     [](ModePanelValues &c) { c.min = 130.0; },
-                     [](ModePanelValues &c) { c.mode = DisplayMode::Irradiance; }}) {
+    for (Change bad : std::initializer_list<Change>{
+             [](ModePanelValues &c) { c.filterWindow = 4; },
+             [](ModePanelValues &c) { c.filterWindow = 23; },
+             [](ModePanelValues &c) { c.min = 130.0; },
+             [](ModePanelValues &c) { c.mode = DisplayMode::Irradiance; }}) {
         ModePanelValues c = v;
         c.lowPassFilter = true;
         bad(c);
@@ -188,8 +188,7 @@ TEST_F(ModePanel, IrradianceFormsStoreTheirOwnParametersAndScopeLeavesTheMode) {
     EXPECT_EQ(c->measuringDistance, 80);
     EXPECT_EQ(dc.State().settings.irradDist, 80);
     EXPECT_FLOAT_EQ(dc.State().photometry.coneAngle, 90.0f);
-    EXPECT_FLOAT_EQ(dc.State().photometry.areaFactor,
-                    irradiance::areaFactor(90.0f, 80));
+    EXPECT_FLOAT_EQ(dc.State().photometry.areaFactor, irradiance::areaFactor(90.0f, 80));
     EXPECT_FLOAT_EQ(dc.State().display.irrMax, 12.5f);
     EXPECT_TRUE(dc.State().buffers.blackbody.empty());
     EXPECT_EQ(dc.AcquireScan(), ScanOutcome::Scanned);

@@ -67,7 +67,8 @@ TEST_F(PrintPage, AFileThatCannotBeReadIsToldAndNeverReplaced) {
     EXPECT_FALSE(control->ReadPrintPage(PrintPageGroup::Header));
     EXPECT_FALSE(control->ReadPrintPage(PrintPageGroup::UnitInformation));
     EXPECT_FALSE(control->WritePrintPage(PrintPageTexts{}, kBothPages));
-    EXPECT_FALSE(control->WritePrintPage(PrintPageTexts{}, std::array{PrintPageGroup::UnitInformation}));
+    EXPECT_FALSE(
+        control->WritePrintPage(PrintPageTexts{}, std::array{PrintPageGroup::UnitInformation}));
     const auto shown = messages();
     ASSERT_EQ(shown.size(), 4u);
     EXPECT_EQ(shown[0].rfind(print_page_messages::kOpenInCustomInit, 0), 0u) << shown[0];

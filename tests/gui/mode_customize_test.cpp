@@ -229,8 +229,7 @@ void ModeCustomizeTest::customizeShowsDefaultsAndWritesThemBack() {
         auto *sheet = qobject_cast<CCustomizeSheet *>(QApplication::activeModalWidget());
         if (sheet != nullptr) {
             checked = sheet->windowTitle() == "Customize..." && sheet->pages().count() == 1 &&
-                      sheet->slit() == nullptr &&
-                      sheet->pages().tabText(0) == "Set Print Page " &&
+                      sheet->slit() == nullptr && sheet->pages().tabText(0) == "Set Print Page " &&
                       sheet->organization().text() == "Orvantis";
             sheet->reject();
         }
@@ -256,10 +255,9 @@ void ModeCustomizeTest::customizeShowsDefaultsAndWritesThemBack() {
     sheet.accept();
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
     const std::string written = fileText(settings);
-    for (const char *entry :
-         {"Organization=Orvantis", "Operator=Manager", "Sample=Leaf", "Slit=Slit",
-          "Grating=Grating", "Filter=Filter", "CCD=CCD", "IOBoard=IOBoard",
-          "BoardSerial=BoardSerial"}) {
+    for (const char *entry : {"Organization=Orvantis", "Operator=Manager", "Sample=Leaf",
+                              "Slit=Slit", "Grating=Grating", "Filter=Filter", "CCD=CCD",
+                              "IOBoard=IOBoard", "BoardSerial=BoardSerial"}) {
         QVERIFY2(written.find(entry) != std::string::npos, entry);
     }
     // The close sequence keeps them.

@@ -6,16 +6,19 @@
 // data tip, the peak table and the peak options, the open save and load panels, memory playback
 // with its fading traces, the irradiance calibration dialog after a
 // calibration against the simulator's lamp, absolute irradiance with its
-// totals, the time-line dialog and a record, and the About box. Runs on the
+// totals, the time-line dialog and a record, the mode panel and the
+// Customize sheet, and the About box. Runs on the
 // offscreen platform unless told otherwise.
 #include "gui_fixture.h"
 
+#include "dialogs/customize_sheet.h"
+#include "dialogs/mode_panel.h"
 #include "shell/about_box.h"
 #include "shell/commands.h"
 #include "shell/file_panels.h"
 #include "shell/graph_feed.h"
-#include "shell/peak_dialogs.h"
 #include "shell/irradiance_dialog.h"
+#include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
 #include "shell/plot_mapping.h"
 #include "shell/quillon_view.h"
@@ -23,7 +26,10 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 
 #include <cmath>
@@ -34,15 +40,19 @@ using namespace quillon::test;
 
 namespace {
 
-bool save(QWidget &widget, const QString &folder, const QString &name, QSize size) {
+bool savePicture(const QPixmap &picture, const QString &folder, const QString &name, QSize size) {
     const QString file =
         QString("%1/%2_%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height());
-    if (!widget.grab().save(file)) {
+    if (!picture.save(file)) {
         std::fprintf(stderr, "quillon_screenshots: cannot write %s\n", qPrintable(file));
         return false;
     }
     std::printf("%s\n", qPrintable(file));
     return true;
+}
+
+bool save(QWidget &widget, const QString &folder, const QString &name, QSize size) {
+    return savePicture(widget.grab(), folder, name, size);
 }
 
 void clickMain(SplitButton *button) {
@@ -61,6 +71,16 @@ bool settle(GuiSession &session) {
     session.frame().scopeView().refreshTextPanel();
     QApplication::processEvents();
     return drawn;
+}
+
+// A main window of the given size with its first frames drawn.
+CMainFrame *startFrame(GuiSession &session, QSize size) {
+    CMainFrame *frame = session.start(size);
+    if (frame == nullptr || !settle(session)) {
+        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+        return nullptr;
+    }
+    return frame;
 }
 
 // The mercury-argon lamp after a dark scan: the peaks marked on the held
@@ -106,9 +126,8 @@ bool shootPeaks(GuiSession &session, const QString &folder, QSize size) {
 
 bool shootAt(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = session.start(size);
-    if (frame == nullptr || !settle(session)) {
-        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
@@ -213,9 +232,8 @@ bool shootAt(QSize size, const QString &folder) {
 // at 25 cm in absolute irradiance on the wavelength axis.
 bool shootIrradiance(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = session.start(size);
-    if (frame == nullptr || !settle(session)) {
-        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
@@ -256,6 +274,65 @@ bool shootIrradiance(QSize size, const QString &folder) {
     return ok;
 }
 
+// The window with a top-level panel drawn over it where it stands.
+bool saveWithPanel(QWidget &window, QWidget &panel, const QString &folder, const QString &name,
+                   QSize size) {
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap(window.mapFromGlobal(panel.mapToGlobal(QPoint(0, 0))), panel.grab());
+    painter.end();
+    return savePicture(picture, folder, name, size);
+}
+
+// The mode panel of a unit calibrated for irradiance, in T/R and in the
+// absolute irradiance form, and the Customize sheet in factory form.
+bool shootModeCustomize(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    DataControl &dc = session.control();
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    view.runDarkScan();
+    runSimCommand("set 0 source lamp");
+    if (dc.CalibrateIrradiance(40) != OpResult::Done || !view.runReferenceScan()) {
+        std::fprintf(stderr, "quillon_screenshots: no calibrated unit for the mode panel\n");
+        return false;
+    }
+    session.prompter().clearShown();
+    view.chooseDisplayMode(DisplayMode::TransRefl);
+    bool ok = settle(session);
+    view.openModePanel();
+    auto *panel = qobject_cast<CModePanel *>(view.configPanel());
+    if (panel == nullptr) {
+        std::fprintf(stderr, "quillon_screenshots: the mode panel did not open\n");
+        return false;
+    }
+    QApplication::processEvents();
+    ok = save(*panel, folder, "mode_panel", size) && ok;
+    ok = saveWithPanel(*frame, *panel, folder, "mode_panel_window", size) && ok;
+    panel->modeChoice(DisplayMode::Irradiance).setChecked(true);
+    panel->absoluteChoice().setChecked(true);
+    QApplication::processEvents();
+    ok = save(*panel, folder, "mode_panel_irradiance", size) && ok;
+    panel->reject();
+    QApplication::processEvents();
+
+    CCustomizeSheet sheet(dc, true, frame);
+    sheet.show();
+    QApplication::processEvents();
+    ok = save(sheet, folder, "customize_print_page", size) && ok;
+    ok = saveWithPanel(*frame, sheet, folder, "customize_window", size) && ok;
+    sheet.pages().setCurrentIndex(1);
+    QApplication::processEvents();
+    ok = save(sheet, folder, "customize_unit_information", size) && ok;
+    sheet.reject();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -277,6 +354,9 @@ int main(int argc, char **argv) {
     for (const QSize size : {QSize(1920, 1080), QSize(1280, 720), QSize(1024, 700)}) {
         ok = shootAt(size, folder) && ok;
         ok = shootIrradiance(size, folder) && ok;
+        if (size.width() != 1024) {
+            ok = shootModeCustomize(size, folder) && ok;
+        }
     }
     return ok ? 0 : 1;
 }
