@@ -26,7 +26,9 @@
 #include "datacontrol/channel_setup.h"
 #include "datacontrol/channel_state.h"
 #include "datacontrol/dark_ref_snapshot.h"
+#include "datacontrol/mode_panel_values.h"
 #include "datacontrol/op_result.h"
+#include "datacontrol/print_page.h"
 #include "datacontrol/scan_pipeline.h"
 #include "datacontrol/settings_table.h"
 #include "datacontrol/setup_choice.h"
@@ -166,6 +168,19 @@ public:
     // Irradiance mode (see photometry/irradiance.h); both under hold.
     [[nodiscard]] OpResult EnterIrradianceMode(bool forCalibration);
     void LeaveIrradianceMode();
+    // The mode panel (see mode_panel_values.h): the values it opens with,
+    // the y range of a mode it switches to, and its choices applied when it
+    // closes, in one step under hold; nothing changes when `problem` is set.
+    ModePanelOpening OpenModePanel() const;
+    ModePanelRange ModePanelRangeOf(DisplayMode mode, bool relativeIrradiance) const;
+    [[nodiscard]] ModePanelOutcome ApplyModePanel(const ModePanelValues &values);
+    // The "Print Page" texts of the main settings file for the pages of the
+    // Customize sheet: read for one page (nothing when the file cannot be
+    // read; that page's message is told), and written back for the pages
+    // on OK (false when the file could not be written, told; it is kept).
+    std::optional<PrintPageTexts> ReadPrintPage(PrintPageGroup page);
+    [[nodiscard]] bool WritePrintPage(const PrintPageTexts &texts,
+                                      std::span<const PrintPageGroup> pages);
     // The calibration against the reference lamp, step by step (the
     // dialog, under its own suspend) or whole (under hold): the lamp file,
     // a lamp scan with the current dark, the calibration file at the

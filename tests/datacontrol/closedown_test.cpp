@@ -1,14 +1,12 @@
 #include "datacontrol/profile_file.h"
 #include "datacontrol/scan_steps.h"
+#include "file_size_limit.h"
 #include "sim_bench.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <array>
 #include <cmath>
-#include <csignal>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -166,29 +164,6 @@ TEST_F(CloseDown, AnUnreadableSettingsFileIsNotOverwritten) {
               "The settings of this session could not be saved. The file cannot be written: " +
                   (folder / "QuillonX.ini").string());
 }
-
-// Lowers the largest file this process may write, so that a write fails
-// even for root, whom no permission stops.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit lowered = previous;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};
 
 TEST_F(CloseDown, AFailedSaveIsReportedAndTheFileKept) {
     // Entries the program does not know are kept, so the saved file is at

@@ -7,17 +7,20 @@
 // with its fading traces, the irradiance calibration dialog after a
 // calibration against the simulator's lamp, absolute irradiance with its
 // totals, the time-line dialog and a record, the setup panel compact and
-// extended (also over the window and on a TCD1304 unit), and the About box. Runs on the
-// offscreen platform unless told otherwise.
+// extended (also over the window and on a TCD1304 unit), the mode panel and
+// the Customize sheet, and the About box. Runs on the offscreen platform
+// unless told otherwise.
 #include "gui_fixture.h"
 
+#include "dialogs/customize_sheet.h"
+#include "dialogs/mode_panel.h"
 #include "dialogs/setup_panel.h"
 #include "shell/about_box.h"
 #include "shell/commands.h"
 #include "shell/file_panels.h"
 #include "shell/graph_feed.h"
-#include "shell/peak_dialogs.h"
 #include "shell/irradiance_dialog.h"
+#include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
 #include "shell/plot_mapping.h"
 #include "shell/quillon_view.h"
@@ -26,7 +29,9 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 
 #include <cmath>
@@ -70,6 +75,16 @@ bool settle(GuiSession &session) {
     return drawn;
 }
 
+// A main window of the given size with its first frames drawn.
+CMainFrame *startFrame(GuiSession &session, QSize size) {
+    CMainFrame *frame = session.start(size);
+    if (frame == nullptr || !settle(session)) {
+        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+        return nullptr;
+    }
+    return frame;
+}
+
 // The mercury-argon lamp after a dark scan: the peaks marked on the held
 // spectrum, the tip of one of them, the table and the options. The peaks are
 // cleared at the end, which lets acquisition run on.
@@ -111,19 +126,9 @@ bool shootPeaks(GuiSession &session, const QString &folder, QSize size) {
     return ok;
 }
 
-// The main window at `size` with its first frames drawn, or null (told).
-CMainFrame *startedFrame(GuiSession &session, QSize size) {
-    CMainFrame *frame = session.start(size);
-    if (frame == nullptr || !settle(session)) {
-        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
-        return nullptr;
-    }
-    return frame;
-}
-
 bool shootAt(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = startedFrame(session, size);
+    CMainFrame *frame = startFrame(session, size);
     if (frame == nullptr) {
         return false;
     }
@@ -229,7 +234,7 @@ bool shootAt(QSize size, const QString &folder) {
 // at 25 cm in absolute irradiance on the wavelength axis.
 bool shootIrradiance(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = startedFrame(session, size);
+    CMainFrame *frame = startFrame(session, size);
     if (frame == nullptr) {
         return false;
     }
@@ -271,20 +276,20 @@ bool shootIrradiance(QSize size, const QString &folder) {
     return ok;
 }
 
-// The main window with a popup panel drawn over it where it stands.
-bool saveWithPanel(QWidget &frame, QWidget &panel, const QString &folder, const QString &name,
+// The window with a top-level panel drawn over it where it stands.
+bool saveWithPanel(QWidget &window, QWidget &panel, const QString &folder, const QString &name,
                    QSize size) {
-    QPixmap shot = frame.grab();
-    QPainter painter(&shot);
-    painter.drawPixmap(frame.mapFromGlobal(panel.mapToGlobal(QPoint(0, 0))), panel.grab());
+    QPixmap picture = window.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap(window.mapFromGlobal(panel.mapToGlobal(QPoint(0, 0))), panel.grab());
     painter.end();
-    return savePicture(shot, folder, name, size);
+    return savePicture(picture, folder, name, size);
 }
 
 // The setup panel, compact and extended, on the ILX511 and the TCD1304 unit.
 bool shootSetupPanel(QSize size, const QString &folder) {
     GuiSession session;
-    CMainFrame *frame = startedFrame(session, size);
+    CMainFrame *frame = startFrame(session, size);
     if (frame == nullptr) {
         return false;
     }
@@ -311,6 +316,55 @@ bool shootSetupPanel(QSize size, const QString &folder) {
     return ok;
 }
 
+// The mode panel of a unit calibrated for irradiance, in T/R and in the
+// absolute irradiance form, and the Customize sheet in factory form.
+bool shootModeCustomize(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    DataControl &dc = session.control();
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    view.runDarkScan();
+    runSimCommand("set 0 source lamp");
+    if (dc.CalibrateIrradiance(40) != OpResult::Done || !view.runReferenceScan()) {
+        std::fprintf(stderr, "quillon_screenshots: no calibrated unit for the mode panel\n");
+        return false;
+    }
+    session.prompter().clearShown();
+    view.chooseDisplayMode(DisplayMode::TransRefl);
+    bool ok = settle(session);
+    view.openModePanel();
+    auto *panel = qobject_cast<CModePanel *>(view.configPanel());
+    if (panel == nullptr) {
+        std::fprintf(stderr, "quillon_screenshots: the mode panel did not open\n");
+        return false;
+    }
+    QApplication::processEvents();
+    ok = save(*panel, folder, "mode_panel", size) && ok;
+    ok = saveWithPanel(*frame, *panel, folder, "mode_panel_window", size) && ok;
+    panel->modeChoice(DisplayMode::Irradiance).setChecked(true);
+    panel->absoluteChoice().setChecked(true);
+    QApplication::processEvents();
+    ok = save(*panel, folder, "mode_panel_irradiance", size) && ok;
+    panel->reject();
+    QApplication::processEvents();
+
+    CCustomizeSheet sheet(dc, true, frame);
+    sheet.show();
+    QApplication::processEvents();
+    ok = save(sheet, folder, "customize_print_page", size) && ok;
+    ok = saveWithPanel(*frame, sheet, folder, "customize_window", size) && ok;
+    sheet.pages().setCurrentIndex(1);
+    QApplication::processEvents();
+    ok = save(sheet, folder, "customize_unit_information", size) && ok;
+    sheet.reject();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -333,6 +387,9 @@ int main(int argc, char **argv) {
         ok = shootAt(size, folder) && ok;
         ok = shootIrradiance(size, folder) && ok;
         ok = shootSetupPanel(size, folder) && ok;
+        if (size.width() != 1024) {
+            ok = shootModeCustomize(size, folder) && ok;
+        }
     }
     return ok ? 0 : 1;
 }
