@@ -10,12 +10,14 @@
 // offscreen platform unless told otherwise.
 #include "gui_fixture.h"
 
+#include "dialogs/source_panels.h"
+#include "dialogs/tec_panel.h"
 #include "shell/about_box.h"
 #include "shell/commands.h"
 #include "shell/file_panels.h"
 #include "shell/graph_feed.h"
-#include "shell/peak_dialogs.h"
 #include "shell/irradiance_dialog.h"
+#include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
 #include "shell/plot_mapping.h"
 #include "shell/quillon_view.h"
@@ -23,6 +25,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QSpinBox>
 #include <QTest>
 
@@ -256,6 +259,71 @@ bool shootIrradiance(QSize size, const QString &folder) {
     return ok;
 }
 
+// The dark, reference and TEC panels of the button bar: each alone, and
+// the main window with the panel drawn over it where it opens.
+bool savePanelScene(CMainFrame &frame, QWidget &panel, const QString &folder, const QString &name,
+                    QSize size) {
+    QApplication::processEvents();
+    bool ok = save(panel, folder, name, size);
+    QImage scene = frame.grab().toImage();
+    QPainter painter(&scene);
+    painter.drawPixmap(panel.mapToGlobal(QPoint(0, 0)) - frame.mapToGlobal(QPoint(0, 0)),
+                       panel.grab());
+    painter.end();
+    const QString file =
+        QString("%1/%2_in_window_%3x%4.png").arg(folder, name).arg(size.width()).arg(size.height());
+    if (!scene.save(file)) {
+        std::fprintf(stderr, "quillon_screenshots: cannot write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return ok;
+}
+
+bool shootSourcePanels(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = session.start(size);
+    if (frame == nullptr || !settle(session)) {
+        std::fprintf(stderr, "quillon_screenshots: the main window did not come up\n");
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    // The TCD1304 unit has the built-in shutter.
+    view.changeChannel(1);
+    settle(session);
+    clickMain(view.button(command::kDarkScanPanel));
+    clickMain(view.button(command::kRefScanPanel));
+    view.openDarkPanel();
+    bool ok = false;
+    if (auto *dark = qobject_cast<CDarkPanel *>(view.configPanel())) {
+        dark->chooseSource(DarkSource::File);
+        ok = savePanelScene(*frame, *dark, folder, "dark_panel", size);
+        dark->closeButton().click();
+    }
+    QApplication::processEvents();
+    view.openReferencePanel();
+    if (auto *reference = qobject_cast<CReferencePanel *>(view.configPanel())) {
+        reference->chooseSource(ReferenceSource::ColourTile);
+        ok = savePanelScene(*frame, *reference, folder, "reference_panel", size) && ok;
+        reference->chooseSource(ReferenceSource::CurrentScan);
+        reference->closeButton().click();
+    } else {
+        ok = false;
+    }
+    QApplication::processEvents();
+    view.changeChannel(2);
+    settle(session);
+    view.openTecPanel();
+    if (auto *tec = qobject_cast<CTecPanel *>(view.configPanel())) {
+        ok = savePanelScene(*frame, *tec, folder, "tec_panel", size) && ok;
+        tec->closeButton().click();
+    } else {
+        ok = false;
+    }
+    QApplication::processEvents();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -277,6 +345,9 @@ int main(int argc, char **argv) {
     for (const QSize size : {QSize(1920, 1080), QSize(1280, 720), QSize(1024, 700)}) {
         ok = shootAt(size, folder) && ok;
         ok = shootIrradiance(size, folder) && ok;
+        if (size.width() >= 1280) {
+            ok = shootSourcePanels(size, folder) && ok;
+        }
     }
     return ok ? 0 : 1;
 }
