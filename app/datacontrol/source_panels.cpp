@@ -40,6 +40,13 @@ std::optional<std::string> darkCaption(DarkSource source, bool fileLoaded) {
     return messages::kCaptionDarkScan;
 }
 
+std::filesystem::path typedFile(SpectrumFileKind kind, const std::filesystem::path &folder,
+                                const std::string &name) {
+    return userFilePath(folder, name,
+                        kind == SpectrumFileKind::Dark ? kDarkFileExtension
+                                                       : kReferenceFileExtension);
+}
+
 double lowestReferenceMaximum() {
     const SettingKey *key = SettingsTable::Find("RefMax");
     return key != nullptr ? key->minimum : 0.0;
@@ -132,14 +139,12 @@ StoreOutcome DataControl::SaveSourceFile(SpectrumFileKind kind, const std::files
     if (name.empty()) {
         return {OpResult::NotDone, 0, messages::kNoSaveName};
     }
-    const char *extension =
-        kind == SpectrumFileKind::Dark ? kDarkFileExtension : kReferenceFileExtension;
     // T/R scans lower the dark where a sample lies below it: the copy is taken between passes.
     if (!hold.Suspend(HoldBy::Change)) {
         hold.Resume(HoldBy::Change);
         return {OpResult::NotDone, 0, kNotPaused};
     }
-    StoreOutcome outcome = stored.SaveSpectrumFile(kind, userFilePath(folder, name, extension));
+    StoreOutcome outcome = stored.SaveSpectrumFile(kind, typedFile(kind, folder, name));
     hold.Resume(HoldBy::Change);
     return outcome;
 }
@@ -149,9 +154,7 @@ StoreOutcome DataControl::LoadSourceFile(SpectrumFileKind kind, const std::files
     if (name.empty()) {
         return {OpResult::NotDone, 0, messages::kNoLoadName};
     }
-    const char *extension =
-        kind == SpectrumFileKind::Dark ? kDarkFileExtension : kReferenceFileExtension;
-    return stored.LoadSpectrumFile(kind, userFilePath(folder, name, extension));
+    return stored.LoadSpectrumFile(kind, typedFile(kind, folder, name));
 }
 
 ReferencePanelView DataControl::ReferencePanelOpening() const {
