@@ -86,6 +86,7 @@ PanelClosing DataControl::CloseDarkPanel(const DarkPanelChoice &choice) {
         chosen = current;
         closing.result = OpResult::NotDone;
         closing.problem = messages::kNoShutter;
+        prompter.message(closing.problem);
     }
     // A dark of another kind no longer fits; a file keeps the dark until one is loaded.
     if (chosen != current && chosen != DarkSource::File) {
@@ -104,6 +105,7 @@ PanelClosing DataControl::CloseDarkPanel(const DarkPanelChoice &choice) {
         hold.Resume(HoldBy::Change);
         closing.result = OpResult::NotDone;
         closing.problem = kNotPaused;
+        prompter.message(closing.problem);
         return closing;
     }
     // Spectra taken without the optical-black level cannot be corrected by it.
@@ -177,6 +179,7 @@ PanelClosing DataControl::CloseReferencePanel(const ReferencePanelChoice &choice
             chosen = state.flags.referenceSource();
             closing.result = OpResult::NotDone;
             closing.problem = std::move(refusal);
+            prompter.message(closing.problem);
         }
     } else {
         snapshot.DisarmTile(); // the button takes reference scans again
@@ -200,6 +203,7 @@ PanelClosing DataControl::CloseReferencePanel(const ReferencePanelChoice &choice
                       lowestReferenceMaximum(), kHighestReferenceMaximum);
         closing.result = OpResult::NotDone;
         closing.problem = text.data();
+        prompter.message(closing.problem);
         return closing;
     }
     const SettingAssignment maximum{key, SettingValue{choice.maximum, {}}};
@@ -207,6 +211,7 @@ PanelClosing DataControl::CloseReferencePanel(const ReferencePanelChoice &choice
     if (std::string problem = ApplySettings({&maximum, 1}, warnings); !problem.empty()) {
         closing.result = OpResult::NotDone;
         closing.problem = std::move(problem);
+        prompter.message(closing.problem);
     }
     return closing;
 }

@@ -49,7 +49,8 @@ struct ReferencePanelChoice {
 };
 
 // What closing a panel did: the new caption of its main button (none: the
-// caption stays) and, when something was refused, why.
+// caption stays) and, when something was refused, why (the user has
+// been told).
 struct PanelClosing {
     OpResult result = OpResult::Done;
     std::optional<std::string> caption;

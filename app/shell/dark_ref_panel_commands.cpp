@@ -4,20 +4,15 @@
 #include "shell/commands.h"
 #include "shell/quillon_view.h"
 
-#include <QMessageBox>
-
 namespace quillon {
 
 namespace {
 
-// After a dark or reference panel: the main button's new caption, and a
-// refused choice told.
+// After a dark or reference panel: the main button's new caption (a
+// refused choice has been told by the core).
 void applyClosing(CQuillonView &view, int command, const PanelClosing &closing) {
     if (closing.caption) {
         view.button(command)->setText(QString::fromStdString(*closing.caption));
-    }
-    if (!closing.problem.empty()) {
-        QMessageBox::warning(&view, "Quillon", QString::fromStdString(closing.problem));
     }
 }
 

@@ -54,6 +54,7 @@ TEST_F(SourcePanels, ClosingTheDarkPanelFollowsTheChosenSource) {
     EXPECT_FALSE(dc.DarkSourceAvailable(DarkSource::BuiltInShutter));
     closing = dc.CloseDarkPanel({DarkSource::BuiltInShutter, false, false});
     EXPECT_EQ(closing.result, OpResult::NotDone);
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message).back(), closing.problem);
     EXPECT_EQ(dc.State().flags.darkSource(), DarkSource::OpticalBlack);
     EXPECT_FALSE(dc.FlipShutter());
 }
@@ -148,6 +149,7 @@ TEST_F(SourcePanels, ClosingTheReferencePanelStoresSourceAndMaximum) {
     closing = dc.CloseReferencePanel({ReferenceSource::CurrentScan, false, 150.0});
     EXPECT_EQ(closing.result, OpResult::NotDone);
     EXPECT_FALSE(closing.problem.empty());
+    EXPECT_EQ(prompter.textsOf(PromptKind::Message).back(), closing.problem);
     EXPECT_EQ(closing.caption, std::optional<std::string>("&Ref Scan"));
     EXPECT_EQ(dc.State().flags.referenceSource(), ReferenceSource::CurrentScan);
     EXPECT_DOUBLE_EQ(dc.State().settings.refMax, 80.0);
