@@ -52,19 +52,21 @@ OpResult ChannelSetup::InitializeHardware() {
         showForPort(messages::kIntegrationTime, channel);
         return OpResult::Failed;
     }
-    if (s.HasCoolerRecord()) {
-        if (!unit.setTec(s.cooler.tec)) {
-            showForPort(messages::kTeCooling, channel);
-            return OpResult::Failed;
-        }
-        if (!selectFeedbackCapacitor()) {
-            return OpResult::Failed;
-        }
+    if (s.HasCoolerRecord() && !SendCoolerRecord()) {
+        return OpResult::Failed;
     }
     if (s.oddEven.autoAdjStep != 0) {
         return adjustOddEvenSteps();
     }
     return OpResult::Done;
+}
+
+bool ChannelSetup::SendCoolerRecord() {
+    if (!unit.setTec(s.cooler.tec)) {
+        showForPort(messages::kTeCooling, s.currentChannel);
+        return false;
+    }
+    return selectFeedbackCapacitor();
 }
 
 // The G9208-512 saturates sooner with the small capacitor: its longest time

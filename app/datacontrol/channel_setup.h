@@ -37,6 +37,10 @@ public:
     std::string GetSNFromOldIni(const std::filesystem::path &path);
     void ApplySensorGeometry();
     void ResetAxisLimits();
+    // The cooler record to the unit: TEC on or off, then the capacitor with
+    // the longest integration time it allows. False when the unit refused
+    // (the user has been told).
+    [[nodiscard]] bool SendCoolerRecord();
 
     [[nodiscard]] OpResult WriteChannelId(int newId);
     [[nodiscard]] OpResult WriteUnitFileToEeprom();

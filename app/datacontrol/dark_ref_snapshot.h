@@ -5,9 +5,12 @@
 
 #include "datacontrol/channel_state.h"
 #include "datacontrol/op_result.h"
+#include "datacontrol/source_panels.h"
 #include "platform/prompter.h"
 
 #include <filesystem>
+#include <optional>
+#include <utility>
 
 namespace quillon {
 
@@ -25,10 +28,21 @@ public:
     [[nodiscard]] OpResult SaveColorTile(const std::filesystem::path &path);
     [[nodiscard]] OpResult LoadColorTile(const std::filesystem::path &path);
 
+    // The tile operation chosen in the reference panel, waiting for the
+    // reference button (the tile must be in front of the unit by then).
+    struct ArmedTile {
+        ColourTileTask task = ColourTileTask::Save;
+        std::filesystem::path file;
+    };
+    void ArmTile(ArmedTile tile) { armed = std::move(tile); }
+    void DisarmTile() { armed.reset(); }
+    const std::optional<ArmedTile> &Armed() const { return armed; }
+
 private:
     ChannelState &s;
     ScanPipeline &pipeline;
     Prompter &prompter;
+    std::optional<ArmedTile> armed;
 };
 
 } // namespace quillon

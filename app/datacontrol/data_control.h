@@ -32,6 +32,7 @@
 #include "datacontrol/scan_pipeline.h"
 #include "datacontrol/settings_table.h"
 #include "datacontrol/setup_choice.h"
+#include "datacontrol/source_panels.h"
 #include "datacontrol/stored_spectra.h"
 #include "datacontrol/time_line_recorder.h"
 #include "datacontrol/unit_control.h"
@@ -147,6 +148,36 @@ public:
         return snapshot.SaveColorTile(path);
     }
     [[nodiscard]] OpResult LoadColorTile(const std::filesystem::path &path);
+
+    // The dark, reference and TEC panels of the button bar (source_panels.cpp).
+    // Opening reads what a panel shows; closing applies its choices at once
+    // and names the caption its main button takes.
+    [[nodiscard]] DarkPanelView DarkPanelOpening();
+    [[nodiscard]] bool DarkSourceAvailable(DarkSource source) const;
+    [[nodiscard]] PanelClosing CloseDarkPanel(const DarkPanelChoice &choice);
+    // Moves the built-in shutter to the other position: the new one (true:
+    // closed); none without a shutter or when the unit did not answer.
+    [[nodiscard]] std::optional<bool> FlipShutter();
+    // A dark or reference file by the name typed in a panel, in `folder`.
+    [[nodiscard]] StoreOutcome SaveSourceFile(SpectrumFileKind kind,
+                                              const std::filesystem::path &folder,
+                                              const std::string &name);
+    [[nodiscard]] StoreOutcome LoadSourceFile(SpectrumFileKind kind,
+                                              const std::filesystem::path &folder,
+                                              const std::string &name);
+    [[nodiscard]] ReferencePanelView ReferencePanelOpening() const;
+    [[nodiscard]] PanelClosing CloseReferencePanel(const ReferencePanelChoice &choice);
+    // Why the colour-tile choice cannot be used; empty when it can.
+    [[nodiscard]] std::string ColourTileRefusal() const;
+    // Arms the reference button for a tile file; it runs the operation with
+    // RunArmedColourTile (under hold) and gets its own caption back.
+    [[nodiscard]] ColourTileArming ArmColourTile(ColourTileTask task,
+                                                 const std::filesystem::path &folder,
+                                                 const std::string &name);
+    [[nodiscard]] std::optional<ColourTileTask> ArmedColourTile() const;
+    [[nodiscard]] PanelClosing RunArmedColourTile();
+    [[nodiscard]] TecPanelView TecPanelOpening() const;
+    [[nodiscard]] OpResult SetTec(const TecChoice &choice);
 
     [[nodiscard]] OpResult WriteChannelId(int newId) { return setup.WriteChannelId(newId); }
     [[nodiscard]] OpResult WriteUnitFileToEeprom() { return setup.WriteUnitFileToEeprom(); }

@@ -125,6 +125,20 @@ inline constexpr const char *kBoardMismatch = "Board type is mismatched";
 inline constexpr const char *kChangingSource = "Error in changing source!";
 inline constexpr const char *kBoardOrCcd = "Error! Board or CCD doesn't match";
 inline constexpr const char *kAdjustDarkTimeAverage = "Adjust Dark TimeAverage to %d.";
+
+// The dark, reference and TEC panels: status lines and the captions they
+// give the dark and reference buttons.
+inline constexpr const char *kDarkScanNeeded = "A darkScan is necessary.";
+inline constexpr const char *kColourOnly = "This function is only for COLOR";
+inline constexpr const char *kNoColourTileName = "No Color Tile Data Name";
+inline constexpr const char *kNoShutter = "The unit has no built-in shutter.";
+inline constexpr const char *kCaptionDarkScan = "Dark Scan";
+inline constexpr const char *kCaptionDarkOb = "Dark OB ";
+inline constexpr const char *kCaptionDarkFile = "Dark File";
+inline constexpr const char *kCaptionRefScan = "&Ref Scan";
+inline constexpr const char *kCaptionRefFile = "&Ref File";
+inline constexpr const char *kCaptionSaveTile = "&Save Tile";
+inline constexpr const char *kCaptionReadTile = "&Read Tile";
 inline std::string fileNotSaved(const std::string &file, const std::string &reason) {
     return "The file " + file + " could not be written (" + reason +
            "). Nothing was saved; an older file of that name is unchanged.";

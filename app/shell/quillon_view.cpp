@@ -389,6 +389,16 @@ void CQuillonView::waitForOneShot(DisplayMode mode) {
 
 bool CQuillonView::runReferenceScan() {
     waitForOneShot(DisplayMode::DarkScan); // a requested dark is taken first
+    // Armed in the reference panel ("&Save Tile" / "&Read Tile"): the tile
+    // operation instead of a scan, then the button's own caption again.
+    if (control_.ArmedColourTile()) {
+        const PanelClosing done = control_.RunArmedColourTile();
+        if (done.caption) {
+            button(command::kRefScanPanel)->setText(QString::fromStdString(*done.caption));
+        }
+        afterDarkOrReference();
+        return done.result == OpResult::Done;
+    }
     if (control_.State().flags.referenceSource() != ReferenceSource::CurrentScan) {
         return false;
     }

@@ -15,6 +15,8 @@
 #include "dialogs/customize_sheet.h"
 #include "dialogs/mode_panel.h"
 #include "dialogs/setup_panel.h"
+#include "dialogs/source_panels.h"
+#include "dialogs/tec_panel.h"
 #include "shell/about_box.h"
 #include "shell/commands.h"
 #include "shell/file_panels.h"
@@ -316,6 +318,58 @@ bool shootSetupPanel(QSize size, const QString &folder) {
     return ok;
 }
 
+// A popup panel alone and drawn over the main window where it opens.
+bool savePanelAndScene(QWidget &window, QWidget &panel, const QString &folder,
+                       const QString &name, QSize size) {
+    QApplication::processEvents();
+    const bool ok = save(panel, folder, name, size);
+    return saveWithPanel(window, panel, folder, name + "_in_window", size) && ok;
+}
+
+// The dark, reference and TEC panels of the button bar.
+bool shootSourcePanels(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    // The TCD1304 unit has the built-in shutter.
+    view.changeChannel(1);
+    settle(session);
+    clickMain(view.button(command::kDarkScanPanel));
+    clickMain(view.button(command::kRefScanPanel));
+    view.openDarkPanel();
+    bool ok = false;
+    if (auto *dark = qobject_cast<CDarkPanel *>(view.configPanel())) {
+        dark->chooseSource(DarkSource::File);
+        ok = savePanelAndScene(*frame, *dark, folder, "dark_panel", size);
+        dark->closeButton().click();
+    }
+    QApplication::processEvents();
+    view.openReferencePanel();
+    if (auto *reference = qobject_cast<CReferencePanel *>(view.configPanel())) {
+        reference->chooseSource(ReferenceSource::ColourTile);
+        ok = savePanelAndScene(*frame, *reference, folder, "reference_panel", size) && ok;
+        reference->chooseSource(ReferenceSource::CurrentScan);
+        reference->closeButton().click();
+    } else {
+        ok = false;
+    }
+    QApplication::processEvents();
+    view.changeChannel(2);
+    settle(session);
+    view.openTecPanel();
+    if (auto *tec = qobject_cast<CTecPanel *>(view.configPanel())) {
+        ok = savePanelAndScene(*frame, *tec, folder, "tec_panel", size) && ok;
+        tec->closeButton().click();
+    } else {
+        ok = false;
+    }
+    QApplication::processEvents();
+    return ok;
+}
+
 // The mode panel of a unit calibrated for irradiance, in T/R and in the
 // absolute irradiance form, and the Customize sheet in factory form.
 bool shootModeCustomize(QSize size, const QString &folder) {
@@ -389,6 +443,7 @@ int main(int argc, char **argv) {
         ok = shootSetupPanel(size, folder) && ok;
         if (size.width() != 1024) {
             ok = shootModeCustomize(size, folder) && ok;
+            ok = shootSourcePanels(size, folder) && ok;
         }
     }
     return ok ? 0 : 1;
