@@ -15,7 +15,7 @@ constexpr double kDefaultToleranceNm = 2.0;
 constexpr double kLargestToleranceNm = 20.0;
 // Lamp lines fit far better than this; points that do not were matched by
 // chance (no lamp, the wrong lamp, a calibration off by more than the tolerance).
-constexpr double kLargestStoredRmsNm = 0.5;
+constexpr double kLargestStoredRmsNm = 0.25;
 
 std::string fixed(double value, int decimals) {
     char text[48];
@@ -138,7 +138,7 @@ bool runCalibrate(Session &s, const StepCall &call) {
     if (lamp->residuals.rmsNm > kLargestStoredRmsNm) {
         return s.fail(call, "the points do not fit a calibration (rms " +
                                 fixed(lamp->residuals.rmsNm, 2) + " nm, at most " +
-                                fixed(kLargestStoredRmsNm, 1) +
+                                fixed(kLargestStoredRmsNm, 2) +
                                 " nm is stored): nothing stored (is the lamp on?)");
     }
     const std::string name = call.option("--save-ini", "");

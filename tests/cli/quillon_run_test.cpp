@@ -216,8 +216,8 @@ TEST_F(QuillonRun, UsageErrorsChangeNothing) {
         std::string message;
     };
     const std::vector<Case> cases{
-        {{"--simulate", "calibrate"}, "quillon: unknown step 'calibrate'\nusage: "},
-        {{"--simulate", "units", "calibrate"}, "units: unexpected argument 'calibrate'"},
+        {{"--simulate", "focus"}, "quillon: unknown step 'focus'\nusage: "},
+        {{"--simulate", "units", "focus"}, "units: unexpected argument 'focus'"},
         {{"--simulate", "set", "TimeAV=many"}, "TimeAV needs a whole number, not 'many'"},
         {{"--simulate", "scan", "-1"}, "scan: N: a count from 1 to 1000000, not '-1'"},
         {{"--simulate=no-such-bench.ini", "units"}, "--simulate: no bench file"},

@@ -81,7 +81,7 @@ TEST(CalibrationPoints, TheShippedLineTableReadsAndBadTablesSayWhere) {
     EXPECT_EQ(error, "");
     EXPECT_EQ(lines, (std::vector<double>{435.8335, 696.5431}));
     EXPECT_TRUE(linesOfTable("species,nm\nHg I,abc\n", error).empty());
-    EXPECT_EQ(error, "line 2: no wavelength in the second column");
+    EXPECT_EQ(error, "line 2: no wavelength in nm in the second column");
 }
 
 class Sets : public StartUpFixture {
