@@ -174,3 +174,42 @@ TEST_F(Sets, AUnitThatDoesNotKeepTheSetKeepsItsOldTextAndFile) {
 }
 
 } // namespace
+
+namespace {
+
+// A unit with an empty EEPROM running on Serial.ini, which holds a calibration.
+class SerialIniSets : public Sets {
+protected:
+    DataControl &startOnSerialIni() {
+        loadBench({{0, {}}});
+        writeBytes(folder / "Serial.ini", "[Factory Default]\nName=SERIAL\nIntTime=20\n"
+                                          "[Cal Data]\nPointCount=2\nData 1=4000;100\n"
+                                          "Data 2=8000;900\n");
+        prompter.queueYesNo(true);
+        prompter.queueSensorChoice(0); // QX10 : Sony ILX Series
+        EXPECT_EQ(startUp(), 1);
+        EXPECT_EQ(toCode(control->FinishStartUp()), 1);
+        prompter.clearShown();
+        return *control;
+    }
+};
+
+TEST_F(SerialIniSets, TheFactorySetIsNumberMinusOneAndSavingInTheUnitAsksNothing) {
+    DataControl &dc = startOnSerialIni();
+    ASSERT_EQ(dc.Calibrations().SaveCustomSet("Lamp A", 0, points()), 1);
+    ASSERT_EQ(dc.Calibrations().ApplySet(1), OpResult::Done);
+    ASSERT_EQ(dc.Calibrations().ApplySet(0), OpResult::Done);
+    EXPECT_EQ(dc.State().settings.calNo, -1);
+    EXPECT_EQ(dc.State().settings.modelName, "SERIAL");
+
+    const auto outcome = dc.Calibrations().SaveInEeprom("QX10-NEW1", points());
+    ASSERT_EQ(outcome.result, OpResult::Done) << outcome.report;
+    EXPECT_TRUE(prompter.textsOf(PromptKind::YesNo).empty());
+    const std::string unit = simCommand("eeprom 0");
+    EXPECT_NE(unit.find("Name=QX10-NEW1\nCCD=ILX511\n"), std::string::npos) << unit;
+    EXPECT_EQ(dc.State().currentInfo().unitFile, dc.State().iniFolder / "QX10-NEW1.ini");
+    EXPECT_EQ(dc.State().currentInfo().onSerialIni, 0);
+    EXPECT_TRUE(platform::fileExists(folder / "Serial.ini")); // the shared file stays
+}
+
+} // namespace
