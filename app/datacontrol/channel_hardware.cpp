@@ -146,6 +146,32 @@ OpResult ChannelSetup::WriteUnitFileToEeprom() {
     return OpResult::Done;
 }
 
+OpResult ChannelSetup::AdoptUnitText() {
+    std::string text;
+    if (unit.readEepromText(s.currentChannel, text) != OV_OK) {
+        prompter.message(messages::kSaveEepromAsFile);
+        return OpResult::Failed;
+    }
+    const std::string serial = serialFromEepromText(text);
+    if (serial.empty()) {
+        prompter.message(messages::kSaveEepromAsFile);
+        return OpResult::Failed;
+    }
+    ChannelInfo &channel = s.currentInfo();
+    const fs::path newFile =
+        s.iniFolder / (files::safeFileStem(serial) + files::kUnitFileExtension);
+    if (!platform::replaceTextFile(newFile, text)) {
+        prompter.message(messages::kSaveEepromAsFile);
+        return OpResult::Failed;
+    }
+    if (channel.unitFile != newFile) {
+        platform::removeFileQuietly(channel.unitFile);
+    }
+    channel.unitFile = newFile;
+    channel.onSerialIni = 0;
+    return OpResult::Done;
+}
+
 EepromWriteOutcome ChannelSetup::WriteEeprom(std::string_view text) {
     EepromWriteOutcome outcome = writeEepromSafely(unit, s.currentChannel, text, backupPlaceFor(s));
     prompter.message(outcome.report);

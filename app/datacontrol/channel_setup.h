@@ -45,6 +45,10 @@ public:
     [[nodiscard]] OpResult WriteChannelId(int newId);
     [[nodiscard]] OpResult WriteUnitFileToEeprom();
     EepromWriteOutcome WriteEeprom(std::string_view text);
+    // After the unit's text was changed: the text the unit now holds becomes
+    // the channel's unit file, "Ini/<its serial>.ini", in place of the old
+    // one; configuring the channel again then reads it.
+    [[nodiscard]] OpResult AdoptUnitText();
     // The user settings back into the main settings file; false when the
     // file could not be written (the user has been told).
     [[nodiscard]] bool WriteBackSettings();

@@ -185,6 +185,7 @@ public:
     // first, a read-back after, the old text back on a mismatch (see
     // eeprom_writer.h). The operator is told the outcome either way.
     EepromWriteOutcome WriteEeprom(std::string_view text) { return setup.WriteEeprom(text); }
+    [[nodiscard]] OpResult AdoptUnitText() { return setup.AdoptUnitText(); }
 
     // The parts, for the steps that front ends and tests call one by one.
     ChannelSetup &Setup() { return setup; }

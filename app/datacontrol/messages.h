@@ -25,6 +25,7 @@ inline constexpr const char *kEmptyEeprom =
     "\nWould you like to use the temporary data file [Serial.ini] for this unit? If NO, it will "
     "close the program.";
 inline constexpr const char *kSaveEeprom = "Error in opening the file to save the EEPROM data.";
+inline constexpr const char *kSaveEepromAsFile = "Error in saving the EEPROM data as a file.";
 inline constexpr const char *kDuplicateSerial =
     "Error! At least two units with the same serial number were connected at the same time.\n"
     "Please plug the units with the same S/N one by one and correct the S/N properly.\n"

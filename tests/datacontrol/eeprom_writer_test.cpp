@@ -120,6 +120,25 @@ TEST_F(EepromWrite, AnUnreadableEepromIsNotWrittenForWantOfABackup) {
     EXPECT_NE(told().find("Nothing was written"), std::string::npos) << told();
 }
 
+TEST_F(EepromWrite, TheTextTheUnitHoldsBecomesItsUnitFileUnderItsSerial) {
+    DataControl &dc = start();
+    const auto oldFile = dc.State().currentInfo().unitFile;
+    std::string renamed = kNewText;
+    renamed.replace(renamed.find("Name=OLD1"), 9, "Name=new2");
+    ASSERT_EQ(dc.WriteEeprom(renamed).result, OpResult::Done);
+    ASSERT_EQ(dc.AdoptUnitText(), OpResult::Done);
+    const auto newFile = dc.State().currentInfo().unitFile;
+    EXPECT_EQ(newFile, dc.State().iniFolder / "NEW2.ini");
+    EXPECT_EQ(UnitTextForEeprom(platform::readWholeFile(newFile).value_or("")),
+              UnitTextForEeprom(renamed));
+    EXPECT_FALSE(platform::fileExists(oldFile));
+
+    simCommand("fail 0 0x0A 1");
+    EXPECT_EQ(dc.AdoptUnitText(), OpResult::Failed);
+    EXPECT_EQ(dc.State().currentInfo().unitFile, newFile);
+    EXPECT_TRUE(platform::fileExists(newFile));
+}
+
 TEST(EepromBackupName, UsesTheSafeUnitNameAndTheNextFreeNumber) {
     TempFolder folder;
     EepromBackupPlace place{folder.path, "../A:B", std::chrono::system_clock::now()};
