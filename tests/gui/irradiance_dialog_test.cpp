@@ -33,7 +33,8 @@ QAction *calibrationCommand(CMainFrame &frame) {
 CIrradianceDialog *openDialog(GuiSession &session) {
     CMainFrame &frame = session.frame();
     runSimCommand("set 0 source dark");
-    if (!frame.scopeView().runDarkScan()) {
+    // A frame the unit began under the light before is not the dark.
+    if (!session.waitForFrames(2) || !frame.scopeView().runDarkScan()) {
         return nullptr;
     }
     QAction *open = calibrationCommand(frame);
@@ -87,8 +88,10 @@ void IrradianceDialogTest::calibratesAgainstTheLampAndFreesAcquisitionOnClose() 
 
     dialog->distance().setValue(50);
     QTest::mouseClick(&dialog->calibrateButton(), Qt::LeftButton);
+    const auto told = session.prompter().textsOf(PromptKind::Message);
     QVERIFY2(std::filesystem::exists(session.path("OVIrrad_0.cal").toStdString()),
-             qPrintable(dialog->statusText()));
+             qPrintable(dialog->statusText() + " " +
+                        QString::fromStdString(told.empty() ? std::string() : told.back())));
     QVERIFY(dialog->statusText().startsWith("Calibrated at 50 cm: OVIrrad_0.cal"));
     // The lower plot is the lamp by its own calibration: the lamp's
     // irradiance at 50 cm, pixel by pixel.

@@ -41,12 +41,13 @@ namespace {
 
 bool darkAndReference(GuiSession &session) {
     CQuillonView &view = session.frame().scopeView();
+    // Frames the unit began under the light before are neither dark nor lamp.
     runSimCommand("set 0 source dark");
-    if (!view.runDarkScan()) {
+    if (!session.waitForFrames(2) || !view.runDarkScan()) {
         return false;
     }
     runSimCommand("set 0 source lamp");
-    return view.runReferenceScan() && view.modeButtonEnabled();
+    return session.waitForFrames(2) && view.runReferenceScan() && view.modeButtonEnabled();
 }
 
 CModePanel *openPanel(GuiSession &session) {
@@ -156,8 +157,10 @@ void ModeCustomizeTest::irradianceControlsFollowTheFormAndScopeLeavesIrradiance(
     DataControl &dc = session.control();
     QVERIFY(darkAndReference(session));
     runSimCommand("set 0 source dark");
+    QVERIFY(session.waitForFrames(2));
     QVERIFY(frame->scopeView().runDarkScan());
     runSimCommand("set 0 source lamp");
+    QVERIFY(session.waitForFrames(2));
     QCOMPARE(dc.CalibrateIrradiance(40), OpResult::Done);
     QVERIFY(frame->scopeView().runReferenceScan());
     session.prompter().clearShown();
