@@ -9,6 +9,15 @@
 
 namespace quillon {
 
+// Bits of the display word (setting InitOption): the graph's grids and its
+// position readouts.
+namespace display_word {
+inline constexpr std::uint32_t kXGrid = 1u << 0;
+inline constexpr std::uint32_t kYGrid = 1u << 1;
+inline constexpr std::uint32_t kYReadout = 1u << 2;
+inline constexpr std::uint32_t kXReadout = 1u << 3;
+} // namespace display_word
+
 namespace status_bits {
 inline constexpr std::uint16_t kWorkerRunning = 1u << 0;
 inline constexpr std::uint16_t kSingleScan = 1u << 1;

@@ -6,6 +6,7 @@
 
 #include "datacontrol/messages.h"
 #include "datacontrol/settings.h"
+#include "ovdbusbm.h"
 
 #include <algorithm>
 #include <array>
@@ -20,14 +21,8 @@ namespace {
 constexpr double kNarrowestGridNm = 20.0;
 constexpr double kGridTolerance = 0.001;
 
-constexpr std::uint32_t kXGrid = 1u << 0;
-constexpr std::uint32_t kYGrid = 1u << 1;
-constexpr std::uint32_t kYReadout = 1u << 2;
-constexpr std::uint32_t kXReadout = 1u << 3;
-constexpr std::uint32_t kDisplayWordPanelBits = kXGrid | kYGrid | kYReadout | kXReadout;
-
-constexpr int kTriggerInternal = 11;
-constexpr int kTriggerExternal = 12;
+constexpr std::uint32_t kDisplayWordPanelBits =
+    display_word::kXGrid | display_word::kYGrid | display_word::kYReadout | display_word::kXReadout;
 
 bool isNewer(const ChannelState &s) {
     return s.geometry.newDevice == 1;
@@ -112,10 +107,10 @@ SetupChoice currentSetupChoice(const ChannelState &s) {
     c.gridEnd = s.display.wavelengthEnd;
     c.gridInterval = s.display.wavelengthStep;
     const std::uint32_t word = s.settings.displayWord;
-    c.gridX = (word & kXGrid) != 0;
-    c.gridY = (word & kYGrid) != 0;
-    c.xReadout = (word & kXReadout) != 0;
-    c.yReadout = (word & kYReadout) != 0;
+    c.gridX = (word & display_word::kXGrid) != 0;
+    c.gridY = (word & display_word::kYGrid) != 0;
+    c.xReadout = (word & display_word::kXReadout) != 0;
+    c.yReadout = (word & display_word::kYReadout) != 0;
     c.trigger = static_cast<SetupTrigger>(std::clamp(s.trigger.triggerMode, 0, 2));
     // The trigger settings outlive a channel change: a unit without the
     // software trigger runs free whatever the unit before it did.
@@ -135,8 +130,10 @@ SetupOutcome DataControl::ApplySetupChoice(const SetupChoice &choice) {
         return outcome;
     }
     std::uint32_t word = state.settings.displayWord & ~kDisplayWordPanelBits;
-    word |= (choice.gridX ? kXGrid : 0u) | (choice.gridY ? kYGrid : 0u) |
-            (choice.xReadout ? kXReadout : 0u) | (choice.yReadout ? kYReadout : 0u);
+    word |= (choice.gridX ? display_word::kXGrid : 0u) |
+            (choice.gridY ? display_word::kYGrid : 0u) |
+            (choice.xReadout ? display_word::kXReadout : 0u) |
+            (choice.yReadout ? display_word::kYReadout : 0u);
     state.settings.displayWord = word;
 
     if (choice.wavelengthBase != state.flags.option.test(option_bits::kWavelengthBase)) {
@@ -299,7 +296,7 @@ bool DataControl::applySetupExternalTrigger(const SetupChoice &choice) {
                 t.externalEdge = edge;
             }
         }
-        if (unit.setTriggerMode(kTriggerExternal) < 0) {
+        if (unit.setTriggerMode(OV_TRIGGER_EXTERNAL) < 0) {
             prompter.message(formatWithNumber(messages::kExternalTriggering, channel));
             ok = false;
         } else {
@@ -308,7 +305,7 @@ bool DataControl::applySetupExternalTrigger(const SetupChoice &choice) {
         hold.ReleaseHold();
     } else if (!hardware && external) {
         (void)hold.HoldAndWait();
-        if (unit.setTriggerMode(kTriggerInternal) < 0) {
+        if (unit.setTriggerMode(OV_TRIGGER_INTERNAL) < 0) {
             prompter.message(formatWithNumber(messages::kExternalTriggering, channel));
             ok = false;
         } else {

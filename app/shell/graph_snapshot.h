@@ -4,6 +4,7 @@
 #ifndef QUILLON_APP_SHELL_GRAPH_SNAPSHOT_H
 #define QUILLON_APP_SHELL_GRAPH_SNAPSHOT_H
 
+#include "datacontrol/display_flags.h"
 #include "shell/axis_ticks.h"
 #include "shell/graph_texts.h"
 #include "shell/view_range.h"
@@ -27,14 +28,6 @@ struct GraphColours {
     // Trace colour of a display mode.
     std::int32_t trace(GraphMode mode) const;
 };
-
-// Bits of the display word (setting InitOption).
-namespace display_word {
-inline constexpr std::uint32_t kXGrid = 1u << 0;
-inline constexpr std::uint32_t kYGrid = 1u << 1;
-inline constexpr std::uint32_t kYReadout = 1u << 2;
-inline constexpr std::uint32_t kXReadout = 1u << 3;
-} // namespace display_word
 
 // Uniform wavelength grid of wavelength-base data.
 struct GraphGrid {
