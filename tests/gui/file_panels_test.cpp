@@ -23,10 +23,6 @@ using namespace quillon::test;
 
 namespace {
 
-void clickMain(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
-}
-
 void clickPlayback(CQuillonView &view, int id) {
     RoundButton *b = view.playbackPanel().button(id);
     QTest::mouseClick(b, Qt::LeftButton, {}, b->rect().center());

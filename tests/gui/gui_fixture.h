@@ -6,6 +6,7 @@
 #include "ovdbusbm.h"
 #include "platform/scripted_prompter.h"
 #include "shell/main_frame.h"
+#include "widgets/split_button.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -25,6 +26,16 @@ inline void loadFastDefaultBench() {
     for (int slot = 0; slot < 3; ++slot) {
         runSimCommand("set " + std::to_string(slot) + " timing fast");
     }
+}
+
+// A left click on the main part or on the arrow part of a button-bar button.
+inline void clickMain(SplitButton *button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
+}
+
+inline void clickArrow(SplitButton *button) {
+    QTest::mouseClick(button, Qt::LeftButton, {},
+                      QPoint(button->width() - SplitButton::kArrowWidth / 2, 27));
 }
 
 class GuiSession {

@@ -48,10 +48,6 @@ void hover(QWidget &widget, QPoint position) {
     QApplication::sendEvent(&widget, &move);
 }
 
-void clickMain(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
-}
-
 // The integration time the simulated unit on slot 0 reports, in ms.
 double deviceIntegrationMs() {
     const std::string text = runSimCommand("show 0").text;

@@ -28,10 +28,6 @@ using namespace quillon::test;
 
 namespace {
 
-void clickMain(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
-}
-
 void hover(QWidget &widget, QPoint at) {
     QMouseEvent move(QEvent::MouseMove, QPointF(at), widget.mapToGlobal(QPointF(at)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);

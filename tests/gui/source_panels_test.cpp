@@ -24,15 +24,6 @@ using namespace quillon::test;
 
 namespace {
 
-void clickMain(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
-}
-
-void clickArrow(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {},
-                      QPoint(button->width() - SplitButton::kArrowWidth / 2, 27));
-}
-
 template <typename Panel>
 Panel *openPanel(CQuillonView &view, int command, bool arrow = true) {
     arrow ? clickArrow(view.button(command)) : clickMain(view.button(command));

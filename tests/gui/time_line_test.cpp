@@ -15,18 +15,6 @@
 using namespace quillon;
 using namespace quillon::test;
 
-namespace {
-
-void clickMain(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
-}
-
-void clickArrow(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(SplitButton::kWidth - 5, 27));
-}
-
-} // namespace
-
 class TimeLineTest : public QObject {
     Q_OBJECT
 

@@ -59,10 +59,6 @@ bool save(QWidget &widget, const QString &folder, const QString &name, QSize siz
     return savePicture(widget.grab(), folder, name, size);
 }
 
-void clickMain(SplitButton *button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(20, 27));
-}
-
 void hover(QWidget &widget, QPoint at) {
     QMouseEvent move(QEvent::MouseMove, QPointF(at), widget.mapToGlobal(QPointF(at)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
