@@ -63,6 +63,25 @@ private:
     int suspendDepth = 0; // interface thread only
 };
 
+// Acquisition suspended for the lifetime of the object: the Resume that
+// every Suspend needs, on every way out of the caller. `paused()` is what
+// Suspend returned; when false the caller leaves the unit and buffers alone.
+class SuspendedAcquisition {
+public:
+    SuspendedAcquisition(AcquisitionHold &hold, HoldBy by)
+        : hold_(hold), by_(by), paused_(hold.Suspend(by)) {}
+    ~SuspendedAcquisition() { hold_.Resume(by_); }
+    SuspendedAcquisition(const SuspendedAcquisition &) = delete;
+    SuspendedAcquisition &operator=(const SuspendedAcquisition &) = delete;
+
+    bool paused() const { return paused_; }
+
+private:
+    AcquisitionHold &hold_;
+    HoldBy by_;
+    bool paused_;
+};
+
 } // namespace quillon
 
 #endif

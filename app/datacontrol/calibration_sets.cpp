@@ -156,8 +156,8 @@ std::optional<int> CalibrationSets::SaveCustomSet(const std::string &name, int n
 }
 
 OpResult CalibrationSets::ApplySet(int number) {
-    if (!hold.Suspend(HoldBy::Change)) {
-        hold.Resume(HoldBy::Change);
+    const SuspendedAcquisition quiet(hold, HoldBy::Change);
+    if (!quiet.paused()) {
         prompter.message(messages::kAcquisitionDidNotPause);
         return OpResult::Failed;
     }
@@ -184,7 +184,6 @@ OpResult CalibrationSets::ApplySet(int number) {
         (void)axis.RebuildWavelengthGrid();
         prompter.message(messages::kCalibrationSetKept);
     }
-    hold.Resume(HoldBy::Change);
     return result;
 }
 

@@ -187,8 +187,8 @@ ModePanelOutcome DataControl::ApplyModePanel(const ModePanelValues &v) {
     if (!outcome.problem.empty()) {
         return outcome;
     }
-    if (!SuspendAcquisition(HoldBy::Dialog)) {
-        ResumeAcquisition(HoldBy::Dialog);
+    const SuspendedAcquisition quiet(hold, HoldBy::Dialog);
+    if (!quiet.paused()) {
         outcome.problem = "acquisition did not pause";
         return outcome;
     }
@@ -226,7 +226,6 @@ ModePanelOutcome DataControl::ApplyModePanel(const ModePanelValues &v) {
             outcome.result = OpResult::Failed;
         }
     }
-    ResumeAcquisition(HoldBy::Dialog);
 
     outcome.mode = state.flags.displayMode();
     switch (outcome.mode) {

@@ -124,8 +124,8 @@ SetupChoice currentSetupChoice(const ChannelState &s) {
 
 SetupOutcome DataControl::ApplySetupChoice(const SetupChoice &choice) {
     SetupOutcome outcome;
-    if (!SuspendAcquisition(HoldBy::Dialog)) {
-        ResumeAcquisition(HoldBy::Dialog);
+    const SuspendedAcquisition quiet(hold, HoldBy::Dialog);
+    if (!quiet.paused()) {
         prompter.message(messages::kSetupNotPaused);
         return outcome;
     }
@@ -142,7 +142,6 @@ SetupOutcome DataControl::ApplySetupChoice(const SetupChoice &choice) {
     outcome.sourceChanged = applySetupSource(choice);
     if (!outcome.sourceChanged) {
         if (!applySetupGrid(choice, outcome) || !applySetupAcquisition(choice)) {
-            ResumeAcquisition(HoldBy::Dialog);
             outcome.result = OpResult::Failed;
             return outcome; // the panel stays open with the operator's entries
         }
@@ -151,7 +150,6 @@ SetupOutcome DataControl::ApplySetupChoice(const SetupChoice &choice) {
         state.NoDeviceMode() || (applySetupTrigger(choice) && applySetupExternalTrigger(choice));
     outcome.triggerFailed = !triggered;
     peaks.ClearPeaks();
-    ResumeAcquisition(HoldBy::Dialog);
     outcome.result = triggered ? OpResult::Done : OpResult::Failed;
     outcome.closePanel = true;
     return outcome;

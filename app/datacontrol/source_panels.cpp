@@ -62,14 +62,15 @@ DarkPanelView DataControl::DarkPanelOpening() {
     view.subtractionOffered = state.flags.option.test(option_bits::kGeometryApplied);
     view.shutterFitted = shutterFitted(state);
     view.name = state.settings.title;
-    if (view.shutterFitted && hold.Suspend(HoldBy::Change)) {
+    if (!view.shutterFitted) {
+        return view;
+    }
+    const SuspendedAcquisition quiet(hold, HoldBy::Change);
+    if (quiet.paused()) {
         const int position = unit.shutterPosition();
         if (position == 0 || position == 1) {
             view.shutterClosed = position == 1;
         }
-    }
-    if (view.shutterFitted) {
-        hold.Resume(HoldBy::Change);
     }
     return view;
 }
@@ -101,8 +102,8 @@ PanelClosing DataControl::CloseDarkPanel(const DarkPanelChoice &choice) {
         choice.subtraction == subtracting) {
         return closing;
     }
-    if (!hold.Suspend(HoldBy::Change)) {
-        hold.Resume(HoldBy::Change);
+    const SuspendedAcquisition quiet(hold, HoldBy::Change);
+    if (!quiet.paused()) {
         closing.result = OpResult::NotDone;
         closing.problem = kNotPaused;
         prompter.message(closing.problem);
@@ -114,7 +115,6 @@ PanelClosing DataControl::CloseDarkPanel(const DarkPanelChoice &choice) {
     }
     state.flags.status.assign(status_bits::kOpticalBlackOn, choice.subtraction);
     axis.RefreshReferenceMinusDark();
-    hold.Resume(HoldBy::Change);
     return closing;
 }
 
@@ -123,13 +123,13 @@ std::optional<bool> DataControl::FlipShutter() {
         return std::nullopt;
     }
     std::optional<bool> nowClosed;
-    if (hold.Suspend(HoldBy::Change)) {
-        const int position = unit.shutterPosition();
+    {
+        const SuspendedAcquisition quiet(hold, HoldBy::Change);
+        const int position = quiet.paused() ? unit.shutterPosition() : -1;
         if ((position == 0 || position == 1) && unit.setShutterClosed(position == 0)) {
             nowClosed = position == 0;
         }
     }
-    hold.Resume(HoldBy::Change);
     if (!nowClosed) {
         prompter.message(messages::kShutterNotMoved);
     }
@@ -142,13 +142,11 @@ StoreOutcome DataControl::SaveSourceFile(SpectrumFileKind kind, const std::files
         return {OpResult::NotDone, 0, messages::kNoSaveName};
     }
     // T/R scans lower the dark where a sample lies below it: the copy is taken between passes.
-    if (!hold.Suspend(HoldBy::Change)) {
-        hold.Resume(HoldBy::Change);
+    const SuspendedAcquisition quiet(hold, HoldBy::Change);
+    if (!quiet.paused()) {
         return {OpResult::NotDone, 0, kNotPaused};
     }
-    StoreOutcome outcome = stored.SaveSpectrumFile(kind, typedFile(kind, folder, name));
-    hold.Resume(HoldBy::Change);
-    return outcome;
+    return stored.SaveSpectrumFile(kind, typedFile(kind, folder, name));
 }
 
 StoreOutcome DataControl::LoadSourceFile(SpectrumFileKind kind, const std::filesystem::path &folder,
@@ -279,24 +277,25 @@ PanelClosing DataControl::RunArmedColourTile() {
         closing.problem = std::move(refusal);
         return closing;
     }
-    if (!hold.Suspend(HoldBy::Change)) {
-        hold.Resume(HoldBy::Change);
-        closing.result = OpResult::NotDone;
-        closing.problem = kNotPaused;
-        return closing;
-    }
-    if (armed->task == ColourTileTask::Save) {
-        closing.result = snapshot.SaveColorTile(armed->file);
-    } else {
-        closing.result = snapshot.LoadColorTile(armed->file);
-        if (closing.result == OpResult::Done) {
-            // The tile gives a whole reference; later references are scanned again.
-            state.flags.status.set(status_bits::kReferenceReady);
-            state.flags.setReferenceSource(ReferenceSource::CurrentScan);
-            axis.RefreshReferenceMinusDark();
+    {
+        const SuspendedAcquisition quiet(hold, HoldBy::Change);
+        if (!quiet.paused()) {
+            closing.result = OpResult::NotDone;
+            closing.problem = kNotPaused;
+            return closing;
+        }
+        if (armed->task == ColourTileTask::Save) {
+            closing.result = snapshot.SaveColorTile(armed->file);
+        } else {
+            closing.result = snapshot.LoadColorTile(armed->file);
+            if (closing.result == OpResult::Done) {
+                // The tile gives a whole reference; later references are scanned again.
+                state.flags.status.set(status_bits::kReferenceReady);
+                state.flags.setReferenceSource(ReferenceSource::CurrentScan);
+                axis.RefreshReferenceMinusDark();
+            }
         }
     }
-    hold.Resume(HoldBy::Change);
     if (closing.result == OpResult::Done) {
         snapshot.DisarmTile();
         closing.caption = messages::kCaptionRefScan;
@@ -316,8 +315,8 @@ OpResult DataControl::SetTec(const TecChoice &choice) {
     if (state.NoDeviceMode() || !state.HasCoolerRecord()) {
         return OpResult::NotDone;
     }
-    if (!hold.Suspend(HoldBy::Change)) {
-        hold.Resume(HoldBy::Change);
+    const SuspendedAcquisition quiet(hold, HoldBy::Change);
+    if (!quiet.paused()) {
         return OpResult::NotDone;
     }
     const std::int32_t previousCap = state.cooler.cap;
@@ -330,7 +329,6 @@ OpResult DataControl::SetTec(const TecChoice &choice) {
     if (!sent) {
         state.cooler.cap = previousCap;
     }
-    hold.Resume(HoldBy::Change);
     return sent ? OpResult::Done : OpResult::Failed;
 }
 

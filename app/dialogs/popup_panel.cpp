@@ -7,13 +7,6 @@
 
 namespace quillon {
 
-DataControlLock::DataControlLock(DataControl &control)
-    : control_(control), paused_(control.SuspendAcquisition(HoldBy::Dialog)) {}
-
-DataControlLock::~DataControlLock() {
-    control_.ResumeAcquisition(HoldBy::Dialog);
-}
-
 PopupPanel::PopupPanel(DataControl &control, const QString &objectName, const QString &caption,
                        bool holdLock, QWidget *parent)
     : QDialog(parent), control_(control) {
@@ -21,7 +14,7 @@ PopupPanel::PopupPanel(DataControl &control, const QString &objectName, const QS
     setWindowTitle(caption);
     setWindowModality(Qt::WindowModal);
     if (holdLock) {
-        lock_.emplace(control_);
+        lock_.emplace(control_.Hold(), HoldBy::Dialog);
     }
 }
 

@@ -14,23 +14,6 @@
 
 namespace quillon {
 
-// Acquisition suspended for the lifetime of the object. `paused()` is false
-// when the worker did not stop in time: the holder must then leave the
-// buffers and the unit alone.
-class DataControlLock {
-public:
-    explicit DataControlLock(DataControl &control);
-    ~DataControlLock();
-    DataControlLock(const DataControlLock &) = delete;
-    DataControlLock &operator=(const DataControlLock &) = delete;
-
-    bool paused() const { return paused_; }
-
-private:
-    DataControl &control_;
-    bool paused_ = false;
-};
-
 class PopupPanel : public QDialog {
     Q_OBJECT
 
@@ -59,7 +42,7 @@ protected:
 
 private:
     DataControl &control_;
-    std::optional<DataControlLock> lock_;
+    std::optional<SuspendedAcquisition> lock_;
 };
 
 } // namespace quillon
