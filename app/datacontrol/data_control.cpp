@@ -93,6 +93,16 @@ OpResult DataControl::finishConfiguration() {
     return OpResult::Done;
 }
 
+OpResult DataControl::configureKeepingTitles(int channel, Ask ask) {
+    // The titles name the user's project and sample, not a unit: they stay.
+    const std::string title = state.settings.title;
+    const std::string subTitle = state.settings.subTitle;
+    const OpResult result = setup.ConfigureChannel(channel, ask);
+    state.settings.title = title;
+    state.settings.subTitle = subTitle;
+    return result;
+}
+
 OpResult DataControl::ChangeChannel(int channel) {
     if (!SuspendAcquisition(HoldBy::Change)) {
         ResumeAcquisition(HoldBy::Change);
@@ -100,12 +110,7 @@ OpResult DataControl::ChangeChannel(int channel) {
     }
     stored.DropFileConfiguration();
     setup.RememberIntegrationTime();
-    // The titles name the user's project and sample, not a unit: they stay.
-    const std::string title = state.settings.title;
-    const std::string subTitle = state.settings.subTitle;
-    OpResult result = setup.ConfigureChannel(channel, Ask::Yes);
-    state.settings.title = title;
-    state.settings.subTitle = subTitle;
+    OpResult result = configureKeepingTitles(channel, Ask::Yes);
     if (result == OpResult::Done) {
         // Dark and reference of another unit mean nothing here.
         state.flags.status.clear(status_bits::kDarkReady | status_bits::kReferenceReady);
@@ -113,6 +118,20 @@ OpResult DataControl::ChangeChannel(int channel) {
         result = finishConfiguration();
     }
     ResumeAcquisition(HoldBy::Change);
+    return result;
+}
+
+OpResult DataControl::ReloadUnitSettings() {
+    const SuspendedAcquisition quiet(hold, HoldBy::Dialog);
+    if (!quiet.paused()) {
+        prompter.message(messages::kAcquisitionDidNotPause);
+        return OpResult::NotDone;
+    }
+    stored.DropFileConfiguration();
+    OpResult result = configureKeepingTitles(state.currentChannel, Ask::No);
+    if (result == OpResult::Done) {
+        result = finishConfiguration();
+    }
     return result;
 }
 

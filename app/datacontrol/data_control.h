@@ -61,6 +61,8 @@ public:
     // The live instance, or null when none exists.
     static DataControl *Instance();
     const ChannelState &State() const { return state; }
+    // The operator's side, for the parts of a front end that live in the core.
+    Prompter &Prompt() { return prompter; }
     // Tests arrange buffers and flag words that no operation sets (a memory
     // list, a dark of known values); no front end uses it.
     ChannelState &StateForTests() { return state; }
@@ -186,6 +188,9 @@ public:
     // eeprom_writer.h). The operator is told the outcome either way.
     EepromWriteOutcome WriteEeprom(std::string_view text) { return setup.WriteEeprom(text); }
     [[nodiscard]] OpResult AdoptUnitText() { return setup.AdoptUnitText(); }
+    // The current channel set up again from its unit file, without
+    // questions, under hold: after the unit's text changed.
+    [[nodiscard]] OpResult ReloadUnitSettings();
 
     // The parts, for the steps that front ends and tests call one by one.
     ChannelSetup &Setup() { return setup; }
@@ -264,6 +269,7 @@ private:
     bool applySetupTrigger(const SetupChoice &choice);
     bool applySetupExternalTrigger(const SetupChoice &choice);
     OpResult finishConfiguration();
+    OpResult configureKeepingTitles(int channel, Ask ask);
     void reenterIrradiance();
     std::optional<std::vector<std::string>> calibrationPointValues() const;
 

@@ -38,6 +38,15 @@ inline constexpr const char *kOpenMainInCalibration =
     "Failed to open the initial setup file in OnIniDialog() of DlgCalibration class, 1st...";
 inline constexpr const char *kOpenUnitInCalibration =
     "Failed to open the initial setup file in OnIniDialog() of DlgCalibration class, 2nd...";
+inline constexpr const char *kOpenMainInReinit =
+    "Failed to open the initial setup file in ReInitDialog() of DlgCalibration class, 1st...";
+inline constexpr const char *kOpenUnitInReinit =
+    "Failed to open the initial setup file in ReInitDialog() of DlgCalibration class, 2nd...";
+inline constexpr const char *kPeaksNeedDark =
+    "Peaks are found above the dark: take a dark scan first, then refresh.";
+inline constexpr const char *kTooFewPointsToSave =
+    "The list holds fewer than two points with both a wavelength and a pixel; nothing was "
+    "saved.";
 inline constexpr const char *kSaveCalibrationSet =
     "The calibration set could not be saved. The file cannot be written: ";
 inline constexpr const char *kCalibrationSetKept =

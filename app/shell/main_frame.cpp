@@ -165,7 +165,8 @@ void CMainFrame::createMenus() {
     });
 
     QMenu *calibration = menuBar()->addMenu("&Calibration");
-    addCommand(calibration, kWavelengthCalibration, "&Wavelength...", false);
+    connect(addCommand(calibration, kWavelengthCalibration, "&Wavelength..."), &QAction::triggered,
+            this, &CMainFrame::openWavelengthCalibration);
     connect(addCommand(calibration, kIrradianceCalibration, "&Irradiance..."), &QAction::triggered,
             this, &CMainFrame::openIrradianceCalibration);
 
@@ -202,6 +203,7 @@ void CMainFrame::updateCommandStates() {
     action(kPeakFind)->setEnabled(view_->peakButtonEnabled());
     action(kPeakFindConf)->setEnabled(view_->peakButtonEnabled());
     action(kIrradianceCalibration)->setEnabled(irradianceCalibrationAllowed());
+    action(kWavelengthCalibration)->setEnabled(wavelengthCalibrationAllowed());
 }
 
 // A dark to subtract from the lamp, the counts on the screen, and a unit

@@ -5,6 +5,7 @@
 #define QUILLON_APP_SHELL_MAIN_FRAME_H
 
 #include "datacontrol/data_control.h"
+#include "dialogs/calibration_dialog.h"
 #include "shell/irradiance_dialog.h"
 #include "shell/quillon_view.h"
 #include "shell/simulator_panel.h"
@@ -44,6 +45,10 @@ public:
     SimulatorPanel *simulatorPanel() { return simulator_; }
     // The modeless irradiance calibration, null while it is closed.
     CIrradianceDialog *irradianceDialog() { return irradianceDialog_.get(); }
+    // The modeless wavelength calibration (command 32774), null while closed.
+    DlgCalibration *calibrationDialog() { return calibrationDialog_.get(); }
+    void openWavelengthCalibration();
+    bool wavelengthCalibrationAllowed() const;
     // Command 32775; its enable rule.
     void openIrradianceCalibration();
     // The "Customize..." sheet; `factoryForm` (Ctrl held) adds the unit page.
@@ -88,6 +93,7 @@ private:
     CStatusPanes *panes_ = nullptr;
     SimulatorPanel *simulator_ = nullptr;
     std::unique_ptr<CIrradianceDialog> irradianceDialog_;
+    std::unique_ptr<DlgCalibration> calibrationDialog_;
     static constexpr int kUnitWatchMs = 250;
     std::map<int, QAction *> actions_;
     QTimer unitWatch_;

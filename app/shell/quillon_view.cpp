@@ -563,6 +563,13 @@ void CQuillonView::changeChannel(int channel) {
     clearPeaks();
     (void)control_.ChangeChannel(channel); // a failure has been shown to the user
     QApplication::restoreOverrideCursor();
+    unitSettingsChanged();
+}
+
+void CQuillonView::unitSettingsChanged() {
+    if (peaksShown()) {
+        clearPeaks(); // found on the axis that was
+    }
     button(command::kTecControl)->setVisible(hasCooler(control_.State().geometry.boardType));
     layoutChildren();
     side_->refresh(control_);
@@ -806,21 +813,25 @@ bool CQuillonView::peaksShown() const {
 // The first press holds the spectrum and marks its peaks; a press while they
 // are shown finds them again (new options) and opens the list.
 void CQuillonView::runFindPeak() {
-    if (!peakButtonEnabled()) {
-        return;
-    }
     const bool shown = peaksShown();
-    if (!shown && !control_.Hold().HoldAndWait()) {
+    if (refindPeaks() && shown) {
+        openPeakData();
+    }
+}
+
+bool CQuillonView::refindPeaks() {
+    if (!peakButtonEnabled()) {
+        return false;
+    }
+    if (!peaksShown() && !control_.Hold().HoldAndWait()) {
         control_.Hold().ReleaseHold(); // the worker did not answer: nothing is held
-        return;
+        return false;
     }
     (void)control_.FindPeaks();
     showFoundPeaks();
     graph_->setPeakMarks(true);
     control_.Hold().ResumeDrawing();
-    if (shown) {
-        openPeakData();
-    }
+    return true;
 }
 
 void CQuillonView::clearPeaks() {

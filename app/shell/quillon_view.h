@@ -82,6 +82,9 @@ public:
     void updateGraph(bool resetRange);
     void refreshTextPanel();
     void changeChannel(int channel);
+    // The channel's configuration or calibration changed in the core: the
+    // buttons, the graph, the side panel and the title follow.
+    void unitSettingsChanged();
     void changeXUnit(int unit);
     // A settings change under the hold protocol.
     bool changeUnderHold(const std::function<void(DataControl &)> &change);
@@ -140,6 +143,9 @@ public:
     // "&Find Peak": hold, find, mark (and with the marks shown, the list);
     // clearing the peaks releases the hold.
     void runFindPeak();
+    // The peak finder on the present data, the marks shown; false when the
+    // peaks cannot be found now.
+    bool refindPeaks();
     void clearPeaks();
     void openPeakOptions();
     void openPeakData();

@@ -12,6 +12,7 @@
 // unless told otherwise.
 #include "gui_fixture.h"
 
+#include "dialogs/calibration_dialog.h"
 #include "dialogs/customize_sheet.h"
 #include "dialogs/mode_panel.h"
 #include "dialogs/setup_panel.h"
@@ -29,11 +30,13 @@
 #include "shell/record_dialog.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 
 #include <cmath>
@@ -315,8 +318,8 @@ bool shootSetupPanel(QSize size, const QString &folder) {
 }
 
 // A popup panel alone and drawn over the main window where it opens.
-bool savePanelAndScene(QWidget &window, QWidget &panel, const QString &folder,
-                       const QString &name, QSize size) {
+bool savePanelAndScene(QWidget &window, QWidget &panel, const QString &folder, const QString &name,
+                       QSize size) {
     QApplication::processEvents();
     const bool ok = save(panel, folder, name, size);
     return saveWithPanel(window, panel, folder, name + "_in_window", size) && ok;
@@ -415,6 +418,70 @@ bool shootModeCustomize(QSize size, const QString &folder) {
     return ok;
 }
 
+// The wavelength calibration on the Hg-Ar lamp of the TCD1304 unit, whose
+// calibration reads up to 1 nm off: the peaks pointed at, each given its
+// line, with the fit's residuals; and the line chooser open.
+bool shootWavelengthCalibration(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    DataControl &dc = session.control();
+    view.changeChannel(1);
+    runSimCommand("set 1 source dark");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kDarkScanPanel));
+    runSimCommand("set 1 source hgar");
+    session.waitForFrames(3);
+    if (!dc.ApplySetting("OVEdit", "1").empty()) {
+        return false;
+    }
+    frame->updateCommandStates();
+    frame->action(command::kWavelengthCalibration)->trigger();
+    DlgCalibration *dialog = frame->calibrationDialog();
+    if (dialog == nullptr) {
+        std::fprintf(stderr, "quillon_screenshots: the calibration dialog did not open\n");
+        return false;
+    }
+    dialog->findChild<QRadioButton *>("source4")->click();
+    dialog->findChild<QPushButton *>("refreshButton")->click();
+    const ChannelState &s = dc.State();
+    const std::vector<analysis::Peak> peaks = dc.Peaks().Peaks();
+    const std::vector<double> lines = dc.Calibrations().DatabaseLines();
+    auto *table = dialog->findChild<QTableWidget *>("pointList");
+    for (std::size_t rank = 1; rank <= peaks.size(); ++rank) {
+        const double pixel[] = {peaks[rank - 1].position};
+        const auto match = matchPeaksToLines(pixel, lines, s.geometry.wavelengthOfPixel,
+                                             s.calibrationPolynomialOrder, 2.5);
+        if (match.size() == 1 && !peaks[rank - 1].saturated) {
+            emit frame->peakMessage(static_cast<int>(rank), 0);
+            table->item(table->currentRow(), 1)->setText(QString::number(match[0].lineNm, 'f', 2));
+        }
+    }
+    QApplication::processEvents();
+    bool ok = save(*dialog, folder, "wavelength_calibration", size);
+    ok = saveWithPanel(*frame, *dialog, folder, "wavelength_calibration_window", size) && ok;
+
+    table->setCurrentCell(3, 1);
+    table->edit(table->model()->index(3, 1));
+    if (auto *editor = table->findChild<QComboBox *>("wavelengthEditor")) {
+        editor->showPopup();
+        QApplication::processEvents();
+        QPixmap picture = dialog->grab();
+        QPainter painter(&picture);
+        QWidget *popup = editor->view()->window();
+        painter.drawPixmap(dialog->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+        painter.end();
+        ok = savePicture(picture, folder, "wavelength_line_chooser", size) && ok;
+        editor->hidePopup();
+    }
+    dialog->close();
+    QApplication::processEvents();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -440,6 +507,7 @@ int main(int argc, char **argv) {
         if (size.width() != 1024) {
             ok = shootModeCustomize(size, folder) && ok;
             ok = shootSourcePanels(size, folder) && ok;
+            ok = shootWavelengthCalibration(size, folder) && ok;
         }
     }
     return ok ? 0 : 1;
