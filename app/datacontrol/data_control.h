@@ -192,6 +192,8 @@ public:
     WavelengthAxis &Axis() { return axis; }
     ScanPipeline &Pipeline() { return pipeline; }
     UnitControl &Unit() { return unit; }
+    // The operator's boxes, for the steps of a dialog's core that ask or tell.
+    Prompter &Prompt() { return prompter; }
     StoredSpectra &Stored() { return stored; }
     ColorCalc &Colour() { return colour; }
     Irradiance &Photometry() { return irradiance; }
