@@ -50,32 +50,21 @@ TEST_F(EepromToolSteps, OpeningRepairsAnIdTheUnitShouldNotHoldBeforeReadingTheTe
     ASSERT_TRUE(tool.Open());
     ASSERT_EQ(told(), (std::vector<std::string>{messages::kToolChannelIdRepaired,
                                                 messages::kToolReadEeprom}));
+    EXPECT_TRUE(tool.paneText().empty());
     EXPECT_EQ(unitId(), 0);
-    EXPECT_EQ(tool.channelId(), 0);
     EXPECT_EQ(dc.State().channelId, 0);
     ASSERT_EQ(tool.Read(), OpResult::Done);
     EXPECT_EQ(UnitTextForEeprom(tool.paneText()), unitText());
     EXPECT_EQ(tool.unitName(), "OLD1");
     EXPECT_FALSE(tool.modified());
-
-    // 8 is an ID a unit may hold: kept, and offered so the list can show it.
-    ASSERT_TRUE(dc.Unit().writeChannelId(8, 0));
-    prompter.clearShown();
-    EepromTool eight(dc);
-    ASSERT_TRUE(eight.Open());
-    EXPECT_TRUE(told().empty());
-    EXPECT_EQ(unitId(), 8);
-    EXPECT_EQ(eight.channelId(), 8);
-    EXPECT_EQ(eight.channelIdChoices().back(), 8);
 }
 
-TEST_F(EepromToolSteps, AnIdThatCannotBeReadOrRepairedLeavesTheToolEmpty) {
+TEST_F(EepromToolSteps, AnIdThatCannotBeReadOrWrittenStaysAsTheUnitHasIt) {
     DataControl &dc = start();
     simCommand("fail 0 0x5C 1");
     EepromTool unreadable(dc);
     EXPECT_FALSE(unreadable.Open());
     EXPECT_EQ(told(), std::vector<std::string>{messages::kToolReadChannelId});
-    EXPECT_FALSE(unreadable.opened());
     EXPECT_TRUE(unreadable.paneText().empty());
     EXPECT_EQ(unreadable.ChangeChannelId(3), OpResult::NotDone);
     EXPECT_EQ(unitId(), 0);
@@ -89,10 +78,23 @@ TEST_F(EepromToolSteps, AnIdThatCannotBeReadOrRepairedLeavesTheToolEmpty) {
     EXPECT_EQ(told().back(), messages::kToolWriteChannelId);
     EXPECT_TRUE(unrepaired.paneText().empty());
     EXPECT_EQ(unitId(), 200);
+
+    ASSERT_TRUE(dc.Unit().writeChannelId(1, 0));
+    EepromTool tool(dc);
+    ASSERT_TRUE(tool.Open());
+    EXPECT_EQ(tool.ChangeChannelId(1), OpResult::NotDone);
+    EXPECT_EQ(tool.ChangeChannelId(9), OpResult::NotDone);
+    simCommand("fail 0 0x5B 1");
+    EXPECT_EQ(tool.ChangeChannelId(5), OpResult::Failed);
+    EXPECT_EQ(told().back(), messages::kToolWriteChannelId);
+    EXPECT_EQ(tool.channelId(), 1);
+    EXPECT_FALSE(tool.modified());
+    EXPECT_EQ(unitId(), 1);
 }
 
 TEST_F(EepromToolSteps, AnEmptyEepromGetsTheTemplateOnceItNamesTheUnit) {
     DataControl &dc = start();
+    const auto oldFile = dc.State().currentInfo().unitFile;
     simCommand("eeprom 0 erase");
     EepromTool tool(dc);
     ASSERT_TRUE(tool.Open());
@@ -101,9 +103,7 @@ TEST_F(EepromToolSteps, AnEmptyEepromGetsTheTemplateOnceItNamesTheUnit) {
 
     tool.Template();
     EXPECT_TRUE(tool.modified());
-    EXPECT_TRUE(tool.templateHelpVisible());
     EXPECT_EQ(tool.paneText(), eepromTemplate(kBoardIlx511, 0, 0));
-
     // No serial: refused, nothing written, the template stays for the operator.
     prompter.clearShown();
     EXPECT_EQ(tool.Write(), OpResult::Failed);
@@ -120,24 +120,17 @@ TEST_F(EepromToolSteps, AnEmptyEepromGetsTheTemplateOnceItNamesTheUnit) {
     EXPECT_EQ(unitText(), UnitTextForEeprom(named));
     EXPECT_TRUE(tool.written());
     EXPECT_FALSE(tool.modified());
-    EXPECT_FALSE(tool.templateHelpVisible());
-    EXPECT_EQ(tool.unitName(), "NEW7");
     EXPECT_EQ(UnitTextForEeprom(tool.paneText()), unitText());
+
+    // OK: the unit's text becomes its unit file under its serial.
+    EXPECT_TRUE(tool.Ok());
+    const auto newFile = dc.State().iniFolder / "NEW7.ini";
+    EXPECT_EQ(dc.State().currentInfo().unitFile, newFile);
+    EXPECT_EQ(UnitTextForEeprom(platform::readWholeFile(newFile).value_or("")), unitText());
+    EXPECT_FALSE(platform::fileExists(oldFile));
 }
 
-TEST_F(EepromToolSteps, AReadThatFailsOtherwiseSaysSoAndEmptiesThePane) {
-    DataControl &dc = start();
-    EepromTool tool(dc);
-    ASSERT_TRUE(tool.Open());
-    ASSERT_FALSE(tool.paneText().empty());
-    simCommand("fail 0 0x0A 1");
-    EXPECT_EQ(tool.Read(), OpResult::Failed);
-    EXPECT_EQ(told(), std::vector<std::string>{messages::kToolReadEeprom});
-    EXPECT_TRUE(tool.paneText().empty());
-    EXPECT_TRUE(tool.unitName().empty());
-}
-
-TEST_F(EepromToolSteps, WriteWithoutEditsLeavesTheUnitAlone) {
+TEST_F(EepromToolSteps, AWriteNamesTheChannelsSensorAndIdWhateverTheTextSays) {
     DataControl &dc = start();
     const std::string before = unitText();
     EepromTool tool(dc);
@@ -145,16 +138,9 @@ TEST_F(EepromToolSteps, WriteWithoutEditsLeavesTheUnitAlone) {
     EXPECT_EQ(tool.Write(), OpResult::NotDone);
     EXPECT_TRUE(told().empty());
     EXPECT_FALSE(backupExists());
-    EXPECT_FALSE(tool.written());
     EXPECT_EQ(unitText(), before);
-}
 
-TEST_F(EepromToolSteps, AWriteNamesTheChannelsSensorAndIdWhateverTheTextSays) {
-    DataControl &dc = start();
-    EepromTool tool(dc);
-    ASSERT_TRUE(tool.Open());
     ASSERT_EQ(tool.ChangeChannelId(3), OpResult::Done);
-    EXPECT_TRUE(tool.modified());
     std::string edited = replaced(tool.paneText(), "CCD=ILX511", "CCD=TCD1304");
     edited = replaced(edited, "IntTime=20", "IntTime=25\r\nChannel=6");
     tool.EditPane(edited);
@@ -165,59 +151,6 @@ TEST_F(EepromToolSteps, AWriteNamesTheChannelsSensorAndIdWhateverTheTextSays) {
     EXPECT_NE(held.find("Channel=3\n"), std::string::npos) << held;
     EXPECT_EQ(held.find("Channel=6"), std::string::npos) << held;
     EXPECT_NE(held.find("IntTime=25\n"), std::string::npos) << held;
-}
-
-TEST_F(EepromToolSteps, ChangingTheIdWritesItOnceAndMarksTheTextModified) {
-    DataControl &dc = start();
-    EepromTool tool(dc);
-    ASSERT_TRUE(tool.Open());
-    EXPECT_EQ(tool.ChangeChannelId(0), OpResult::NotDone);
-    EXPECT_EQ(tool.ChangeChannelId(9), OpResult::NotDone);
-    EXPECT_FALSE(tool.modified());
-    EXPECT_EQ(unitId(), 0);
-
-    simCommand("fail 0 0x5B 1");
-    EXPECT_EQ(tool.ChangeChannelId(5), OpResult::Failed);
-    EXPECT_EQ(told().back(), messages::kToolWriteChannelId);
-    EXPECT_EQ(tool.channelId(), 0);
-    EXPECT_FALSE(tool.modified());
-
-    ASSERT_EQ(tool.ChangeChannelId(5), OpResult::Done);
-    EXPECT_EQ(unitId(), 5);
-    EXPECT_EQ(tool.channelId(), 5);
-    EXPECT_EQ(dc.State().channelId, 5);
-    EXPECT_TRUE(tool.modified());
-}
-
-TEST_F(EepromToolSteps, UnsavedEditsGoOnlyWhenTheOperatorSaysYes) {
-    DataControl &dc = start();
-    EepromTool tool(dc);
-    ASSERT_TRUE(tool.Open());
-    const std::string original = tool.paneText();
-    const std::string edited = original + "Note=kept\r\n";
-    tool.EditPane(edited);
-
-    bool askedUnit = false;
-    prompter.queueYesNo(false);
-    EXPECT_EQ(tool.Read([&] { askedUnit = true; }), OpResult::NotDone);
-    EXPECT_FALSE(askedUnit);
-    EXPECT_EQ(tool.paneText(), edited);
-    EXPECT_TRUE(tool.modified());
-    prompter.queueYesNo(false);
-    EXPECT_FALSE(tool.Ok());
-    EXPECT_EQ(tool.paneText(), edited);
-    EXPECT_EQ(prompter.textsOf(PromptKind::YesNo),
-              (std::vector<std::string>{messages::kToolIgnoreChange, messages::kToolIgnoreChange}));
-
-    prompter.queueYesNo(true);
-    EXPECT_EQ(tool.Read([&] { askedUnit = true; }), OpResult::Done);
-    EXPECT_TRUE(askedUnit);
-    EXPECT_EQ(tool.paneText(), original);
-    EXPECT_FALSE(tool.modified());
-    // Nothing was written, so closing leaves the unit file alone.
-    const auto unitFile = dc.State().currentInfo().unitFile;
-    EXPECT_TRUE(tool.Ok());
-    EXPECT_EQ(dc.State().currentInfo().unitFile, unitFile);
 }
 
 TEST_F(EepromToolSteps, AFailedWriteKeepsTheOperatorsTextAndReportsNothingDone) {
@@ -247,20 +180,6 @@ TEST_F(EepromToolSteps, AFailedWriteKeepsTheOperatorsTextAndReportsNothingDone) 
     // The same text written once the unit behaves.
     ASSERT_EQ(tool.Write(), OpResult::Done);
     EXPECT_NE(unitText().find("IntTime=30\n"), std::string::npos) << unitText();
-}
-
-TEST_F(EepromToolSteps, OkAfterAWriteMakesTheUnitsTextItsUnitFile) {
-    DataControl &dc = start();
-    const auto oldFile = dc.State().currentInfo().unitFile;
-    EepromTool tool(dc);
-    ASSERT_TRUE(tool.Open());
-    tool.EditPane(replaced(tool.paneText(), "Name=OLD1", "Name=qx9"));
-    ASSERT_EQ(tool.Write(), OpResult::Done);
-    EXPECT_TRUE(tool.Ok());
-    const auto newFile = dc.State().iniFolder / "QX9.ini";
-    EXPECT_EQ(dc.State().currentInfo().unitFile, newFile);
-    EXPECT_EQ(UnitTextForEeprom(platform::readWholeFile(newFile).value_or("")), unitText());
-    EXPECT_FALSE(platform::fileExists(oldFile));
 }
 
 } // namespace
