@@ -192,6 +192,30 @@ inline std::string memoryOfOtherUnit(int pixels) {
            " pixels, which this unit cannot show. Save or delete them first.";
 }
 
+// EEPROM tool.
+inline constexpr const char *kToolReadChannelId = "Error in reading the channel ID.";
+inline constexpr const char *kToolWriteChannelId = "Error in writing the channel ID.";
+inline constexpr const char *kToolChannelIdRepaired =
+    "The current channel ID is not proper so the default channel ID [0] will be assigned "
+    "automatically. You can change this ID.";
+inline constexpr const char *kToolIgnoreChange = "Would you like to ignore the change?";
+inline constexpr const char *kToolEepromEmpty = "The EEPROM is EMPTY.";
+inline constexpr const char *kToolReadEeprom = "Error in reading EEPROM data.";
+inline constexpr const char *kToolWriteEeprom = "Error in writing the EEPROM data.";
+inline constexpr const char *kToolTemplateHelp =
+    "[S/N] Put the serial number of unit next to \"Name=\"\n"
+    "[CCD] Toshiba CCD: TCD1304, Sony CCD: ILX511\n"
+    "[Channel] Current channel ID assigned will be saved automatically.\n"
+    "[IntTime] Default integration time\n"
+    "[PixelFlip] 0: Original signal direction, 1: Reversed signal direction\n"
+    "[InitPane] 0: Default, 4: for Color measurement (visible range only), 8: for Irradiance "
+    "measurement (calibrated unit only)\n"
+    "              12: Color and irradiance measurements, 28: Color, irradiance and luminance "
+    "measurements\n"
+    "[IrradDist] The distance in cm when calibrating the unit radiometrically\n"
+    "[BadPixels] Put the bad pixels separating with space, comma or semicolon\n"
+    "Copy and paste the calibration data set below the [Cal Data].\n";
+
 } // namespace quillon::messages
 
 #endif

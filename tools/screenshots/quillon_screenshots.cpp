@@ -8,12 +8,14 @@
 // calibration against the simulator's lamp, absolute irradiance with its
 // totals, the time-line dialog and a record, the setup panel compact and
 // extended (also over the window and on a TCD1304 unit), the mode panel and
-// the Customize sheet, and the About box. Runs on the offscreen platform
+// the Customize sheet, the EEPROM tool after Read and after Template, the
+// wavelength calibration dialog, and the About box. Runs on the offscreen platform
 // unless told otherwise.
 #include "gui_fixture.h"
 
 #include "dialogs/calibration_dialog.h"
 #include "dialogs/customize_sheet.h"
+#include "dialogs/eeprom_tool_dialog.h"
 #include "dialogs/mode_panel.h"
 #include "dialogs/setup_panel.h"
 #include "dialogs/source_panels.h"
@@ -33,6 +35,7 @@
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -482,6 +485,26 @@ bool shootWavelengthCalibration(QSize size, const QString &folder) {
     return ok;
 }
 
+// The EEPROM tool as it opens (after its Read), and with a template and
+// its help button. Its size follows the font, not the window.
+bool shootEepromTool(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CEepromToolDialog dialog(session.control(), frame);
+    dialog.show();
+    QApplication::processEvents();
+    bool ok = save(dialog, folder, "eeprom_tool", size);
+    if (auto *templateButton = dialog.findChild<QPushButton *>("templateButton")) {
+        templateButton->click();
+        QApplication::processEvents();
+        ok = save(dialog, folder, "eeprom_tool_template", size) && ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -508,6 +531,7 @@ int main(int argc, char **argv) {
             ok = shootModeCustomize(size, folder) && ok;
             ok = shootSourcePanels(size, folder) && ok;
             ok = shootWavelengthCalibration(size, folder) && ok;
+            ok = shootEepromTool(size, folder) && ok;
         }
     }
     return ok ? 0 : 1;
