@@ -88,6 +88,20 @@ void CalibrationSession::SetPixelCell(int row, const std::string &text) {
     }
 }
 
+std::optional<double> CalibrationSession::PresentWavelength(int row) const {
+    if (row < 0 || row >= kCalibrationRows) {
+        return std::nullopt;
+    }
+    const PointRow withPixel{"1", rows[static_cast<std::size_t>(row)].pixel};
+    const std::vector<StoredPoint> point = storedPointsOfRows(std::span(&withPixel, 1));
+    if (point.empty()) {
+        return std::nullopt;
+    }
+    const ChannelState &s = dc.State();
+    return EvalPolynomial(s.geometry.wavelengthOfPixel, s.calibrationPolynomialOrder,
+                          point.front().pixel);
+}
+
 CalibrationResiduals CalibrationSession::Residuals() const {
     const std::vector<StoredPoint> points = Points();
     return calibrationResiduals(points);

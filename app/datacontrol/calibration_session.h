@@ -52,6 +52,9 @@ public:
     // The points the table holds and how they fit, before anything is kept.
     std::vector<StoredPoint> Points() const { return storedPointsOfRows(rows); }
     CalibrationResiduals Residuals() const;
+    // Where the calibration in use puts the row's pixel: the line the
+    // wavelength editor starts at. None without a pixel.
+    std::optional<double> PresentWavelength(int row) const;
     // The emission lines the wavelength editor offers, in groups of 30 nm.
     const std::vector<LineGroup> &LineGroups() const { return lineGroups; }
 

@@ -3,6 +3,7 @@
 #include "datacontrol/data_control.h"
 #include "dialogs/eeprom_tool_dialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
@@ -34,6 +35,26 @@ constexpr double kSuspectResidualNm = 0.5;
 constexpr double kLargestWavelengthNm = 100000.0;
 constexpr int kLineRole = Qt::UserRole + 1;
 
+// The line list opens at a chosen line without making it the choice, so
+// that picking that very line still hands it over.
+class LineChooser : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void setStartLine(int index) { startLine_ = index; }
+
+    void showPopup() override {
+        QComboBox::showPopup();
+        if (startLine_ >= 0) {
+            const QModelIndex start = model()->index(startLine_, 0);
+            view()->setCurrentIndex(start);
+            view()->scrollTo(start, QAbstractItemView::PositionAtCenter);
+        }
+    }
+
+private:
+    int startLine_ = -1;
+};
+
 // The wavelength cell: any value may be typed, or an emission line chosen
 // from the list under its 30 nm heading.
 class WavelengthDelegate : public QStyledItemDelegate {
@@ -43,7 +64,7 @@ public:
 
     QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &,
                           const QModelIndex &) const override {
-        auto *editor = new QComboBox(parent);
+        auto *editor = new LineChooser(parent);
         editor->setEditable(true);
         editor->setInsertPolicy(QComboBox::NoInsert);
         editor->setObjectName("wavelengthEditor");
@@ -70,10 +91,18 @@ public:
         return editor;
     }
 
+    // The list opens at the line nearest the cell's value, or, for an empty
+    // cell, nearest where the calibration in use puts the row's pixel.
     void setEditorData(QWidget *editor, const QModelIndex &index) const override {
-        auto *combo = static_cast<QComboBox *>(editor);
+        auto *combo = static_cast<LineChooser *>(editor);
+        const QString text = index.data().toString().trimmed();
+        bool typed = false;
+        const double value = text.toDouble(&typed);
+        const std::optional<double> target =
+            typed ? std::optional<double>(value) : session_.PresentWavelength(index.row());
         combo->setCurrentIndex(-1);
-        combo->setEditText(index.data().toString().trimmed());
+        combo->setStartLine(target ? nearestLine(*combo, *target) : -1);
+        combo->setEditText(text);
     }
 
     void setModelData(QWidget *editor, QAbstractItemModel *model,
@@ -91,6 +120,19 @@ public:
     }
 
 private:
+    static int nearestLine(const QComboBox &combo, double nm) {
+        int nearest = -1;
+        for (int i = 0; i < combo.count(); ++i) {
+            const QVariant line = combo.itemData(i, kLineRole);
+            if (line.isValid() &&
+                (nearest < 0 || std::abs(line.toDouble() - nm) <
+                                    std::abs(combo.itemData(nearest, kLineRole).toDouble() - nm))) {
+                nearest = i;
+            }
+        }
+        return nearest;
+    }
+
     const CalibrationSession &session_;
 };
 

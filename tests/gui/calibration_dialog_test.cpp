@@ -11,10 +11,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStandardItemModel>
 #include <QTableWidget>
+#include <QTimer>
 
 using namespace quillon;
 using namespace quillon::test;
@@ -25,6 +27,7 @@ class CalibrationDialogTest : public QObject {
 private slots:
     void peakTipsAndTheLineChooserMakeASetThatIsKeptAndApplied();
     void theEepromButtonsNeedTheEditSettingAndWriteWithABackup();
+    void anEepromEditSetsTheChannelUpAgainFromTheUnit();
 };
 
 namespace {
@@ -173,6 +176,50 @@ void CalibrationDialogTest::theEepromButtonsNeedTheEditSettingAndWriteWithABacku
     QVERIFY(QDir(session.path("Backup")).entryList(QDir::Files).size() == 1);
     QVERIFY(child<QRadioButton>(dialog, "source3")->isChecked());
     QVERIFY(child<QPushButton>(dialog, "applyButton")->isEnabled());
+}
+
+void CalibrationDialogTest::anEepromEditSetsTheChannelUpAgainFromTheUnit() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    DataControl &dc = session.control();
+    QCOMPARE(dc.ApplySetting("OVEdit", "1"), std::string());
+    DlgCalibration *dialog = openOnLamp(session);
+    QVERIFY(dialog != nullptr);
+    const ChannelState &s = dc.State();
+    const double before =
+        EvalPolynomial(s.geometry.wavelengthOfPixel, s.calibrationPolynomialOrder, 1.0);
+
+    // In the tool: the first point moves 5 nm, written, then OK.
+    bool edited = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *tool = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        auto *pane = tool ? tool->findChild<QPlainTextEdit *>("eepromPane") : nullptr;
+        if (pane == nullptr) {
+            return;
+        }
+        QString text = pane->toPlainText();
+        const int at = text.indexOf("Data 1=");
+        const int semicolon = text.indexOf(';', at);
+        const double nm = text.mid(at + 7, semicolon - at - 7).toDouble() / 10.0;
+        text.replace(at, semicolon - at, QString("Data 1=%1").arg(std::lround((nm + 5.0) * 10.0)));
+        pane->setPlainText(text);
+        QTest::mouseClick(tool->findChild<QPushButton *>("writeButton"), Qt::LeftButton);
+        QTest::mouseClick(tool->findChild<QPushButton *>("okButton"), Qt::LeftButton);
+        edited = true;
+    });
+    QTest::mouseClick(child<QPushButton>(dialog, "editEepromButton"), Qt::LeftButton);
+    QVERIFY(edited);
+    QVERIFY(runSimCommand("eeprom 0").text.find("Data 1=") != std::string::npos);
+    // The channel now runs on what the unit holds, from its own unit file.
+    QCOMPARE(s.currentInfo().unitFile.filename().string(),
+             std::string(s.settings.modelName) + ".ini");
+    const double after =
+        EvalPolynomial(s.geometry.wavelengthOfPixel, s.calibrationPolynomialOrder, 1.0);
+    QVERIFY2(std::abs(after - before) > 1.0,
+             qPrintable(QString("%1 -> %2").arg(before).arg(after)));
+    QVERIFY(!child<QPushButton>(dialog, "applyButton")->isEnabled());
+    QVERIFY(dialog->isVisible());
 }
 
 QTEST_MAIN(CalibrationDialogTest)

@@ -458,8 +458,12 @@ bool shootWavelengthCalibration(QSize size, const QString &folder) {
         const double pixel[] = {peaks[rank - 1].position};
         const auto match = matchPeaksToLines(pixel, lines, s.geometry.wavelengthOfPixel,
                                              s.calibrationPolynomialOrder, 2.5);
-        if (match.size() == 1 && !peaks[rank - 1].saturated) {
-            emit frame->peakMessage(static_cast<int>(rank), 0);
+        if (match.size() != 1 || peaks[rank - 1].saturated) {
+            continue;
+        }
+        const int filledBefore = table->currentRow();
+        emit frame->peakMessage(static_cast<int>(rank), 0);
+        if (table->currentRow() != filledBefore) {
             table->item(table->currentRow(), 1)->setText(QString::number(match[0].lineNm, 'f', 2));
         }
     }
