@@ -305,9 +305,11 @@ WaitStatus VirtualUnit::bulkReadWait(std::uint64_t generation, std::uint32_t pip
 WaitStatus VirtualUnit::read(std::unique_lock<std::mutex> &lock, std::uint64_t generation,
                              std::span<std::uint8_t> out, ReadKind kind, int timeoutMs,
                              std::uint32_t &bytesReturned) {
-    // Injected time-outs hit frame reads only (the overlapped ones); the
-    // answers to commands such as the channel-ID read still come.
-    if (timeouts_ > 0 && kind == ReadKind::Overlapped) {
+    // Injected time-outs hit frame reads only (the overlapped ones while a
+    // frame is on its way); the answers to commands such as the channel-ID
+    // read still come, also when read with a wait, as at the USB level.
+    if (timeouts_ > 0 && kind == ReadKind::Overlapped && !answerPending_ &&
+        stream_ != Stream::Idle) {
         --timeouts_;
         if (realTime_) {
             const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
