@@ -60,7 +60,8 @@ void BM_ReadFrameSimBackend(benchmark::State &state) {
 BENCHMARK(BM_ReadFrameSimBackend);
 
 void BM_ReadFrameLibusbBackend(benchmark::State &state) {
-    if (!startUnit(std::make_unique<usb::LibusbDriver>(std::make_unique<usb::SimUsbBus>(bench())))) {
+    if (!startUnit(
+            std::make_unique<usb::LibusbDriver>(std::make_unique<usb::SimUsbBus>(bench())))) {
         state.SkipWithError("unit behind the libusb backend did not start");
         return;
     }

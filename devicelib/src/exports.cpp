@@ -8,8 +8,8 @@
 #include "ov/numeric/polynomial.h"
 
 #include <algorithm>
-#include <climits>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <span>
 #include <string>

@@ -132,10 +132,12 @@ public:
         d->info.id = id;
         d->info.bus = 1;
         d->info.portPath = std::move(ports);
-        d->info.descriptor = {18, 1, 0, 2, 0xFF, 0, 0, 64,
-                              static_cast<std::uint8_t>(vendor), static_cast<std::uint8_t>(vendor >> 8),
-                              static_cast<std::uint8_t>(product), static_cast<std::uint8_t>(product >> 8)};
-        d->interfaces = {{0, 0, 0xFF, 0, 0, {{kOut, 2, 512, 0}, {0x81, 3, 8, 10}, {kIn, 2, 1024, 0}}}};
+        const auto lo = [](std::uint16_t x) { return static_cast<std::uint8_t>(x & 0xFF); };
+        const auto hi = [](std::uint16_t x) { return static_cast<std::uint8_t>(x >> 8); };
+        d->info.descriptor = {18, 1,  0,          2,          0xFF,        0,
+                              0,  64, lo(vendor), hi(vendor), lo(product), hi(product)};
+        d->interfaces = {
+            {0, 0, 0xFF, 0, 0, {{kOut, 2, 512, 0}, {0x81, 3, 8, 10}, {kIn, 2, 1024, 0}}}};
         d->strings[0x001B] = utf16String("ORVANTIS");
         devices.push_back(d);
         changed = true;
@@ -191,7 +193,7 @@ struct Backend {
         bus = owned.get();
         driver = std::make_unique<LibusbDriver>(std::move(owned));
     }
-    std::uint64_t serialOf(int slot) { // the device id behind a slot, via its string check
+    std::uint64_t connectionAt(int slot) {
         const DeviceHandle h = driver->open(slot);
         return h == kInvalidHandle ? 0 : driver->connectionOf(h);
     }
@@ -206,30 +208,29 @@ TEST(LibusbBackend, SlotsFollowPortOrderStayPutAndHoldTenKnownUnits) {
     b.bus->plug(2, {1, 3});
     b.bus->plug(3, {2}, 0x1234, 0x5678); // not one of ours
     b.bus->plug(4, {1, 2}, 0x04B4, 0x0242);
-    const auto slotOfPort = [&](int slot) {
+    const auto productAt = [&](int slot) {
         std::array<std::uint8_t, 18> d{};
         std::uint32_t n = 0;
         const DeviceHandle h = b.driver->open(slot);
-        return h != kInvalidHandle &&
-               b.driver->control(h, driver::kIoctlDeviceDescriptor, {}, d, n)
+        return h != kInvalidHandle && b.driver->control(h, driver::kIoctlDeviceDescriptor, {}, d, n)
                    ? d[10] | (d[11] << 8)
                    : -1;
     };
-    EXPECT_EQ(slotOfPort(0), 0x0242); // port 1.2
-    EXPECT_EQ(slotOfPort(1), 0x0322); // port 1.3
-    EXPECT_EQ(slotOfPort(2), 0x0322); // port 4
-    EXPECT_EQ(slotOfPort(3), -1);
+    EXPECT_EQ(productAt(0), 0x0242); // port 1.2
+    EXPECT_EQ(productAt(1), 0x0322); // port 1.3
+    EXPECT_EQ(productAt(2), 0x0322); // port 4
+    EXPECT_EQ(productAt(3), -1);
 
     // The unit on 1.3 leaves: the others keep their slots; back on its port, it
     // gets its slot again on a new connection.
-    const std::uint64_t before = b.serialOf(1);
+    const std::uint64_t before = b.connectionAt(1);
     auto onPort13 = b.bus->devices[1];
     b.bus->unplug(onPort13);
     EXPECT_EQ(b.driver->open(1), kInvalidHandle);
-    EXPECT_EQ(slotOfPort(2), 0x0322);
+    EXPECT_EQ(productAt(2), 0x0322);
     b.bus->plug(9, {1, 3}, 0x0547, 0x0324);
-    EXPECT_EQ(slotOfPort(1), 0x0324);
-    EXPECT_NE(b.serialOf(1), before);
+    EXPECT_EQ(productAt(1), 0x0324);
+    EXPECT_NE(b.connectionAt(1), before);
 
     for (std::uint8_t port = 10; port < 20; ++port) {
         b.bus->plug(100 + port, {port});
@@ -306,8 +307,9 @@ TEST(LibusbBackend, PipesAreTheBulkEndpointsByDirection) {
     std::uint32_t n = 0;
     ASSERT_TRUE(b.driver->control(h, driver::kIoctlPipeInfo, {}, record, n));
     EXPECT_EQ(n, driver::kPipeInfoSize);
-    EXPECT_EQ(record[12], 3);                                           // pipes
-    EXPECT_EQ(record[driver::kPipeInfoMaxPacketOffset32] | (record[17] << 8), 1024); // bulk IN first
+    EXPECT_EQ(record[12], 3); // pipes
+    // Pipe 0, whose maximum packet the library reads, is the bulk IN endpoint.
+    EXPECT_EQ(record[driver::kPipeInfoMaxPacketOffset32] | (record[17] << 8), 1024);
     EXPECT_EQ(record[18], kIn);
     EXPECT_EQ(record[20], 2); // bulk
     EXPECT_EQ(record[36] | (record[37] << 8), 512);
@@ -323,7 +325,8 @@ TEST(LibusbBackend, PipesAreTheBulkEndpointsByDirection) {
     EXPECT_TRUE(b.driver->control(h, driver::kIoctlResetPipe, kPipe1, {}, n));
     EXPECT_TRUE(b.driver->control(h, driver::kIoctlResetPipe, kPipe0, {}, n));
     EXPECT_TRUE(b.driver->control(h, driver::kIoctlResetDevice, {}, {}, n));
-    EXPECT_EQ(d->calls, (std::vector<std::string>{"bulk 4 64 1000", "clear 4", "clear 134", "reset"}));
+    EXPECT_EQ(d->calls,
+              (std::vector<std::string>{"bulk 4 64 1000", "clear 4", "clear 134", "reset"}));
 }
 
 TEST(LibusbBackend, StringDescriptorsComeRawAndInAnOfferedLanguageWhenRefused) {
@@ -333,7 +336,8 @@ TEST(LibusbBackend, StringDescriptorsComeRawAndInAnOfferedLanguageWhenRefused) {
     const std::array<std::uint8_t, 4> query{1, 0, 0x1B, 0x00};
     std::array<std::uint8_t, 64> out{};
     std::uint32_t n = 0;
-    ASSERT_TRUE(b.driver->control(h, driver::kIoctlStringDescriptor, query, std::span(out).first(4), n));
+    ASSERT_TRUE(
+        b.driver->control(h, driver::kIoctlStringDescriptor, query, std::span(out).first(4), n));
     EXPECT_EQ(n, 4u);
     EXPECT_EQ(out[0], 18); // the whole length, from a short read
     d->strings.clear();
@@ -387,7 +391,8 @@ TEST(LibusbBackend, AUnitGoneFailsAtOnceAndComesBackOnANewConnection) {
     EXPECT_EQ(b.driver->bulkReadWait(h, 0, buffer, 1000, n), WaitStatus::Failed);
     d->calls.clear();
     EXPECT_EQ(b.driver->bulkReadWait(h, 0, buffer, 1000, n), WaitStatus::Failed);
-    EXPECT_FALSE(b.driver->control(h, driver::kIoctlBulkWrite, kPipe1, std::span(buffer).first(64), n));
+    EXPECT_FALSE(
+        b.driver->control(h, driver::kIoctlBulkWrite, kPipe1, std::span(buffer).first(64), n));
     EXPECT_TRUE(d->calls.empty()); // the old handle no longer reaches the device
     b.bus->unplug(d);
     EXPECT_EQ(b.driver->open(0), kInvalidHandle);
@@ -430,7 +435,9 @@ private:
     public:
         Handle(std::unique_ptr<UsbHandle> real, std::shared_ptr<Faults> faults)
             : real_(std::move(real)), faults_(std::move(faults)) {}
-        UsbResult kernelDriverActive(int i, bool &a) override { return real_->kernelDriverActive(i, a); }
+        UsbResult kernelDriverActive(int i, bool &a) override {
+            return real_->kernelDriverActive(i, a);
+        }
         UsbResult detachKernelDriver(int i) override { return real_->detachKernelDriver(i); }
         UsbResult claimInterface(int i) override { return real_->claimInterface(i); }
         UsbResult releaseInterface(int i) override { return real_->releaseInterface(i); }

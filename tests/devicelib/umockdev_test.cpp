@@ -18,8 +18,8 @@
 #include <linux/usbdevice_fs.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -55,13 +55,17 @@ std::vector<std::uint8_t> stringDescriptor(const std::string &text) {
 // by direction; the IN endpoint reports 1024 (512-byte packets, 1024-byte
 // transfers for the library).
 std::string descriptorsHex(std::uint16_t vendor, std::uint16_t product) {
+    const int v = vendor;
+    const int p = product;
+    // clang-format off
     const std::vector<int> bytes{
-        18, 1, 0x00, 0x02, 0xFF, 0, 0, 64, vendor & 0xFF, vendor >> 8, product & 0xFF,
-        product >> 8, 0x00, 0x01, 1, 2, 0, 1,                    // device
-        9, 2, 32, 0, 1, 1, 0, 0x80, 50,                          // configuration
-        9, 4, 0, 0, 2, 0xFF, 0, 0, 0,                            // interface 0
-        7, 5, 0x02, 2, 0x00, 0x02, 0,                            // bulk OUT 2, 512
-        7, 5, 0x86, 2, 0x00, 0x04, 0};                           // bulk IN 6, 1024
+        18, 1, 0x00, 0x02, 0xFF, 0, 0, 64, v & 0xFF, v >> 8, p & 0xFF, p >> 8,
+        0x00, 0x01, 1, 2, 0, 1,               // device
+        9, 2, 32, 0, 1, 1, 0, 0x80, 50,       // configuration
+        9, 4, 0, 0, 2, 0xFF, 0, 0, 0,         // interface 0
+        7, 5, 0x02, 2, 0x00, 0x02, 0,         // bulk OUT 2, 512
+        7, 5, 0x86, 2, 0x00, 0x04, 0};        // bulk IN 6, 1024
+    // clang-format on
     std::string hex;
     for (const int b : bytes) {
         static const char *digits = "0123456789abcdef";
@@ -170,11 +174,13 @@ private:
     }
 
     void submit(UMockdevIoctlClient *client, UMockdevIoctlData *arg) {
-        UMockdevIoctlData *data = umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
+        UMockdevIoctlData *data =
+            umockdev_ioctl_data_resolve(arg, 0, sizeof(usbdevfs_urb), nullptr);
         usbdevfs_urb &urb = urbOf(data);
         UMockdevIoctlData *buffer = umockdev_ioctl_data_resolve(
             data, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(urb.buffer_length), nullptr);
-        const std::span<std::uint8_t> bytes(buffer->data, static_cast<std::size_t>(buffer->data_len));
+        const std::span<std::uint8_t> bytes(buffer->data,
+                                            static_cast<std::size_t>(buffer->data_len));
         g_object_unref(buffer); // the URB keeps its resolved buffer
         urb.status = 0;
         urb.actual_length = 0;
@@ -231,8 +237,8 @@ private:
         } else if (packet[0] == kCommandStartFrame && std::exchange(loseFrame_, false)) {
             return;
         } else if (packet[0] == kCommandStartFrame && packets_ > 0) {
-            const int perPacket = remainder_ != 0 ? (readout_ - remainder_) / (packets_ - 1)
-                                                  : readout_ / packets_;
+            const int perPacket =
+                remainder_ != 0 ? (readout_ - remainder_) / (packets_ - 1) : readout_ / packets_;
             for (int p = 0; p < packets_; ++p) {
                 std::vector<std::uint8_t> out(kTransferBytes, 0);
                 const int count = p == packets_ - 1 && remainder_ != 0 ? remainder_ : perPacket;

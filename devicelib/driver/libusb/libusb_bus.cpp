@@ -84,10 +84,10 @@ public:
                                std::span<std::uint8_t> out, std::size_t &length) override {
         length = 0;
         const auto asked = static_cast<std::uint16_t>(std::min<std::size_t>(out.size(), 0xFFFF));
-        const int result = libusb_control_transfer(
-            handle_, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_DESCRIPTOR,
-            static_cast<std::uint16_t>((LIBUSB_DT_STRING << 8) | index), language, out.data(),
-            asked, kControlTimeoutMs);
+        const int result =
+            libusb_control_transfer(handle_, LIBUSB_ENDPOINT_IN, LIBUSB_REQUEST_GET_DESCRIPTOR,
+                                    static_cast<std::uint16_t>((LIBUSB_DT_STRING << 8) | index),
+                                    language, out.data(), asked, kControlTimeoutMs);
         if (result < 0) {
             return fromLibusb(result);
         }
@@ -219,8 +219,10 @@ public:
                 continue;
             }
             const libusb_interface_descriptor &alt = each.altsetting[0];
-            Interface interface{alt.bInterfaceNumber, alt.bAlternateSetting, alt.bInterfaceClass,
-                                alt.bInterfaceSubClass, alt.bInterfaceProtocol, {}};
+            Interface interface {
+                alt.bInterfaceNumber, alt.bAlternateSetting, alt.bInterfaceClass,
+                    alt.bInterfaceSubClass, alt.bInterfaceProtocol, {}
+            };
             for (int e = 0; e < alt.bNumEndpoints; ++e) {
                 const libusb_endpoint_descriptor &ep = alt.endpoint[e];
                 interface.endpoints.push_back(

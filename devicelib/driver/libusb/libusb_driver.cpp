@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <tuple>
 #include <cstdio>
+#include <tuple>
 
 namespace ov::usb {
 
@@ -142,8 +142,8 @@ bool pipeInfo(const OpenUnit &unit, std::span<std::uint8_t> out, std::uint32_t &
         putLe16(out, at, e.maxPacketSize);
         out[at + 2] = e.address;
         out[at + 3] = e.interval;
-        putLe32(out, at + 4, e.attributes & kTransferTypeMask); // pipe type: same numbering
-        putLe32(out, at + 8, static_cast<std::uint32_t>(k + 1));  // pipe handle
+        putLe32(out, at + 4, e.attributes & kTransferTypeMask);  // pipe type: same numbering
+        putLe32(out, at + 8, static_cast<std::uint32_t>(k + 1)); // pipe handle
         putLe32(out, at + 12, kMaximumTransferSize);
     }
     bytesReturned = static_cast<std::uint32_t>(n);
@@ -152,8 +152,8 @@ bool pipeInfo(const OpenUnit &unit, std::span<std::uint8_t> out, std::uint32_t &
 
 // The raw string descriptor. The library asks in its own language ID; a
 // unit that refuses it is asked again in the first language it offers.
-bool stringDescriptor(OpenUnit &unit, std::span<const std::uint8_t> in,
-                      std::span<std::uint8_t> out, std::uint32_t &bytesReturned) {
+bool stringDescriptor(OpenUnit &unit, std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                      std::uint32_t &bytesReturned) {
     if (in.size() < 4 || out.empty()) {
         return false;
     }
@@ -324,8 +324,9 @@ std::shared_ptr<OpenUnit> LibusbDriver::openLocked(Slot &s, int slot) {
     };
     const UsbResult opened = bus_->open(s.deviceId, unit->handle);
     if (opened == UsbResult::Access) {
-        return fail(s.name + " is connected but cannot be opened: no permission. Install the rule "
-                             "file " +
+        return fail(s.name +
+                    " is connected but cannot be opened: no permission. Install the rule "
+                    "file " +
                     std::string(kRuleFile) + " with \"" + kRuleInstallCommand +
                     "\", then plug the unit in again.");
     }
@@ -458,8 +459,7 @@ driver::WaitStatus LibusbDriver::bulkReadWait(driver::DeviceHandle handle, std::
     if (bulk(*unit, &unit->pipes[driver::kPipeIn], out, wait, bytesReturned, result)) {
         return driver::WaitStatus::Completed;
     }
-    return result == UsbResult::Timeout ? driver::WaitStatus::TimedOut
-                                        : driver::WaitStatus::Failed;
+    return result == UsbResult::Timeout ? driver::WaitStatus::TimedOut : driver::WaitStatus::Failed;
 }
 
 std::string LibusbDriver::unitProblem() const {

@@ -57,7 +57,9 @@ struct DeviceInfo {
     std::vector<std::uint8_t> portPath;
     DeviceDescriptor descriptor{};
 
-    std::uint16_t vendorId() const { return static_cast<std::uint16_t>(descriptor[8] | (descriptor[9] << 8)); }
+    std::uint16_t vendorId() const {
+        return static_cast<std::uint16_t>(descriptor[8] | (descriptor[9] << 8));
+    }
     std::uint16_t productId() const {
         return static_cast<std::uint16_t>(descriptor[10] | (descriptor[11] << 8));
     }
