@@ -32,6 +32,7 @@ struct ScriptedDevice {
     std::map<std::uint16_t, std::vector<std::uint8_t>> strings; // by language
     std::deque<std::pair<UsbResult, std::vector<std::uint8_t>>> reads;
     std::size_t writeAccepts = 64; // bytes a bulk write gets through
+    UsbResult resetResult = UsbResult::Ok;
     // What the backend did.
     std::vector<std::string> calls;
     int claimed = 0;
@@ -110,7 +111,7 @@ public:
     }
     UsbResult resetDevice() override {
         dev->calls.push_back("reset");
-        return UsbResult::Ok;
+        return dev->resetResult;
     }
 
 private:
@@ -379,6 +380,16 @@ TEST(LibusbBackend, TransferOutcomes) {
     std::array<std::uint8_t, 64> packet{};
     d->writeAccepts = 32;
     EXPECT_FALSE(b.driver->control(h, driver::kIoctlBulkWrite, kPipe1, packet, n));
+
+    // A reset after which the unit came back as another device: the handle
+    // is dead, and the slot is opened afresh.
+    d->resetResult = UsbResult::NotFound;
+    EXPECT_FALSE(b.driver->control(h, driver::kIoctlResetDevice, {}, {}, n));
+    EXPECT_EQ(b.driver->bulkReadWait(h, 0, buffer, 1000, n), WaitStatus::Failed);
+    EXPECT_EQ(d->closed, 0);
+    EXPECT_NE(b.driver->open(0), kInvalidHandle);
+    EXPECT_EQ(d->closed, 1);
+    EXPECT_EQ(d->claimed, 2);
 }
 
 TEST(LibusbBackend, AUnitGoneFailsAtOnceAndComesBackOnANewConnection) {

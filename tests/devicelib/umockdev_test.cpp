@@ -367,8 +367,8 @@ protected:
     // The bed, its handlers and firmware are kept to the end of the process,
     // as the installed backend is (the registry keeps every driver): the
     // backend releases its units at exit, through them. One bed per process.
-    UMockdevTestbed *bed_ = nullptr;
-    std::vector<UMockdevIoctlBase *> handlers_;
+    static inline UMockdevTestbed *bed_ = nullptr;
+    static inline std::vector<UMockdevIoctlBase *> handlers_;
     ScriptedFirmware &maker_ = firmware(0);
     ScriptedFirmware &foreign_ = firmware(1);
 

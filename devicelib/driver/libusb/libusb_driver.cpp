@@ -421,8 +421,13 @@ bool LibusbDriver::control(driver::DeviceHandle handle, std::uint32_t code,
         return true;
     case driver::kIoctlStringDescriptor:
         return stringDescriptor(*unit, in, out, bytesReturned);
-    case driver::kIoctlResetDevice:
-        return unit->noted(unit->handle->resetDevice()) == UsbResult::Ok;
+    case driver::kIoctlResetDevice: {
+        const UsbResult reset = unit->noted(unit->handle->resetDevice());
+        if (reset == UsbResult::NotFound) {
+            unit->gone.store(true); // came back as a new device: the next open finds it
+        }
+        return reset == UsbResult::Ok;
+    }
     case driver::kIoctlResetPipe: {
         const std::uint32_t pipe = pipeIndexOf(in);
         return pipe < unit->pipes.size() &&
