@@ -18,12 +18,14 @@
 #include <linux/usbdevice_fs.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -104,6 +106,14 @@ public:
         std::lock_guard lock(mutex_);
         return resets_;
     }
+    // Pulled out: every request fails as on a device that is gone; plugged
+    // back in: a unit on its power-on defaults (no frame geometry).
+    void setPulled(bool pulled) {
+        std::lock_guard lock(mutex_);
+        pulled_ = pulled;
+        packets_ = 0;
+        pending_.clear();
+    }
     // The next start-frame is lost: no packets follow it.
     void loseNextFrame() {
         std::lock_guard lock(mutex_);
@@ -117,6 +127,10 @@ public:
 private:
     gboolean handle(UMockdevIoctlClient *client) {
         std::lock_guard lock(mutex_);
+        if (pulled_) { // as the kernel answers for a device that is gone
+            umockdev_ioctl_client_complete(client, -1, ENODEV);
+            return TRUE;
+        }
         UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
         switch (umockdev_ioctl_client_get_request(client)) {
         case USBDEVFS_GET_CAPABILITIES: {
@@ -309,6 +323,7 @@ private:
     std::vector<unsigned> cleared_;
     int resets_ = 0;
     bool loseFrame_ = false;
+    bool pulled_ = false;
     int readout_ = 0;
     int packets_ = 0;
     int remainder_ = 0;
@@ -364,6 +379,18 @@ protected:
         return ok;
     }
 
+    // Hot-plug news travels through udev and libusb's event thread: the scan
+    // is repeated until it gives `expected`, for at most a few seconds.
+    static bool scanFinds(int expected) {
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            if (ovTestAllChannels(0) == expected) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     // The bed, its handlers and firmware are kept to the end of the process,
     // as the installed backend is (the registry keeps every driver): the
     // backend releases its units at exit, through them. One bed per process.
@@ -379,7 +406,7 @@ protected:
     }
 };
 
-TEST_F(UmockdevBed, TheMakersUnitIsFoundSetUpAndReadsFrames) {
+TEST_F(UmockdevBed, TheMakersUnitIsFoundReadsFramesAndIsFoundAgainAfterAReplug) {
     ASSERT_EQ(ovTestAllChannels(0), 1); // the other unit fails the string check
     EXPECT_TRUE(foreign_.commands().empty());
     int packet = 0;
@@ -406,6 +433,24 @@ TEST_F(UmockdevBed, TheMakersUnitIsFoundSetUpAndReadsFrames) {
     EXPECT_EQ(frame[2079], sampleWord(2079) ^ 0x8000);
     const auto sent = maker_.commands();
     EXPECT_EQ(std::count(sent.begin(), sent.end(), kCommandStartFrame), 4); // init's and ours
+
+    // Pulled out: the next request fails at once; once the hot-plug news is
+    // in, the scan no longer finds the unit.
+    maker_.setPulled(true);
+    umockdev_testbed_uevent(bed_, "/sys/devices/usb1/1-1", "remove");
+    const int pulled = ovReadDataEx(frame.data(), 0);
+    EXPECT_TRUE(pulled == OV_ERR_REQUEST || pulled == OV_ERR_NO_DEVICE) << pulled;
+    EXPECT_TRUE(scanFinds(OV_ERR_NO_DEVICE));
+    // Plugged back in: found again, on a new connection, so its frames are
+    // refused until it has been initialised again.
+    maker_.setPulled(false);
+    umockdev_testbed_uevent(bed_, "/sys/devices/usb1/1-1", "add");
+    ASSERT_TRUE(scanFinds(1));
+    EXPECT_EQ(ovReadDataEx(frame.data(), 0), OV_ERR_UNIT_RESET);
+    ASSERT_EQ(ovCheckSpeedMode(&packet, 0), OV_OK);
+    ASSERT_EQ(ovInitGivenChannel(OV_CCD_ILX511, 0), OV_OK);
+    ASSERT_EQ(ovReadDataEx(frame.data(), 0), OV_OK);
+    EXPECT_EQ(frame[100], sampleWord(100) ^ 0x8000);
 }
 
 } // namespace
