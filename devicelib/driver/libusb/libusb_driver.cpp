@@ -1,5 +1,7 @@
 #include "libusb/libusb_driver.h"
 
+#include "record_bytes.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -42,6 +44,10 @@ struct OpenUnit {
 
 namespace {
 
+using driver::pipeIndexOf;
+using driver::putLe16;
+using driver::putLe32;
+
 struct KnownId {
     std::uint16_t vendor;
     std::uint16_t product;
@@ -55,25 +61,6 @@ constexpr std::size_t kPipeRecordLength = 20;
 constexpr std::uint32_t kMaximumTransferSize = 64 * 1024;
 // Handles are connection * 10 + slot, as the simulated backend's are.
 constexpr std::uint64_t kConnectionLimit = INT_MAX / driver::kSlotCount - 1;
-
-void putLe16(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value & 0xFF);
-    out[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
-void putLe32(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
-    putLe16(out, at, value & 0xFFFF);
-    putLe16(out, at + 2, value >> 16);
-}
-
-// The pipe index of a 4-byte pipe record; ~0 when the record is short.
-std::uint32_t pipeIndexOf(std::span<const std::uint8_t> in) {
-    if (in.size() < driver::kPipeRecordSize) {
-        return ~0u;
-    }
-    return static_cast<std::uint32_t>(in[0]) | (static_cast<std::uint32_t>(in[1]) << 8) |
-           (static_cast<std::uint32_t>(in[2]) << 16) | (static_cast<std::uint32_t>(in[3]) << 24);
-}
 
 std::string hex4(std::uint16_t value) {
     std::array<char, 8> text{};

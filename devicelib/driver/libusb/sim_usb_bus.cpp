@@ -1,17 +1,14 @@
 #include "libusb/sim_usb_bus.h"
 
+#include "record_bytes.h"
+
 namespace ov::usb {
 namespace {
 
+using driver::le16;
 using driver::WaitStatus;
 
-std::array<std::uint8_t, driver::kPipeRecordSize> pipeRecord(std::uint32_t pipe) {
-    return {static_cast<std::uint8_t>(pipe), 0, 0, 0};
-}
-
-std::uint16_t le16(std::span<const std::uint8_t> in, std::size_t at) {
-    return static_cast<std::uint16_t>(in[at] | (in[at + 1] << 8));
-}
+using driver::pipeRecordOf;
 
 // The connection (plug generation) of a unit that is plugged in, else 0.
 std::uint64_t connectionOf(const sim::VirtualUnit *unit) {
@@ -52,7 +49,7 @@ public:
         std::uint32_t returned = 0;
         transferred = 0;
         if ((endpoint & kEndpointIn) == 0) {
-            const auto record = pipeRecord(driver::kPipeOut);
+            const auto record = pipeRecordOf(driver::kPipeOut);
             const bool ok =
                 unit_->control(generation_, driver::kIoctlBulkWrite, record, data, returned);
             transferred = returned;
@@ -74,7 +71,7 @@ public:
 
     UsbResult clearHalt(std::uint8_t endpoint) override {
         const auto record =
-            pipeRecord((endpoint & kEndpointIn) != 0 ? driver::kPipeIn : driver::kPipeOut);
+            pipeRecordOf((endpoint & kEndpointIn) != 0 ? driver::kPipeIn : driver::kPipeOut);
         std::uint32_t returned = 0;
         return unit_->control(generation_, driver::kIoctlResetPipe, record, {}, returned)
                    ? UsbResult::Ok
