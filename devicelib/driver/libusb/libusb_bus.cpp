@@ -1,5 +1,7 @@
 #include "libusb/libusb_bus.h"
 
+#include "libusb/libusb_driver.h"
+
 #include <libusb.h>
 
 #include <atomic>
@@ -254,9 +256,14 @@ public:
     std::string startupProblem() const override { return problem_; }
 
 private:
-    static int LIBUSB_CALL onHotplug(libusb_context *, libusb_device *, libusb_hotplug_event,
+    // Only the units' comings and goings make the backend read the list again.
+    static int LIBUSB_CALL onHotplug(libusb_context *, libusb_device *device, libusb_hotplug_event,
                                      void *self) {
-        static_cast<LibusbBus *>(self)->changed_.store(true);
+        libusb_device_descriptor d{};
+        if (libusb_get_device_descriptor(device, &d) == LIBUSB_SUCCESS &&
+            isKnownUnit(d.idVendor, d.idProduct)) {
+            static_cast<LibusbBus *>(self)->changed_.store(true);
+        }
         return 0; // stay registered
     }
 
