@@ -17,16 +17,14 @@ namespace ov::driver {
 inline constexpr int kSlotCount = 10;
 
 // Control codes of the driver requests, with the record layouts of the real driver.
-inline constexpr std::uint32_t kIoctlPipeInfo = 0x00222000; // out: 1024-byte interface record
-inline constexpr std::uint32_t kIoctlDeviceDescriptor =
-    0x00222004;                                                // out: 18-byte device descriptor
-inline constexpr std::uint32_t kIoctlResetDevice = 0x00222031; // no records
-inline constexpr std::uint32_t kIoctlResetPipe = 0x00222035;   // in: pipe record
-inline constexpr std::uint32_t kIoctlStringDescriptor =
-    0x00222044;                                              // in: 4-byte request; out: descriptor
-inline constexpr std::uint32_t kIoctlBulkRead = 0x0022204E;  // in: pipe record; out: data read
-inline constexpr std::uint32_t kIoctlBulkWrite = 0x00222051; // in: pipe record; out: data sent
-inline constexpr std::uint32_t kIoctlDrainRead = 0x0022208A; // in: pipe record; out: data read
+inline constexpr std::uint32_t kIoctlPipeInfo = 0x00222000;         // out: 1024-byte interface record
+inline constexpr std::uint32_t kIoctlDeviceDescriptor = 0x00222004; // out: 18-byte device descriptor
+inline constexpr std::uint32_t kIoctlResetDevice = 0x00222031;      // no records
+inline constexpr std::uint32_t kIoctlResetPipe = 0x00222035;        // in: pipe record
+inline constexpr std::uint32_t kIoctlStringDescriptor = 0x00222044; // in: 4-byte request; out: descriptor
+inline constexpr std::uint32_t kIoctlBulkRead = 0x0022204E;         // in: pipe record; out: data read
+inline constexpr std::uint32_t kIoctlBulkWrite = 0x00222051;        // in: pipe record; out: data sent
+inline constexpr std::uint32_t kIoctlDrainRead = 0x0022208A;        // in: pipe record; out: data read
 
 inline constexpr std::size_t kPipeInfoSize = 1024;
 inline constexpr std::size_t kPipeInfoMaxPacketOffset32 = 16; // 32-bit driver layout

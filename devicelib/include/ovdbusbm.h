@@ -49,10 +49,10 @@ extern "C" {
  * ovInitAllChannels) has initialised the channel again, after which the
  * caller sends its integration time, trigger mode and other settings anew. */
 #define OV_ERR_UNIT_RESET (-20)
-#define OV_ERR_NO_TRIGGER (-99) /* external trigger: no frame yet */
-#define OV_ERR_TIMEOUT (-258)   /* frame read timed out (integration time + 1000 ms) */
-#define OV_ERR_AVERAGE (-301)   /* averaging count not 1..100 */
-#define OV_ERR_HALFWIDTH (-302) /* smoothing half-width not 0 or 2..100 */
+#define OV_ERR_NO_TRIGGER (-99)   /* external trigger: no frame yet */
+#define OV_ERR_TIMEOUT (-258)     /* frame read timed out (integration time + 1000 ms) */
+#define OV_ERR_AVERAGE (-301)     /* averaging count not 1..100 */
+#define OV_ERR_HALFWIDTH (-302)   /* smoothing half-width not 0 or 2..100 */
 
 /* CCD types (the main program calls them BoardType). */
 #define OV_CCD_ILX511 0    /* 2080 samples */
