@@ -6,6 +6,8 @@ QUILLON_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev python3-pil
+    # Real units through libusb; the umockdev test bed of that backend.
+    libusb-1.0-0-dev umockdev libumockdev-dev
 )
 # Tools the export tests run, by command: a node that brings its own npm is
 # used as it is (Debian's npm package would not install beside it).

@@ -148,7 +148,7 @@ int ChannelSetup::testConnections() {
         return found;
     }
     s.channelCount = 0;
-    switch (prompter.askAbortRetryIgnore(messages::kNoDevice)) {
+    switch (prompter.askAbortRetryIgnore(messages::noUsableDevice(unit.driverStatus()))) {
     case AbortRetryIgnore::Retry:
         return 0;
     case AbortRetryIgnore::Ignore:

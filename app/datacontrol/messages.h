@@ -3,6 +3,7 @@
 #define QUILLON_APP_DATACONTROL_MESSAGES_H
 
 #include <string>
+#include <string_view>
 
 namespace quillon::messages {
 
@@ -11,6 +12,16 @@ inline constexpr const char *kNoDevice =
     "\n\rIf you'd like to test the interface again, please click [Retry]."
     "\n\rIf you'd like to open the saved data file without using the device, please click "
     "[Ignore].";
+// The no-device box for units that are there but cannot be used: the
+// backend's reason (say, no permission, with the rule to install) in place
+// of "no device connected", with the same choices.
+inline std::string noUsableDevice(const std::string &reason) {
+    if (reason.empty()) {
+        return kNoDevice;
+    }
+    const std::string_view box(kNoDevice);
+    return reason + std::string(box.substr(box.find("\n\r")));
+}
 inline constexpr const char *kSetupPort =
     "There is an error on testing the interface via the USB port #%d.";
 inline constexpr const char *kReadChannelId =

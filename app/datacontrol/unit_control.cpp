@@ -2,6 +2,8 @@
 
 #include "ovdbusbm.h"
 
+#include <array>
+
 namespace quillon {
 
 int UnitControl::rescan(bool closeFirst) {
@@ -9,6 +11,12 @@ int UnitControl::rescan(bool closeFirst) {
         ovCloseAllChannels();
     }
     return ovTestAllChannels(0);
+}
+
+std::string UnitControl::driverStatus() const {
+    std::array<char, 2048> text{};
+    ovDriverStatus(text.data(), static_cast<int>(text.size()));
+    return text.data();
 }
 
 void UnitControl::closeAll() {

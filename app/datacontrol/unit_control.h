@@ -20,6 +20,8 @@ public:
     // Closes and rescans the units: how many were found (< 1: none).
     [[nodiscard]] int rescan(bool closeFirst);
     void closeAll();
+    // Why the driver finds no usable unit (empty: nothing to explain).
+    [[nodiscard]] std::string driverStatus() const;
     [[nodiscard]] bool setUpPort(int channel);
     [[nodiscard]] std::optional<short> readChannelId(int channel);
     [[nodiscard]] bool writeChannelId(int id, int channel);

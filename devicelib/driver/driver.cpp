@@ -6,7 +6,12 @@
 #include <mutex>
 #include <vector>
 
+#include "libusb/libusb_driver.h"
+#include "libusb/sim_usb_bus.h"
 #include "sim/sim_driver.h"
+#ifdef QUILLON_HAVE_LIBUSB
+#include "libusb/libusb_bus.h"
+#endif
 
 namespace ov::driver {
 namespace {
@@ -33,30 +38,48 @@ struct Selection {
     std::string message;
 };
 
-Selection simulatedBackend() {
+std::unique_ptr<ov::sim::SimDriver> simulatedBench() {
     const char *benchPath = std::getenv("OV_SIM_BENCH");
     const auto bench =
         benchPath && *benchPath ? ov::sim::loadBenchFile(benchPath) : ov::sim::defaultBench();
-    return {std::make_unique<ov::sim::SimDriver>(bench), {}};
+    return std::make_unique<ov::sim::SimDriver>(bench);
+}
+
+Selection realUnitsBackend() {
+#ifdef QUILLON_HAVE_LIBUSB
+    return {std::make_unique<ov::usb::LibusbDriver>(ov::usb::makeLibusbBus()), {}};
+#else
+    return {std::make_unique<NullDriver>(),
+            "This program is built without USB access (libusb); no units. Set OV_DRIVER=sim "
+            "for simulated units."};
+#endif
 }
 
 Selection backendFromEnvironment() {
     const char *value = std::getenv("OV_DRIVER");
     const std::string name = value ? value : "";
     if (name == "sim") {
-        return simulatedBackend();
+        return {simulatedBench(), {}};
     }
-    if (name.empty()) {
-        return {std::make_unique<NullDriver>(),
-                "No USB driver backend is built for this platform; set OV_DRIVER=sim for "
-                "simulated units."};
+    // The simulated bench at the USB level, behind the real backend's requests.
+    if (name == "sim-usb") {
+        return {std::make_unique<ov::usb::LibusbDriver>(
+                    std::make_unique<ov::usb::SimUsbBus>(simulatedBench())),
+                {}};
     }
-    if (name == "libusb" || name == "win32") {
+    if (name.empty() || name == "libusb") {
+        return realUnitsBackend();
+    }
+    if (name == "none") {
+        return {std::make_unique<NullDriver>(), {}};
+    }
+    if (name == "win32") {
         return {std::make_unique<NullDriver>(),
                 "OV_DRIVER=" + name + ": this driver backend is not built yet (no units)."};
     }
     return {std::make_unique<NullDriver>(),
-            "OV_DRIVER=" + name + " is not a known driver backend (use sim); no units."};
+            "OV_DRIVER=" + name +
+                " is not a known driver backend (use libusb, sim, sim-usb or none); no units."};
 }
 
 // The one registry of backends. A replaced driver is kept alive to the end of
@@ -110,6 +133,9 @@ std::string driverStatusMessage() {
         if (!r.message.empty()) {
             return r.message;
         }
+    }
+    if (std::string problem = driver.unitProblem(); !problem.empty()) {
+        return problem;
     }
     const SimulatorControl *simulator = driver.simulator();
     return simulator ? simulator->statusMessage() : std::string{};

@@ -84,6 +84,10 @@ public:
 
     // Capability: runtime control when the units are simulated, else null.
     virtual SimulatorControl *simulator() { return nullptr; }
+
+    // Why units that are present cannot be used (say, no permission to open
+    // them); empty when there is nothing to explain.
+    virtual std::string unitProblem() const { return {}; }
 };
 
 // The process's driver, created on first use from OV_DRIVER ("sim" for the

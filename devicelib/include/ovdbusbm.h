@@ -145,6 +145,11 @@ OV_API void OV_CALL ovSetMessageHook(OvMessageHook hook, void *context);
  * (cut to replySize). Returns 1 or a negative code; without simulated units
  * the reply says so and the result is negative. */
 OV_API int OV_CALL ovSimCommand(const char *command, char *reply, int replySize);
+/* Why the driver backend finds no usable unit (a unit present that cannot be
+ * opened for lack of permission, a bad simulated bench, no USB access), copied
+ * zero-terminated (cut to size). Returns the length of the whole text; 0 when
+ * there is nothing to explain. */
+OV_API int OV_CALL ovDriverStatus(char *text, int size);
 /* Short English text of a result code, e.g. "time-out" for OV_ERR_TIMEOUT;
  * "result N" for a code without a meaning. Never NULL. The text of a known
  * code is static; that of an unknown one stays valid until the calling

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <span>
 #include <string>
@@ -265,6 +266,16 @@ int ovSimCommand(const char *command, char *reply, int replySize) {
         reply[length] = '\0';
     }
     return result;
+}
+
+int ovDriverStatus(char *text, int size) {
+    const std::string status = driver::driverStatusMessage();
+    if (text != nullptr && size > 0) {
+        const std::size_t length = std::min(status.size(), static_cast<std::size_t>(size - 1));
+        std::copy_n(status.begin(), length, text);
+        text[length] = '\0';
+    }
+    return static_cast<int>(std::min<std::size_t>(status.size(), INT_MAX));
 }
 
 const char *ovResultText(int code) {

@@ -1,6 +1,7 @@
 #include "transport.h"
 
 #include "library_state.h"
+#include "record_bytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -49,9 +50,7 @@ void recordInitialisedConnection(int slot, std::uint64_t connection) {
 }
 
 std::array<std::uint8_t, driver::kPipeRecordSize> pipeRecord(std::uint32_t pipe) {
-    return {static_cast<std::uint8_t>(pipe & 0xFF), static_cast<std::uint8_t>((pipe >> 8) & 0xFF),
-            static_cast<std::uint8_t>((pipe >> 16) & 0xFF),
-            static_cast<std::uint8_t>((pipe >> 24) & 0xFF)};
+    return driver::pipeRecordOf(pipe);
 }
 
 RequestStatus request(int slot, std::uint32_t code, std::span<const std::uint8_t> in,

@@ -1,3 +1,4 @@
+#include "datacontrol/messages.h"
 #include "datacontrol/profile_file.h"
 #include "sim_bench.h"
 
@@ -120,6 +121,18 @@ TEST_F(StartUp, NoUnitOffersAbortRetryIgnore) {
     EXPECT_EQ(prompter.textsOf(PromptKind::AbortRetryIgnore),
               (std::vector<std::string>{kNoDeviceText, kNoDeviceText}));
     EXPECT_TRUE(control->StartUpAborted());
+}
+
+// A unit that is there but cannot be opened (the driver says why) is not
+// reported as "no device connected"; the choices stay those of that box.
+TEST(NoDeviceBox, TheDriversReasonReplacesNoDeviceAndKeepsTheChoices) {
+    EXPECT_EQ(messages::noUsableDevice(""), kNoDeviceText);
+    const std::string reason = "The unit 0547:0322 on bus 1 port 2 is connected but cannot be "
+                               "opened: no permission.";
+    const std::string box = messages::noUsableDevice(reason);
+    EXPECT_EQ(box.rfind(reason, 0), 0u);
+    EXPECT_EQ(box.find("There is no device connected"), std::string::npos);
+    EXPECT_EQ(box.substr(reason.size()), kNoDeviceText.substr(kNoDeviceText.find("\n\r")));
 }
 
 TEST_F(StartUp, IgnoreGivesTheNoDeviceModeWithOneTcd1304Channel) {

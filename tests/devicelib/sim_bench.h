@@ -68,7 +68,12 @@ inline std::string unitSection(const SimUnit &u) {
 
 class SimBench : public testing::Test {
 protected:
-    static void SetUpTestSuite() { setenv("OV_DRIVER", "sim", 1); }
+    // QUILLON_TEST_DRIVER=sim-usb runs the same cases through the libusb
+    // backend's request mapping, with the bench seen at the USB level.
+    static void SetUpTestSuite() {
+        const char *chosen = std::getenv("QUILLON_TEST_DRIVER");
+        setenv("OV_DRIVER", chosen != nullptr && *chosen != '\0' ? chosen : "sim", 1);
+    }
 
     static std::string sim(const std::string &command) {
         std::array<char, 8192> reply{};

@@ -267,9 +267,13 @@ TEST(SimDriverSelection, EnvironmentChoosesTheBackend) {
     expectBackend("sim", nullptr, true, nullptr);
     expectBackend("sim", good.c_str(), true, nullptr);
     expectBackend("sim", bad.c_str(), false, "bad.ini:3");
-    expectBackend(nullptr, nullptr, false, "OV_DRIVER=sim");
-    expectBackend("libusb", nullptr, false, "not built yet");
+    // Unset (or libusb): the real units' backend; this machine has none of them.
+    expectBackend("none", nullptr, false, nullptr);
+    expectBackend("win32", nullptr, false, "not built yet");
     expectBackend("floppy", nullptr, false, "not a known driver");
+    // The simulated bench behind the libusb backend's requests.
+    expectBackend("sim-usb", nullptr, true, nullptr);
+    expectBackend("sim-usb", bad.c_str(), false, "bad.ini:3");
 }
 
 TEST(SimDriverSelection, InstalledDriverServesEveryCaller) {

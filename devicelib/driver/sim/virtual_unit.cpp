@@ -5,11 +5,15 @@
 #include <cstdio>
 
 #include "ovdbusbm.h"
+#include "record_bytes.h"
 #include "sim/text_util.h"
 
 namespace ov::sim {
 namespace {
 
+using driver::le16;
+using driver::putLe16;
+using driver::putLe32;
 using driver::WaitStatus;
 
 constexpr std::uint8_t kNoFrameMarker[2] = {0x00, 0xFF};
@@ -70,28 +74,6 @@ std::vector<int> parsePixelList(std::string_view text) {
         }
     }
     return pixels;
-}
-
-void putLe16(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value & 0xFF);
-    out[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-}
-
-void putLe32(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
-    putLe16(out, at, value & 0xFFFF);
-    putLe16(out, at + 2, value >> 16);
-}
-
-std::uint16_t le16(std::span<const std::uint8_t> in, std::size_t at) {
-    return static_cast<std::uint16_t>(in[at] | (in[at + 1] << 8));
-}
-
-std::uint32_t pipeOf(std::span<const std::uint8_t> in) {
-    if (in.size() < driver::kPipeRecordSize) {
-        return ~0u;
-    }
-    return static_cast<std::uint32_t>(in[0] | (in[1] << 8) | (in[2] << 16)) |
-           (static_cast<std::uint32_t>(in[3]) << 24);
 }
 
 } // namespace
@@ -262,7 +244,7 @@ bool VirtualUnit::control(std::uint64_t generation, std::uint32_t code,
         answerPending_ = false;
         return true;
     case driver::kIoctlResetPipe: {
-        const auto pipe = pipeOf(in);
+        const auto pipe = driver::pipeIndexOf(in);
         if (pipe == driver::kPipeIn) {
             stream_ = Stream::Idle;
             answerPending_ = false;
@@ -270,7 +252,7 @@ bool VirtualUnit::control(std::uint64_t generation, std::uint32_t code,
         return pipe == driver::kPipeIn || pipe == driver::kPipeOut;
     }
     case driver::kIoctlBulkWrite:
-        if (pipeOf(in) != driver::kPipeOut || out.size() != driver::kCommandLength) {
+        if (driver::pipeIndexOf(in) != driver::kPipeOut || out.size() != driver::kCommandLength) {
             return false;
         }
         if (consumeFailure(out[0]) || !handleCommand(out)) {
@@ -280,7 +262,7 @@ bool VirtualUnit::control(std::uint64_t generation, std::uint32_t code,
         return true;
     case driver::kIoctlBulkRead:
     case driver::kIoctlDrainRead:
-        if (pipeOf(in) != driver::kPipeIn) {
+        if (driver::pipeIndexOf(in) != driver::kPipeIn) {
             return false;
         }
         return read(lock, generation, out,
@@ -305,9 +287,11 @@ WaitStatus VirtualUnit::bulkReadWait(std::uint64_t generation, std::uint32_t pip
 WaitStatus VirtualUnit::read(std::unique_lock<std::mutex> &lock, std::uint64_t generation,
                              std::span<std::uint8_t> out, ReadKind kind, int timeoutMs,
                              std::uint32_t &bytesReturned) {
-    // Injected time-outs hit frame reads only (the overlapped ones); the
-    // answers to commands such as the channel-ID read still come.
-    if (timeouts_ > 0 && kind == ReadKind::Overlapped) {
+    // Injected time-outs hit frame reads only (the overlapped ones while a
+    // frame is on its way); the answers to commands such as the channel-ID
+    // read still come, also when read with a wait, as at the USB level.
+    if (timeouts_ > 0 && kind == ReadKind::Overlapped && !answerPending_ &&
+        stream_ != Stream::Idle) {
         --timeouts_;
         if (realTime_) {
             const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
