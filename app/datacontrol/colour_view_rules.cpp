@@ -204,15 +204,17 @@ ChartLayout layoutCharts(Box area) {
     const int gap = std::max(area.width / 60, 6);
     const int panelWidth = std::max((area.width - 4 * gap) / 3, 30);
     const int titleHeight = std::clamp(area.height / 12, 14, 28);
-    const int labelRoom = std::clamp(area.height / 14, 14, 24);
+    // Small areas shrink the label room and the bars, so a panel never
+    // reaches into the next one.
+    const int labelRoom = std::min(std::clamp(area.height / 14, 14, 24), panelWidth / 6);
     const int top = area.y + gap + titleHeight;
-    const int usableHeight = std::max(area.height - 2 * gap - titleHeight - labelRoom, 20);
-    const int barWidth = std::max(panelWidth / 14, 10);
-    const int barGap = std::max(barWidth, 2 * labelRoom);
+    const int usableHeight = std::max(area.height - 2 * gap - titleHeight - 2 * labelRoom, 20);
+    const int barWidth = std::max(panelWidth / 14, 2);
+    const int barGap = std::min(std::max(barWidth, 2 * labelRoom), panelWidth / 4);
     const int square =
-        std::max(std::min(panelWidth - barWidth - barGap - labelRoom, usableHeight), 20);
+        std::max(std::min(panelWidth - barWidth - barGap - labelRoom, usableHeight), 1);
     const auto panelX = [&](int n) { return area.x + gap + n * (panelWidth + gap); };
-    const int plotTop = top + (usableHeight - square) / 2;
+    const int plotTop = top + labelRoom; // room for the bars' captions
     for (int n = 0; n < 2; ++n) {
         const int x = panelX(n) + labelRoom;
         Box plot{x, plotTop, square, square};

@@ -218,8 +218,14 @@ void drawReflectance(QPainter &p, const Box &chart, const ColourChartData &d, in
             QPointF(chart.x - metrics.horizontalAdvance(label) - 4, y + metrics.ascent() / 2.0 - 1),
             label);
     }
-    // Every fifth wavelength (50 nm) keeps the labels apart on a small chart.
-    for (int i = 0; i < count; i += 5) {
+    // Labels every 50 nm, or every 100 nm, 200 nm... when they would touch.
+    const double pitch = count > 0 ? static_cast<double>(chart.width) / count : 0.0;
+    const int room = metrics.horizontalAdvance("0000") + 4;
+    int every = 5;
+    while (every < count && every * pitch < room) {
+        every *= 2;
+    }
+    for (int i = 0; i < count; i += every) {
         const Box bar = colour_view::reflectanceBar(chart, i, count, 0);
         const QString label =
             QString::asprintf("%d", d.bars[static_cast<std::size_t>(i)].wavelength);

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QResizeEvent>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <utility>
@@ -188,6 +189,7 @@ void CColorGraph::scanFinished(const PassReport &report) {
     {
         const std::lock_guard<std::mutex> lock(snapshotMutex_);
         colour_view::takeSnapshot(engine, control_.State(), latest_);
+        ++latestNumber_;
     }
     // The charts show a T/R measurement only; one repaint waits at a time.
     if (control_.State().flags.displayMode() == DisplayMode::TransRefl &&
@@ -200,10 +202,12 @@ void CColorGraph::present() {
     presentQueued_.store(false);
     {
         const std::lock_guard<std::mutex> lock(snapshotMutex_);
-        if (!latest_.valid) {
+        // A repaint queued before "&Stop" showed its values finds nothing new.
+        if (!latest_.valid || latestNumber_ == shownNumber_) {
             return;
         }
         shown_ = latest_;
+        shownNumber_ = latestNumber_;
     }
     ++framesShown_;
     charts_->update();
@@ -300,7 +304,9 @@ void CColorGraph::layoutChildren() {
         top += 48;
     }
     const int remaining = std::max(height() - top, 100);
-    const int chartHeight = remaining * 62 / 100;
+    // The charts are three squares side by side: more height than a third
+    // of the width would stay empty.
+    const int chartHeight = std::min(remaining * 62 / 100, width * 34 / 100);
     charts_->setGeometry(0, top, width, chartHeight);
     const int bottomTop = top + chartHeight + kMargin;
     const int bottomHeight = std::max(height() - bottomTop - kMargin, 40);

@@ -113,7 +113,9 @@ private:
     // Written by the worker, read by the interface.
     mutable std::mutex snapshotMutex_;
     colour_view::ColourSnapshot latest_;
+    std::uint64_t latestNumber_ = 0;    // counts the computations
     colour_view::ColourSnapshot shown_; // interface thread only
+    std::uint64_t shownNumber_ = 0;
     std::atomic<bool> presentQueued_{false};
 
     // Last: its thread calls the listener above and is joined first.
