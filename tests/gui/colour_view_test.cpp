@@ -131,6 +131,14 @@ void ColourViewTest::tabOpensAfterDarkAndReferenceAndShowsTheSample() {
     QCOMPARE(stop->text(), QString("&Stop"));
     QVERIFY(waitForColour(colour, 2));
 
+    // "&Ref Scan" of the view takes the reference through the frame, on the
+    // colour worker: the filter becomes the white, which reads as RefWhite.
+    clickMain(colour.button(colour_command::kRefScan));
+    QVERIFY(waitForColour(colour, 3));
+    const cv::ColourSnapshot white = colour.shownSnapshot();
+    QVERIFY(std::fabs(white.reflectance[13] - 98.5f) < 2.0f);
+    QVERIFY(colour.running());
+
     // Back on the scope tab the colour worker gives way to the scope's.
     frame->tabs().setCurrentIndex(0);
     QVERIFY(!colour.running());

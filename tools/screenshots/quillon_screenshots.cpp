@@ -92,6 +92,16 @@ CMainFrame *startFrame(GuiSession &session, QSize size) {
     return frame;
 }
 
+// A dark with the lamp off and a reference of the bare halogen lamp.
+void takeDarkAndReference(GuiSession &session, CQuillonView &view) {
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kDarkScanPanel));
+    runSimCommand("set 0 source halogen 2856");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kRefScanPanel));
+}
+
 // The mercury-argon lamp after a dark scan: the peaks marked on the held
 // spectrum, the tip of one of them, the table and the options. The peaks are
 // cleared at the end, which lets acquisition run on.
@@ -162,12 +172,7 @@ bool shootAt(QSize size, const QString &folder) {
 
     ok = shootPeaks(session, folder, size) && ok;
 
-    runSimCommand("set 0 source dark");
-    session.waitForFrames(2);
-    clickMain(view.button(command::kDarkScanPanel));
-    runSimCommand("set 0 source halogen 2856");
-    session.waitForFrames(2);
-    clickMain(view.button(command::kRefScanPanel));
+    takeDarkAndReference(session, view);
     runSimCommand("set 0 sample glass");
     clickMain(view.button(command::kModePanel));
     ok = settle(session) && save(*frame, folder, "transmittance", size) && ok;
@@ -522,12 +527,7 @@ bool shootColourView(QSize size, const QString &folder) {
         return false;
     }
     CQuillonView &view = frame->scopeView();
-    runSimCommand("set 0 source dark");
-    session.waitForFrames(2);
-    clickMain(view.button(command::kDarkScanPanel));
-    runSimCommand("set 0 source halogen 2856");
-    session.waitForFrames(2);
-    clickMain(view.button(command::kRefScanPanel));
+    takeDarkAndReference(session, view);
     runSimCommand("set 0 sample filter 530 60");
     QTabWidget &tabs = frame->tabs();
     if (!tabs.isTabEnabled(1)) {
