@@ -14,7 +14,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <limits>
 #include <string>
 #include <utility>
 

@@ -251,7 +251,7 @@ void CColorGraph::fillList() {
     }
 }
 
-bool CColorGraph::showPanel(PopupPanel *panel, int command) {
+void CColorGraph::showPanel(PopupPanel *panel, int command) {
     panel_ = panel;
     connect(panel, &PopupPanel::panelClosed, this, [this, panel] {
         panel->deleteLater();
@@ -262,7 +262,6 @@ bool CColorGraph::showPanel(PopupPanel *panel, int command) {
     });
     const SplitButton *b = buttons_.at(command);
     panel->openAt(b->mapToGlobal(QPoint(0, b->height() + 1)));
-    return true;
 }
 
 void CColorGraph::openSetupPanel() {

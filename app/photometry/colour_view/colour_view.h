@@ -17,7 +17,6 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <mutex>
 
 class QLabel;
@@ -97,7 +96,7 @@ private:
     bool setUpGrid();
     void present();
     void fillList();
-    bool showPanel(PopupPanel *panel, int command);
+    void showPanel(PopupPanel *panel, int command);
 
     DataControl &control_;
     std::map<int, SplitButton *> buttons_;
