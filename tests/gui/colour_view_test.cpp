@@ -237,6 +237,8 @@ void ColourViewTest::unitWithoutTheColourRangeIsToldAndKeepsRunning() {
     QCOMPARE(told.size(), std::size_t{1});
     QCOMPARE(QString::fromStdString(told[0]), colour.setUpProblem());
     QVERIFY(!colour.shownSnapshot().valid);
+    QVERIFY(!colour.button(colour_command::kStopStart)->isEnabled());
+    QVERIFY(!colour.button(colour_command::kExport)->isEnabled());
     QCOMPARE(session.control().State().grid.start, before.start);
     QCOMPARE(session.control().State().grid.end, before.end);
     // The program goes on: back on the scope tab the unit scans again.

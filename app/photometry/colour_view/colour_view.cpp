@@ -163,6 +163,12 @@ bool CColorGraph::setUpGrid() {
                                             problem);
     message_->setText(problem_);
     message_->setVisible(!problem_.isEmpty());
+    // Without the grid there is nothing to hold, measure against or export.
+    for (const auto &[id, b] : buttons_) {
+        if (id != colour_command::kPrint) {
+            b->setEnabled(problem_.isEmpty());
+        }
+    }
     layoutChildren();
     if (!problem_.isEmpty()) {
         control_.Prompt().message(problem_.toStdString());
