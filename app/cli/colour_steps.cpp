@@ -3,6 +3,7 @@
 #include "cli/session.h"
 #include "cli/step_helpers.h"
 #include "cli/table_output.h"
+#include "datacontrol/colour_view_rules.h"
 #include "datacontrol/settings_table.h"
 #include "photometry/colour_tables.h"
 
@@ -11,6 +12,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -193,7 +195,11 @@ std::string checkColourReference(std::string_view text) {
                : "previous or L,a,b (three numbers), not '" + std::string(text) + "'";
 }
 
-bool runColour(Session &s, const StepCall &call) {
+namespace {
+
+// One scan on the colour grid computed by the engine; `use` sees the engine
+// before the settings' own grid comes back.
+bool measureColour(Session &s, const StepCall &call, const std::function<bool(ColorCalc &)> &use) {
     if (!refuseWithoutScan(s, call)) {
         return false;
     }
@@ -254,12 +260,41 @@ bool runColour(Session &s, const StepCall &call) {
     if (!engine.ComputeColor()) {
         return s.fail(call, "the scan holds no colour grid of 400-700 nm");
     }
-    printColour(s, *tableFormatFromName(call.option("--format", "tsv")), engine,
-                engine.FindColorTemp(true));
+    if (!use(engine)) {
+        return false;
+    }
     if (const std::string problem = grid.restore(); !problem.empty()) {
         return s.fail(call, "the grid of the settings could not be put back: " + problem);
     }
     return true;
+}
+
+} // namespace
+
+bool runColour(Session &s, const StepCall &call) {
+    return measureColour(s, call, [&s, &call](ColorCalc &engine) {
+        printColour(s, *tableFormatFromName(call.option("--format", "tsv")), engine,
+                    engine.FindColorTemp(true));
+        return true;
+    });
+}
+
+bool runColourExport(Session &s, const StepCall &call) {
+    const std::string name = call.args.at(0);
+    if (!colour_view::exportStem(name)) {
+        return s.fail(call, colour_view::kNoSaveName);
+    }
+    return measureColour(s, call, [&s, &call, &name](ColorCalc &engine) {
+        colour_view::ColourSnapshot snapshot;
+        colour_view::takeSnapshot(engine, s.dc.State(), snapshot);
+        const colour_view::ExportOutcome outcome =
+            colour_view::writeExport(s.dc.State().dataFolder, name, snapshot);
+        if (!outcome.saved) {
+            return s.fail(call, outcome.problem);
+        }
+        s.note("colour data written to " + outcome.path.string());
+        return true;
+    });
 }
 
 bool runCct(Session &s, const StepCall &call) {

@@ -17,6 +17,8 @@ std::string checkColourReference(std::string_view text);
 
 bool runColour(Session &s, const StepCall &call);
 bool runCct(Session &s, const StepCall &call);
+// Writes the colour export file NAME.txt of one scan into the data folder.
+bool runColourExport(Session &s, const StepCall &call);
 
 } // namespace quillon::cli
 

@@ -764,6 +764,13 @@ const std::vector<StepSpec> kSteps{
       {"--reference", "previous|L,a,b", checkColourReference, "reference colour of dE"},
       {"--format", "FORMAT", checkTableFormat, "tsv (default), csv or json"}},
      runColour},
+    {"colour-export", "take a scan on the colour grid and write its colour data table NAME.txt",
+     "Measures as the colour step does (a dark and a reference scan are needed) and writes\n"
+     "the colour export file of the colour view into the data folder: illuminant, observer,\n"
+     "X, Y, Z, x, y, z, L*a*b*, L*u*v*, L*C*h, Hunter Lab and the reflectance of each 10 nm\n"
+     "step, lines ending in CR LF. NAME is cut at its last '.', so NAME.txt is written once;\n"
+     "characters that would leave the data folder are replaced.\n",
+     {{"NAME", Arity::One, checkNotEmpty}}, {}, runColourExport},
     {"cct", "take a scan and print the colour temperature of the light in K",
      "Measures the light on the unit (mode scope, counts, or irradiance) on the wavelength\n"
      "grid of the settings and prints the temperature of the nearest point of the\n"

@@ -13,7 +13,7 @@ constexpr std::chrono::milliseconds kTriggerPoll{1};
 } // namespace
 
 PassOutcome RunAcquisitionPass(DataControl &control, PassListener *listener,
-                               std::chrono::milliseconds holdPause) {
+                               std::chrono::milliseconds holdPause, bool colourScaling) {
     const DisplayFlags &flags = control.State().flags;
     const FlagWord &status = flags.status;
     // A time-line record suspends the worker outright: its own thread scans.
@@ -38,7 +38,7 @@ PassOutcome RunAcquisitionPass(DataControl &control, PassListener *listener,
     if (listener != nullptr) {
         listener->scanStarting(report);
     }
-    if (control.AcquireScan() == ScanOutcome::NoTrigger) {
+    if (control.AcquireScan(colourScaling) == ScanOutcome::NoTrigger) {
         return PassOutcome::NoTrigger;
     }
     control.Hold().SingleScanTaken();
@@ -81,7 +81,8 @@ void AcquisitionWorker::loop(int prioritySetting) {
     }
     while (control.State().flags.status.test(status_bits::kLoopEnabled)) {
         passes.fetch_add(1);
-        if (RunAcquisitionPass(control, listener, holdPause) == PassOutcome::NoTrigger) {
+        if (RunAcquisitionPass(control, listener, holdPause, colourScaling) ==
+            PassOutcome::NoTrigger) {
             std::this_thread::sleep_for(kTriggerPoll);
         }
     }

@@ -38,9 +38,10 @@ public:
 
 // One pass. Held (hold bit, hold option without a single-scan request, or
 // drawing suspended): pause, tell the listener, signal. Otherwise scan,
-// tell, signal; no trigger yet ends the pass without a signal.
+// tell, signal; no trigger yet ends the pass without a signal. The colour
+// view's passes scan with colour scaling (the white reflectance applied).
 PassOutcome RunAcquisitionPass(DataControl &control, PassListener *listener,
-                               std::chrono::milliseconds holdPause);
+                               std::chrono::milliseconds holdPause, bool colourScaling = false);
 
 class AcquisitionWorker {
 public:
@@ -56,6 +57,8 @@ public:
     // Hold, let the current pass end, clear the loop bit, join, lift the hold.
     void stop();
     bool running() const { return thread.joinable(); }
+    // Scans with colour scaling from the next start on.
+    void setColourScaling(bool on) { colourScaling = on; }
     std::uint64_t passCount() const { return passes.load(); }
 
 private:
@@ -64,6 +67,7 @@ private:
     DataControl &control;
     PassListener *listener;
     std::chrono::milliseconds holdPause;
+    bool colourScaling = false; // read by the thread, set while it is stopped
     std::thread thread;
     std::atomic<std::uint64_t> passes{0};
 };

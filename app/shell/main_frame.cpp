@@ -258,15 +258,25 @@ void CMainFrame::createTabs() {
     tabs_->setDocumentMode(true);
     view_ = new CQuillonView(*control_);
     tabs_->addTab(view_, "Scope Mode");
-    // The colour view is not part of this version; its tab stays disabled.
-    auto *colour = new QWidget;
-    colour->setObjectName("ColorView");
-    const int colourIndex = tabs_->addTab(colour, "Color");
+    colour_ = new CColorGraph(*control_);
+    const int colourIndex = tabs_->addTab(colour_, "Color");
     tabs_->setTabEnabled(colourIndex, false);
-    tabs_->setTabToolTip(colourIndex, command::kLaterVersion);
     setCentralWidget(tabs_);
-    connect(tabs_, &QTabWidget::currentChanged, this,
-            [this](int index) { index == 0 ? view_->activate() : view_->deactivate(); });
+    // One worker at a time: the view that is left stops its own first.
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 0) {
+            colour_->deactivate();
+            view_->activate();
+        } else {
+            view_->deactivate();
+            colour_->activate();
+        }
+        refreshStatus(0, true);
+    });
+    connect(colour_, &CColorGraph::statusRefresh, this, &CMainFrame::refreshStatus);
+    connect(colour_, &CColorGraph::darkScanRequested, this, [this] { view_->runDarkScan(); });
+    connect(colour_, &CColorGraph::referenceScanRequested, this,
+            [this] { view_->runReferenceScan(); });
     connect(view_, &CQuillonView::statusRefresh, this, &CMainFrame::refreshStatus);
     connect(view_, &CQuillonView::colourTabCheck, this, &CMainFrame::checkColourTab);
     connect(&view_->graph(), &CScopeGraph::peakTipShown, this, &CMainFrame::peakMessage);
@@ -277,14 +287,17 @@ void CMainFrame::createTabs() {
 }
 
 void CMainFrame::checkColourTab() {
-    // Enabled once a colour view exists: dark and reference taken, and the
-    // unit set up for colour (InitPane bit 2).
+    // Dark and reference taken, and the unit set up for colour (InitPane bit 2).
     const FlagWord &status = control_->State().flags.status;
     const bool ready = status.test(status_bits::kDarkReady) &&
                        status.test(status_bits::kReferenceReady) &&
                        (control_->State().settings.initPane & 4u) != 0;
-    constexpr bool kColourViewBuilt = false;
-    tabs_->setTabEnabled(1, ready && kColourViewBuilt);
+    const int colourIndex = tabs_->indexOf(colour_);
+    tabs_->setTabEnabled(colourIndex, ready);
+    // A colour view without its dark or reference has nothing to measure.
+    if (!ready && tabs_->currentIndex() == colourIndex) {
+        tabs_->setCurrentIndex(0);
+    }
     updateCommandStates();
 }
 
@@ -481,6 +494,7 @@ void CMainFrame::shutDown() {
     closedDown_ = true;
     // The dialog's suspend ends before the worker is stopped.
     irradianceDialog_.reset();
+    colour_->deactivate();
     if (closingPrompter_ != nullptr) {
         closingPrompter_->beginClosing();
     }

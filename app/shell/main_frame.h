@@ -4,6 +4,7 @@
 #ifndef QUILLON_APP_SHELL_MAIN_FRAME_H
 #define QUILLON_APP_SHELL_MAIN_FRAME_H
 
+#include "colour_view/colour_view.h"
 #include "datacontrol/data_control.h"
 #include "dialogs/calibration_dialog.h"
 #include "shell/irradiance_dialog.h"
@@ -39,6 +40,7 @@ public:
 
     DataControl &dataControl() { return *control_; }
     CQuillonView &scopeView() { return *view_; }
+    CColorGraph &colourView() { return *colour_; }
     CStatusPanes &statusPanes() { return *panes_; }
     QTabWidget &tabs() { return *tabs_; }
     QAction *action(int command) const;
@@ -90,6 +92,7 @@ private:
     QtPrompter *closingPrompter_ = nullptr;
     QTabWidget *tabs_ = nullptr;
     CQuillonView *view_ = nullptr;
+    CColorGraph *colour_ = nullptr;
     CStatusPanes *panes_ = nullptr;
     SimulatorPanel *simulator_ = nullptr;
     std::unique_ptr<CIrradianceDialog> irradianceDialog_;

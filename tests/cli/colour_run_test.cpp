@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <numbers>
 #include <sstream>
@@ -216,4 +218,42 @@ TEST_F(ColourRun, RefusalsNameTheirReason) {
     EXPECT_NE(damaged.err.find("step 2 (cct) failed: no colour temperature"), std::string::npos)
         << damaged.err;
     EXPECT_EQ(damaged.out, "");
+}
+
+TEST_F(ColourRun, ColourExportWritesTheTableIntoTheDataFolderOnly) {
+    const Outcome r = run({"set", "TimeAV=16", "sim", "set 0 source dark", "dark", "sim",
+                           "set 0 source halogen", "reference", "sim", "set 0 sample filter 550 80",
+                           "colour-export", "green.txt", "colour-export", "../outside", "show"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string text = readBytes(folder / "Data" / "green.txt");
+    ASSERT_TRUE(text.starts_with("Illuminant = D65\r\nObserver = CIE 1964 (10 degree)\r\n"))
+        << text;
+    EXPECT_FALSE(fs::exists(folder / "Data" / "green.txt.txt"));
+    EXPECT_FALSE(fs::exists(folder / "outside.txt"));
+    EXPECT_TRUE(fs::exists(folder / "Data" / "_.txt")); // "../outside" cut at its last "."
+
+    // Y of the filter as the tables give it, scaled by the white reflectance.
+    const auto astm = csv("astm_e308_table5_10nm.csv", 6);
+    double Y = 0;
+    for (int nm = 400; nm <= 700; nm += 10) {
+        Y += 0.985 * filter(nm, 550, 80) * astm.at(4, nm);
+    }
+    double X = 0, readY = 0, Z = 0;
+    const auto tristimulus = text.find("X=");
+    ASSERT_NE(tristimulus, std::string::npos);
+    ASSERT_EQ(std::sscanf(text.c_str() + tristimulus, "X=%lf  Y=%lf  Z=%lf", &X, &readY, &Z), 3);
+    EXPECT_NEAR(readY, Y, 0.2);
+    // One row per 10 nm step of the grid the view measured on: 400 nm to the
+    // settings' end (1030 nm on this unit), and the settings come back after.
+    const auto rows = text.substr(text.find("Reflectance(%)\r\n") + 16);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 64);
+    EXPECT_TRUE(rows.starts_with("    400.00           ")) << rows.substr(0, 40);
+    EXPECT_EQ(quantities(r.out, '=').at("StartWL"), "345");
+
+    const Outcome unnamed = run({"colour-export", ".txt"});
+    EXPECT_EQ(unnamed.exitCode, 1);
+    EXPECT_NE(unnamed.err.find("No Save Data Name"), std::string::npos) << unnamed.err;
+    const Outcome noReference = run({"colour-export", "blank"});
+    EXPECT_EQ(noReference.exitCode, 1);
+    EXPECT_FALSE(fs::exists(folder / "Data" / "blank.txt"));
 }

@@ -9,10 +9,13 @@
 // totals, the time-line dialog and a record, the setup panel compact and
 // extended (also over the window and on a TCD1304 unit), the mode panel and
 // the Customize sheet, the EEPROM tool after Read and after Template, the
-// wavelength calibration dialog, and the About box. Runs on the offscreen platform
+// wavelength calibration dialog, the Color tab with its list and three
+// panels, and the About box. Runs on the offscreen platform
 // unless told otherwise.
 #include "gui_fixture.h"
 
+#include "colour_view/colour_panels.h"
+#include "colour_view/colour_view.h"
 #include "dialogs/calibration_dialog.h"
 #include "dialogs/customize_sheet.h"
 #include "dialogs/eeprom_tool_dialog.h"
@@ -89,6 +92,16 @@ CMainFrame *startFrame(GuiSession &session, QSize size) {
     return frame;
 }
 
+// A dark with the lamp off and a reference of the bare halogen lamp.
+void takeDarkAndReference(GuiSession &session, CQuillonView &view) {
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kDarkScanPanel));
+    runSimCommand("set 0 source halogen 2856");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kRefScanPanel));
+}
+
 // The mercury-argon lamp after a dark scan: the peaks marked on the held
 // spectrum, the tip of one of them, the table and the options. The peaks are
 // cleared at the end, which lets acquisition run on.
@@ -159,12 +172,7 @@ bool shootAt(QSize size, const QString &folder) {
 
     ok = shootPeaks(session, folder, size) && ok;
 
-    runSimCommand("set 0 source dark");
-    session.waitForFrames(2);
-    clickMain(view.button(command::kDarkScanPanel));
-    runSimCommand("set 0 source halogen 2856");
-    session.waitForFrames(2);
-    clickMain(view.button(command::kRefScanPanel));
+    takeDarkAndReference(session, view);
     runSimCommand("set 0 sample glass");
     clickMain(view.button(command::kModePanel));
     ok = settle(session) && save(*frame, folder, "transmittance", size) && ok;
@@ -509,6 +517,59 @@ bool shootEepromTool(QSize size, const QString &folder) {
     return ok;
 }
 
+// The Color tab after a dark and a reference scan, with a green band-pass
+// filter as the sample: the charts and tile while it runs, the colour list
+// after "&Stop", and each of its three panels over the window.
+bool shootColourView(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    takeDarkAndReference(session, view);
+    runSimCommand("set 0 sample filter 530 60");
+    QTabWidget &tabs = frame->tabs();
+    if (!tabs.isTabEnabled(1)) {
+        std::fprintf(stderr, "quillon_screenshots: the Color tab stayed disabled\n");
+        return false;
+    }
+    tabs.setCurrentIndex(1);
+    CColorGraph &colour = frame->colourView();
+    const auto waitForColour = [&colour](std::uint64_t count) {
+        const std::uint64_t target = colour.framesShown() + count;
+        return QTest::qWaitFor([&] { return colour.framesShown() >= target; }, 10000);
+    };
+    bool ok = waitForColour(3) && save(*frame, folder, "colour_view", size);
+    colour.toggleHold();
+    QApplication::processEvents();
+    ok = save(*frame, folder, "colour_view_stopped", size) && ok;
+    colour.toggleHold();
+    ok = waitForColour(2) && ok;
+    const auto shootPanel = [&](const char *name) {
+        PopupPanel *panel = colour.openPanel();
+        if (panel == nullptr) {
+            std::fprintf(stderr, "quillon_screenshots: the %s panel did not open\n", name);
+            return false;
+        }
+        const bool saved = savePanelAndScene(*frame, *panel, folder, name, size);
+        panel->reject();
+        QApplication::processEvents();
+        return saved;
+    };
+    colour.openSetupPanel();
+    ok = shootPanel("colour_setup_panel") && ok;
+    colour.openReferencePanel();
+    if (auto *reference = qobject_cast<CColourReferencePanel *>(colour.openPanel())) {
+        reference->selectData().setChecked(true);
+    }
+    ok = shootPanel("colour_reference_panel") && ok;
+    colour.openExportPanel();
+    ok = shootPanel("colour_export_panel") && ok;
+    tabs.setCurrentIndex(0);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -537,6 +598,7 @@ int main(int argc, char **argv) {
             ok = shootWavelengthCalibration(size, folder) && ok;
             ok = shootEepromTool(size, folder) && ok;
         }
+        ok = shootColourView(size, folder) && ok;
     }
     return ok ? 0 : 1;
 }
