@@ -522,6 +522,7 @@ void CQuillonView::previewSheet() {
     printer.setDocName(kSheetDocumentName);
     QPrintPreviewDialog dialog(&printer, this);
     dialog.setWindowTitle("Print Preview");
+    dialog.resize(900, 1000);
     // The preview's own print button prints the same page.
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [&page](QPrinter *target) {
         QPainter painter(target);
