@@ -2,6 +2,7 @@
 
 #include "cli/session.h"
 #include "cli/steps.h"
+#include "datacontrol/stored_spectra.h"
 #include "platform/files.h"
 #include "shell/data_sheet_page.h"
 #include "shell/graph_feed.h"
@@ -10,12 +11,24 @@
 #include <QByteArray>
 #include <QGuiApplication>
 
+#include <array>
+#include <cstdio>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace quillon::cli {
 
 namespace {
+
+// Qt's notes about a session without a desktop (no runtime folder, no
+// font configuration) mean nothing to a script; its errors are told as the
+// program's own lines.
+void quietQtMessages(QtMsgType type, const QMessageLogContext &, const QString &text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "quillon: %s\n", text.toLocal8Bit().constData());
+    }
+}
 
 // Fonts need a GUI application; a run without a display gets one on the
 // offscreen platform for the time of the step.
@@ -23,9 +36,18 @@ class OffscreenApplication {
 public:
     OffscreenApplication() {
         if (QGuiApplication::instance() == nullptr) {
+            previousHandler_ = qInstallMessageHandler(quietQtMessages);
             app_.emplace(argc_, argv_.data(), QGuiApplication::ApplicationFlags);
         }
     }
+    ~OffscreenApplication() {
+        if (app_) {
+            app_.reset();
+            qInstallMessageHandler(previousHandler_);
+        }
+    }
+    OffscreenApplication(const OffscreenApplication &) = delete;
+    OffscreenApplication &operator=(const OffscreenApplication &) = delete;
 
 private:
     int argc_ = 3;
@@ -33,6 +55,7 @@ private:
     std::array<char, 10> option_{"-platform"};
     std::array<char, 10> platform_{"offscreen"};
     std::array<char *, 4> argv_{name_.data(), option_.data(), platform_.data(), nullptr};
+    QtMessageHandler previousHandler_ = nullptr;
     std::optional<QGuiApplication> app_;
 };
 
@@ -47,8 +70,15 @@ GraphViewState fullView(const DataControl &control) {
     return view;
 }
 
+std::string checkSheetName(std::string_view text) {
+    return text.empty() ? "expected a file name" : std::string();
+}
+
 bool runPrint(Session &s, const StepCall &call) {
-    const std::filesystem::path target = s.fileArgument(call.args.at(0));
+    // Like every file step: the name cut before its last "." and given the
+    // form's extension.
+    const std::filesystem::path target =
+        userFilePath({}, platform::pathText(s.fileArgument(call.args.at(0))), ".pdf");
     const OffscreenApplication application;
     const DataSheetPage page = DataSheetPage::compose(s.dc, fullView(s.dc), call.has("--factory"));
     const QByteArray pdf = dataSheetPdf(page);
@@ -66,18 +96,6 @@ bool runPrint(Session &s, const StepCall &call) {
 
 } // namespace
 
-std::string checkPdfName(std::string_view text) {
-    constexpr std::string_view kExtension = ".pdf";
-    if (text.size() <= kExtension.size()) {
-        return "expected a file name ending in .pdf";
-    }
-    std::string ending(text.substr(text.size() - kExtension.size()));
-    for (char &c : ending) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return ending == kExtension ? std::string() : "expected a file name ending in .pdf";
-}
-
 const std::vector<StepSpec> &stepsWithPrint() {
     static const std::vector<StepSpec> steps = [] {
         const std::span<const StepSpec> base = stepTable();
@@ -89,8 +107,9 @@ const std::vector<StepSpec> &stepsWithPrint() {
              "(or the selected memory item): the header from the Print Page settings, the graph\n"
              "over the full range of the display settings, the unit information, the wavelength\n"
              "values (with --factory the factory unit information instead) and the found peaks.\n"
-             "An existing NAME.pdf is replaced. Exit 1 when the file cannot be written.\n",
-             {{"NAME.pdf", Arity::One, checkPdfName}},
+             "NAME is cut before its last \".\" and given the extension .pdf; an existing file\n"
+             "is replaced. Exit 1 when the page cannot be drawn or the file cannot be written.\n",
+             {{"NAME", Arity::One, checkSheetName}},
              {{"--factory", nullptr, nullptr, "the factory unit information in the second box"}},
              runPrint});
         return all;

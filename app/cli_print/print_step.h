@@ -6,13 +6,9 @@
 
 #include "cli/command_line.h"
 
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace quillon::cli {
-
-std::string checkPdfName(std::string_view text);
 
 // Every step of the program: `stepTable()` and `print`.
 const std::vector<StepSpec> &stepsWithPrint();
