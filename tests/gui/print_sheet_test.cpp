@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -60,6 +61,7 @@ private slots:
     void theFactoryFormAndFoundPeaksFillTheirBoxes();
     void aPageThatCannotBePrintedIsTold();
     void thePreviewShowsOnePage();
+    void aCancelledPrintDialogPrintsNothingAndLetsAcquisitionGo();
 };
 
 void PrintSheetTest::printCommandsAreEnabled() {
@@ -181,6 +183,31 @@ void PrintSheetTest::thePreviewShowsOnePage() {
     QCOMPARE(pages, 1);
     // The hold of the preview is let go.
     QVERIFY(!session.control().State().flags.status.test(status_bits::kDrawingSuspended));
+}
+
+void PrintSheetTest::aCancelledPrintDialogPrintsNothingAndLetsAcquisitionGo() {
+    GuiSession session;
+    CMainFrame *frame = session.start();
+    QVERIFY(frame != nullptr);
+    QVERIFY(session.waitForFrames(1));
+    bool heldWhileOpen = false;
+    bool dialogSeen = false;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget())) {
+            dialogSeen = true;
+            heldWhileOpen = session.control().State().flags.status.test(status_bits::kHold);
+            QVERIFY(!dialog->testOption(QAbstractPrintDialog::PrintToFile));
+            QVERIFY(!dialog->testOption(QAbstractPrintDialog::PrintSelection));
+            QVERIFY(!dialog->testOption(QAbstractPrintDialog::PrintPageRange));
+            dialog->reject();
+        }
+    });
+    clickMain(frame->scopeView().button(command::kPrint));
+    QVERIFY(dialogSeen);
+    QVERIFY(heldWhileOpen);
+    QVERIFY(session.prompter().textsOf(PromptKind::Message).empty());
+    QVERIFY(!session.control().State().flags.status.test(status_bits::kHold));
+    QVERIFY(session.waitForFrames(2));
 }
 
 QTEST_MAIN(PrintSheetTest)
