@@ -493,7 +493,7 @@ bool CQuillonView::printPage(QPrinter &printer, const DataSheetPage &page) {
     return false;
 }
 
-void CQuillonView::printSheet() {
+void CQuillonView::withSheet(const std::function<void(const DataSheetPage &, QPrinter &)> &show) {
     const SuspendedAcquisition lock(control_.Hold(), HoldBy::Dialog);
     if (!lock.paused()) {
         return;
@@ -501,34 +501,32 @@ void CQuillonView::printSheet() {
     const DataSheetPage page = composeSheet();
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(kSheetDocumentName);
-    QPrintDialog dialog(&printer, this);
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-    if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    (void)printPage(printer, page);
+    show(page, printer);
+}
+
+void CQuillonView::printSheet() {
+    withSheet([this](const DataSheetPage &page, QPrinter &printer) {
+        QPrintDialog dialog(&printer, this);
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+        if (dialog.exec() == QDialog::Accepted) {
+            (void)printPage(printer, page);
+        }
+    });
 }
 
 void CQuillonView::previewSheet() {
-    const SuspendedAcquisition lock(control_.Hold(), HoldBy::Dialog);
-    if (!lock.paused()) {
-        return;
-    }
-    const DataSheetPage page = composeSheet();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(kSheetDocumentName);
-    QPrintPreviewDialog dialog(&printer, this);
-    dialog.setWindowTitle("Print Preview");
-    dialog.resize(900, 1000);
-    // The preview's own print button prints the same page.
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [&page](QPrinter *target) {
-        QPainter painter(target);
-        (void)page.paint(painter);
+    withSheet([this](const DataSheetPage &page, QPrinter &printer) {
+        QPrintPreviewDialog dialog(&printer, this);
+        dialog.setWindowTitle("Print Preview");
+        dialog.resize(900, 1000);
+        // The preview's own print button prints the same page.
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+                [this, &page](QPrinter *target) { (void)printPage(*target, page); });
+        dialog.exec();
     });
-    dialog.exec();
 }
 
 bool CQuillonView::modeButtonEnabled() const {

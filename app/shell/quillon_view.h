@@ -205,6 +205,8 @@ private:
     void dropPeakMarks();
     void showFoundPeaks();
     PeakTableContext peakTableContext() const;
+    // Acquisition held while the sheet is gathered and `show` runs.
+    void withSheet(const std::function<void(const DataSheetPage &, QPrinter &)> &show);
 
     DataControl &control_;
     QWidget *band_ = nullptr;

@@ -181,6 +181,7 @@ void PrintSheetTest::thePreviewShowsOnePage() {
     });
     frame->action(command::kPrintPreview)->trigger();
     QCOMPARE(pages, 1);
+    QVERIFY(session.prompter().textsOf(PromptKind::Message).empty());
     // The hold of the preview is let go.
     QVERIFY(!session.control().State().flags.status.test(status_bits::kDrawingSuspended));
 }
