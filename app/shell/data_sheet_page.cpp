@@ -109,7 +109,7 @@ DataSheetPage DataSheetPage::compose(DataControl &control, const GraphViewState 
                                      bool factoryForm) {
     GraphSnapshot graph;
     fillSnapshot(control, view, graph);
-    // The screen's last pass has no statistics box on paper.
+    // The statistics box is a reading aid of the screen, not part of the sheet.
     graph.statistics.reset();
     DataSheetRequest request;
     request.factoryForm = factoryForm;
