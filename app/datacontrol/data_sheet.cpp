@@ -18,8 +18,7 @@ namespace {
 // graph leaves in this proportion.
 constexpr double kGraphShare = 0.55;
 
-std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string formatted(const char *format, ...) {
+[[gnu::format(printf, 1, 2)]] std::string formatted(const char *format, ...) {
     std::array<char, 512> text{};
     va_list args;
     va_start(args, format);
@@ -28,7 +27,7 @@ std::string formatted(const char *format, ...) {
     return text.data();
 }
 
-int lround(double value) {
+int rounded(double value) {
     return static_cast<int>(std::lround(value));
 }
 
@@ -41,9 +40,9 @@ bool wavenumberUnit(XUnit unit) {
 SheetHeaderGeometry sheetHeaderGeometry(const SheetRect &page, int textHeight) {
     SheetHeaderGeometry h;
     const double line = 1.5 * std::max(textHeight, 0);
-    h.lineHeight = lround(line);
+    h.lineHeight = rounded(line);
     const auto below = [&](double lines) {
-        return std::min(page.bottom, page.top + lround(lines * line));
+        return std::min(page.bottom, page.top + rounded(lines * line));
     };
     for (int c = 0; c < 3; ++c) {
         const int left = page.left + page.width() * c / 3;
@@ -69,7 +68,7 @@ SheetGeometry sheetGeometry(int deviceWidth, int deviceHeight, int textHeight) {
 
     const int graphTop = std::min(g.page.bottom, g.header.bottom + line / 2);
     const int rest = g.page.bottom - graphTop;
-    const int graphBottom = graphTop + lround(rest * kGraphShare);
+    const int graphBottom = graphTop + rounded(rest * kGraphShare);
     g.graph = {g.page.left, graphTop, g.page.right, graphBottom};
     const int boxTop = std::min(g.page.bottom, graphBottom + line / 2);
     const int gap = line / 4;
