@@ -16,6 +16,8 @@ if [ "${QUILLON_BUILD_GUI:-ON}" != "OFF" ]; then
     QUILLON_PACKAGES+=(
         qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins
         fonts-dejavu-core
+        # pdftotext and pdftoppm read the printed data sheet back in the tests.
+        poppler-utils
     )
 fi
 

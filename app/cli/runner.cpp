@@ -22,8 +22,8 @@ namespace fs = std::filesystem;
 // end; a script must not hang on a port that keeps failing.
 constexpr int kStartAttempts = 3;
 
-int usageError(std::ostream &err, const std::string &problem) {
-    err << "quillon: " << problem << '\n' << usageText(stepTable());
+int usageError(std::ostream &err, const std::string &problem, std::span<const StepSpec> steps) {
+    err << "quillon: " << problem << '\n' << usageText(steps);
     return kExitUsage;
 }
 
@@ -141,13 +141,18 @@ int runLocked(const Invocation &invocation, const fs::path &startFolder, std::os
 
 int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostream &err,
                std::chrono::milliseconds folderLockWait) {
-    const ParseResult parsed = parseCommandLine(args, stepTable());
+    return runQuillon(args, stepTable(), out, err, folderLockWait);
+}
+
+int runQuillon(std::span<const std::string> args, std::span<const StepSpec> steps,
+               std::ostream &out, std::ostream &err, std::chrono::milliseconds folderLockWait) {
+    const ParseResult parsed = parseCommandLine(args, steps);
     if (!parsed.invocation) {
-        return usageError(err, parsed.error);
+        return usageError(err, parsed.error, steps);
     }
     const Invocation &invocation = *parsed.invocation;
     if (invocation.help == HelpRequest::General) {
-        out << helpText(stepTable());
+        out << helpText(steps);
         return kExitOk;
     }
     if (invocation.help == HelpRequest::Step) {
@@ -165,7 +170,7 @@ int runQuillon(std::span<const std::string> args, std::ostream &out, std::ostrea
             err << "quillon: --simulate: the bench file has an error: " << problem << '\n';
             return kExitUsage;
         }
-        return usageError(err, problem);
+        return usageError(err, problem, steps);
     }
     return runLocked(invocation, startFolder, out, err, folderLockWait);
 }

@@ -63,6 +63,11 @@ public:
     const ChannelState &State() const { return state; }
     // The operator's side, for the parts of a front end that live in the core.
     Prompter &Prompt() { return prompter; }
+    // The "Data n" values of the wavelength calibration in use, from the set
+    // the axis reads them from; nothing when that file or section cannot be read.
+    std::optional<std::vector<std::string>> CalibrationPointValues() const {
+        return calibrationPointValues();
+    }
     // Tests arrange buffers and flag words that no operation sets (a memory
     // list, a dark of known values); no front end uses it.
     ChannelState &StateForTests() { return state; }

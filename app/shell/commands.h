@@ -34,6 +34,7 @@ inline constexpr int kIrradianceMode = 32789;
 inline constexpr int kPeakFind = 32790;
 inline constexpr int kDarkScan = 32791;
 inline constexpr int kRecord = 32792;
+inline constexpr int kPrintPreview = 32793;
 inline constexpr int kAbout = 57664;
 inline constexpr int kExit = 57665;
 

@@ -8,6 +8,7 @@ namespace quillon::deployment {
 inline constexpr const char *kProgramName = "Orvantis Quillon for USB";
 inline constexpr const char *kVersion = "0.1.0";
 inline constexpr const char *kHomePage = "https://www.orvantis.com/";
+inline constexpr const char *kTelephone = "Tel. +1 (555) 010-2300";
 inline constexpr const char *kSupportMail = "support@orvantis.com";
 inline constexpr const char *kCopyright = "Copyright (C) Orvantis";
 

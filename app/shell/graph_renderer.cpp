@@ -47,7 +47,7 @@ QColor colourFromSetting(std::int32_t rgb) {
                   static_cast<int>((value >> 16) & 0xFFu));
 }
 
-GraphRenderer::GraphRenderer() {
+GraphRenderer::GraphRenderer(QStringList families) : families_(std::move(families)) {
     points_.reserve(8192);
     reduced_.reserve(8192);
     polyline_.reserve(8192);
@@ -57,14 +57,21 @@ LabelledTicks GraphRenderer::render(const GraphSnapshot &snapshot, QImage &image
     if (image.isNull() || image.width() <= 0 || image.height() <= 0) {
         return {};
     }
-    const GraphLayout layout =
-        computeGraphLayout(image.width(), image.height(), snapshot.verticalAxisTitle);
+    QPainter painter(&image);
+    return paint(snapshot, painter, image.width(), image.height());
+}
+
+LabelledTicks GraphRenderer::paint(const GraphSnapshot &snapshot, QPainter &painter, int width,
+                                   int height) {
+    if (width <= 0 || height <= 0) {
+        return {};
+    }
+    const GraphLayout layout = computeGraphLayout(width, height, snapshot.verticalAxisTitle);
     if (layout.width != layout_.width || layout.height != layout_.height ||
         layout.verticalAxisTitle != layout_.verticalAxisTitle) {
-        const QStringList sans{"Arial", "Helvetica", "DejaVu Sans"};
-        labelFont_ = makeFont(sans, QFont::SansSerif, layout.labelFontPx, QFont::Normal);
-        titleFont_ = makeFont(sans, QFont::SansSerif, layout.titleFontPx, QFont::Medium);
-        captionFont_ = makeFont(sans, QFont::SansSerif, layout.captionFontPx, QFont::Normal);
+        labelFont_ = makeFont(families_, QFont::SansSerif, layout.labelFontPx, QFont::Normal);
+        titleFont_ = makeFont(families_, QFont::SansSerif, layout.titleFontPx, QFont::Medium);
+        captionFont_ = makeFont(families_, QFont::SansSerif, layout.captionFontPx, QFont::Normal);
         peakFont_ = makeFont({"Courier New", "Courier", "DejaVu Sans Mono"}, QFont::Monospace,
                              layout.labelFontPx, QFont::Normal);
     }
@@ -72,20 +79,22 @@ LabelledTicks GraphRenderer::render(const GraphSnapshot &snapshot, QImage &image
     const PlotMapping mapping(snapshot.range, layout_.plot, snapshot.calibratedAxis,
                               snapshot.xUnit);
 
-    QPainter painter(&image);
+    painter.save();
     drawBackground(painter, snapshot);
     LabelledTicks ticks = drawAxes(painter, snapshot, mapping);
     drawTitles(painter, snapshot);
-    painter.setClipRect(toQRect(layout_.plot));
+    painter.save();
+    painter.setClipRect(toQRect(layout_.plot), Qt::IntersectClip);
     drawTraces(painter, snapshot, mapping);
     drawCursorLine(painter, snapshot, mapping);
     if (snapshot.range.peakMarks) {
         drawPeakMarks(painter, snapshot, mapping);
     }
-    painter.setClipping(false);
+    painter.restore();
     if (snapshot.statistics) {
         drawStatistics(painter, snapshot);
     }
+    painter.restore();
     return ticks;
 }
 

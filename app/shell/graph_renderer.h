@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPoint>
+#include <QStringList>
 
 #include <span>
 #include <vector>
@@ -33,11 +34,16 @@ inline constexpr QRgb kAxisTitleColour = qRgb(0, 64, 255);
 
 class GraphRenderer {
 public:
-    GraphRenderer();
+    // `families`: the font of labels and titles, first choice first.
+    explicit GraphRenderer(QStringList families = {"Arial", "Helvetica", "DejaVu Sans"});
 
     // One pass: background, plot, grid, axes, labels, titles, traces, cursor
     // line, peak marks and statistics. An image without pixels is left alone.
     LabelledTicks render(const GraphSnapshot &snapshot, QImage &image);
+    // The same pass into a `width` x `height` picture at the painter's
+    // origin, in its units: a printer page scales it, lines and text are
+    // then drawn at the device's own resolution. The painter's state is kept.
+    LabelledTicks paint(const GraphSnapshot &snapshot, QPainter &painter, int width, int height);
 
 private:
     void drawBackground(QPainter &painter, const GraphSnapshot &snapshot) const;
@@ -67,6 +73,7 @@ private:
                        const PlotMapping &mapping) const;
     void drawStatistics(QPainter &painter, const GraphSnapshot &snapshot) const;
 
+    QStringList families_;
     GraphLayout layout_;
     QFont labelFont_;
     QFont titleFont_;

@@ -93,7 +93,10 @@ void CMainFrame::createMenus() {
             [this] { view_->openLoadPanel(); });
     connect(addCommand(file, kSave, "Sa&ve..."), &QAction::triggered, this,
             [this] { view_->openSavePanel(); });
-    addCommand(file, kPrint, "Print...", false);
+    connect(addCommand(file, kPrint, "Print..."), &QAction::triggered, this,
+            [this] { view_->printSheet(); });
+    connect(addCommand(file, kPrintPreview, "Print Pre&view..."), &QAction::triggered, this,
+            [this] { view_->previewSheet(); });
     file->addSeparator();
     connect(addCommand(file, kExit, "E&xit"), &QAction::triggered, this, &QWidget::close);
 

@@ -10,6 +10,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QResizeEvent>
 #include <QUrl>
@@ -43,7 +45,8 @@ constexpr std::array<ButtonSpec, CQuillonView::kButtonCount> kButtons{{
      "Load memory data from a scan data file"},
     {command::kSave, "&Export", "export", true, true, true,
      "Save the spectrum, a picture of the graph or the memory data"},
-    {command::kPrint, "&Print", "print", false, false, false, nullptr},
+    {command::kPrint, "&Print", "print", true, false, false,
+     "Print the spectral data sheet of the graph"},
     {command::kTecControl, "&TEC Control", "tec", true, true, true,
      "Switch the cooler and the conversion capacitor"},
     {command::kHomePage, "&HomePage", "homepage", true, false, false,
@@ -198,6 +201,9 @@ void CQuillonView::createButtons() {
                 break;
             case command::kLoad:
                 openLoadPanel();
+                break;
+            case command::kPrint:
+                printSheet();
                 break;
             default:
                 break;
@@ -473,6 +479,54 @@ void CQuillonView::openHomePage() {
     if (!QDesktopServices::openUrl(address)) {
         QProcess::startDetached("xdg-open", {address.toString()});
     }
+}
+
+DataSheetPage CQuillonView::composeSheet() {
+    return DataSheetPage::compose(control_, graph_->viewState(), factoryForm_);
+}
+
+bool CQuillonView::printPage(QPrinter &printer, const DataSheetPage &page) {
+    if (printDataSheet(printer, page)) {
+        return true;
+    }
+    control_.Prompt().message(data_sheet_messages::kPageFailed);
+    return false;
+}
+
+void CQuillonView::withSheet(const std::function<void(const DataSheetPage &, QPrinter &)> &show) {
+    const SuspendedAcquisition lock(control_.Hold(), HoldBy::Dialog);
+    if (!lock.paused()) {
+        return;
+    }
+    const DataSheetPage page = composeSheet();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(kSheetDocumentName);
+    show(page, printer);
+}
+
+void CQuillonView::printSheet() {
+    withSheet([this](const DataSheetPage &page, QPrinter &printer) {
+        QPrintDialog dialog(&printer, this);
+        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+        dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+        if (dialog.exec() == QDialog::Accepted) {
+            (void)printPage(printer, page);
+        }
+    });
+}
+
+void CQuillonView::previewSheet() {
+    withSheet([this](const DataSheetPage &page, QPrinter &printer) {
+        QPrintPreviewDialog dialog(&printer, this);
+        dialog.setWindowTitle("Print Preview");
+        dialog.resize(900, 1000);
+        // The preview's own print button prints the same page.
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+                [this, &page](QPrinter *target) { (void)printPage(*target, page); });
+        dialog.exec();
+    });
 }
 
 bool CQuillonView::modeButtonEnabled() const {

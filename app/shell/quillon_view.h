@@ -6,6 +6,7 @@
 
 #include "datacontrol/data_control.h"
 #include "dialogs/popup_panel.h"
+#include "shell/data_sheet_page.h"
 #include "shell/file_panels.h"
 #include "shell/peak_dialogs.h"
 #include "shell/playback_panel.h"
@@ -17,6 +18,7 @@
 #include "widgets/split_button.h"
 
 #include <QPointer>
+#include <QPrinter>
 #include <QTimer>
 #include <QWidget>
 
@@ -140,6 +142,17 @@ public:
     void setFactoryForm(bool on) { factoryForm_ = on; }
     bool factoryForm() const { return factoryForm_; }
 
+    // "&Print": the data sheet of the view as it is now, through the print
+    // dialog; acquisition holds from the sheet's gathering to the last page.
+    void printSheet();
+    // The same page in the print preview.
+    void previewSheet();
+    // The page of the data sheet from the present state (the caller holds
+    // acquisition), and the page printed: false, with the operator told,
+    // when it could not be printed.
+    DataSheetPage composeSheet();
+    bool printPage(QPrinter &printer, const DataSheetPage &page);
+
     // "&Find Peak": hold, find, mark (and with the marks shown, the list);
     // clearing the peaks releases the hold.
     void runFindPeak();
@@ -192,6 +205,8 @@ private:
     void dropPeakMarks();
     void showFoundPeaks();
     PeakTableContext peakTableContext() const;
+    // Acquisition held while the sheet is gathered and `show` runs.
+    void withSheet(const std::function<void(const DataSheetPage &, QPrinter &)> &show);
 
     DataControl &control_;
     QWidget *band_ = nullptr;

@@ -38,12 +38,14 @@
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPrintPreviewDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <cmath>
 #include <cstdio>
@@ -572,6 +574,51 @@ bool shootColourView(QSize size, const QString &folder) {
 
 } // namespace
 
+// The printed data sheet of the Hg-Ar lamp with its peaks on the wavelength
+// axis, drawn as an A4 page at 100 dpi, and the print preview of it.
+bool shootDataSheet(QSize size, const QString &folder) {
+    GuiSession session;
+    CMainFrame *frame = startFrame(session, size);
+    if (frame == nullptr) {
+        return false;
+    }
+    CQuillonView &view = frame->scopeView();
+    runSimCommand("set 0 source dark");
+    session.waitForFrames(2);
+    clickMain(view.button(command::kDarkScanPanel));
+    runSimCommand("set 0 source hgar");
+    session.waitForFrames(3);
+    view.changeXUnit(static_cast<int>(XUnit::Wavelength));
+    session.waitForFrames(2);
+    view.runFindPeak();
+    QApplication::processEvents();
+
+    QImage page(827, 1169, QImage::Format_RGB32);
+    page.setDotsPerMeterX(3937); // 100 dpi
+    page.setDotsPerMeterY(3937);
+    page.fill(Qt::white);
+    bool ok = false;
+    {
+        QPainter painter(&page);
+        ok = view.composeSheet().paint(painter);
+    }
+    ok = ok && savePicture(QPixmap::fromImage(page), folder, "data_sheet", size);
+
+    bool previewSaved = false;
+    QTimer::singleShot(300, frame, [&] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *dialog = qobject_cast<QPrintPreviewDialog *>(top);
+                dialog != nullptr && dialog->isVisible()) {
+                previewSaved = save(*dialog, folder, "print_preview", size);
+                dialog->reject();
+            }
+        }
+    });
+    view.previewSheet();
+    view.clearPeaks();
+    return ok && previewSaved;
+}
+
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -597,6 +644,7 @@ int main(int argc, char **argv) {
             ok = shootSourcePanels(size, folder) && ok;
             ok = shootWavelengthCalibration(size, folder) && ok;
             ok = shootEepromTool(size, folder) && ok;
+            ok = shootDataSheet(size, folder) && ok;
         }
         ok = shootColourView(size, folder) && ok;
     }
