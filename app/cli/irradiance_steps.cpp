@@ -33,13 +33,6 @@ std::string checkDistance(std::string_view text) {
     return {};
 }
 
-std::string irradianceQuantity(const DataControl &dc) {
-    if (dc.State().flags.option.test(option_bits::kRelativeIrradiance)) {
-        return "relative_irradiance_%";
-    }
-    return dc.State().settings.irradLux != 0 ? "illuminance_lux/nm" : "irradiance_uW/cm^2/nm";
-}
-
 bool runIrradianceCalibrate(Session &s, const StepCall &call) {
     if (!refuseWithoutLamp(s, call)) {
         return false;
