@@ -6,6 +6,7 @@ QUILLON_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev python3-pil
+    pybind11-dev python3-dev python3-numpy python3-pytest
 )
 # Tools the export tests run, by command: a node that brings its own npm is
 # used as it is (Debian's npm package would not install beside it).
