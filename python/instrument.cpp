@@ -412,6 +412,21 @@ Totals Instrument::totals() {
     return totals;
 }
 
+ColourMeasurement Instrument::colour(const ColourRequest &request) {
+    const std::lock_guard guard(mutex);
+    requireUnit();
+    ColourMeasurement measured = MeasureColour(*control, request);
+    checkAnswered("colour");
+    if (measured.outcome == ColourMeasurement::Outcome::NeedsDarkAndReference) {
+        fail(measured.problem + " (dark(), reference())");
+    }
+    if (measured.outcome != ColourMeasurement::Outcome::Measured) {
+        fail(measured.problem);
+    }
+    scanned = true;
+    return measured;
+}
+
 std::string Instrument::sim(const std::string &command) {
     const std::lock_guard guard(mutex);
     const SimReply reply = runSimCommand(command);

@@ -10,6 +10,7 @@
 #ifndef QUILLON_PYTHON_INSTRUMENT_H
 #define QUILLON_PYTHON_INSTRUMENT_H
 
+#include "datacontrol/colour_measurement.h"
 #include "datacontrol/data_control.h"
 #include "datacontrol/unit_list.h"
 #include "platform/program_folder_lock.h"
@@ -112,6 +113,8 @@ public:
     std::vector<PeakRow> peaks();
     // A scan in absolute irradiance and its photometric totals.
     Totals totals();
+    // A scan on the colour grid and its colour, as the colour view measures it.
+    ColourMeasurement colour(const ColourRequest &request);
     std::string sim(const std::string &command);
 
     // Messages and questions the core told, oldest first; and those told

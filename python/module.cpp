@@ -5,6 +5,7 @@
 #include "datacontrol/settings_table.h"
 #include "datacontrol/wavelength_calibration.h"
 #include "instrument.h"
+#include "photometry/colour_tables.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -12,6 +13,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -119,15 +122,12 @@ std::string settingText(const py::handle &value) {
     return py::str(value).cast<std::string>();
 }
 
+void passOnWarnings(const std::vector<std::string> &warnings);
+
 using Assignments = std::vector<std::pair<std::string, std::string>>;
 
 void applyAssignments(Instrument &instrument, const Assignments &assignments) {
-    const auto warnings =
-        callCore(instrument, [&] { return instrument.applySettings(assignments); });
-    const py::object warn = py::module_::import("warnings").attr("warn");
-    for (const std::string &warning : warnings) {
-        warn(warning, py::module_::import("builtins").attr("UserWarning"), 2);
-    }
+    passOnWarnings(callCore(instrument, [&] { return instrument.applySettings(assignments); }));
 }
 
 std::optional<int> answerFrom(const py::object &reply, const std::vector<std::string> &choices) {
@@ -257,6 +257,58 @@ py::object rangeOf(const std::string &text) {
 
 py::object optionalNumber(const std::optional<float> &value) {
     return value ? py::object(py::float_(*value)) : py::object(py::none());
+}
+
+void passOnWarnings(const std::vector<std::string> &warnings) {
+    const py::object warn = py::module_::import("warnings").attr("warn");
+    for (const std::string &warning : warnings) {
+        warn(warning, py::module_::import("builtins").attr("UserWarning"), 2);
+    }
+}
+
+ColourRequest colourRequest(const py::object &illuminant, const py::object &observer,
+                            const py::object &reference) {
+    ColourRequest request;
+    if (!illuminant.is_none()) {
+        const std::string name = py::str(illuminant).cast<std::string>();
+        const auto &names = colour::kIlluminantNames;
+        const auto found = std::find(names.begin(), names.end(), name);
+        if (found == names.end()) {
+            throw py::value_error("illuminant: 'A', 'C' or 'D65', not '" + name + "'");
+        }
+        request.illuminant = static_cast<int>(found - names.begin());
+    }
+    if (!observer.is_none()) {
+        const int degrees = observer.cast<int>();
+        if (degrees != 2 && degrees != 10) {
+            throw py::value_error("observer: 2 or 10 (degree)");
+        }
+        request.observer = degrees == 2 ? 0 : 1;
+    }
+    if (!reference.is_none()) {
+        const auto lab = reference.cast<std::vector<float>>();
+        if (lab.size() != 3 ||
+            !std::all_of(lab.begin(), lab.end(), [](float v) { return std::isfinite(v); })) {
+            throw py::value_error("reference: three numbers L*, a*, b*");
+        }
+        request.referenceLab = std::array<float, 3>{lab[0], lab[1], lab[2]};
+    }
+    return request;
+}
+
+py::dict colourValues(const ColourMeasurement &measured) {
+    py::dict values;
+    values["illuminant"] = colour::kIlluminantNames[static_cast<std::size_t>(measured.illuminant)];
+    values["observer"] = measured.observer == 0 ? 2 : 10;
+
+    for (const auto &[name, value] : colourRows(measured.values)) {
+        values[name] = value;
+    }
+    const std::uint32_t tile = measured.tile;
+    values["tile"] = py::make_tuple(tile & 0xFFu, tile >> 8 & 0xFFu, tile >> 16 & 0xFFu);
+    values["cct_K"] =
+        measured.cctKelvin ? py::object(py::int_(*measured.cctKelvin)) : py::object(py::none());
+    return values;
 }
 
 // Scans until `count` are taken; the last, or every one. A Ctrl-C between
@@ -511,6 +563,24 @@ operations run one at a time. Use it as a context manager, or call close().)")
             },
             "A scan in absolute irradiance and its photometric totals as a dict; the quantities "
             "of the other form (irradiance or illuminance) are None.")
+        .def(
+            "colour",
+            [](Instrument &inst, const py::object &illuminant, const py::object &observer,
+               const py::object &reference) {
+                const ColourRequest request = colourRequest(illuminant, observer, reference);
+                const ColourMeasurement measured =
+                    callCore(inst, [&] { return inst.colour(request); });
+                passOnWarnings(measured.warnings);
+                return colourValues(measured);
+            },
+            py::arg("illuminant") = py::none(), py::arg("observer") = py::none(),
+            py::arg("reference") = py::none(),
+            "A scan in T/R on the grid 400-700 nm at 10 nm and its colour, as the colour view "
+            "measures it (needs a dark and a reference); the grid, base and mode are put back. "
+            "illuminant 'A', 'C' or 'D65' and observer 2 or 10 are kept in the colour settings; "
+            "dE is measured against the previous colour or against reference=(L*, a*, b*). "
+            "Returns a dict: illuminant, observer, X, Y, Z, x, y, z, u, v, u', v', L*, a*, b*, "
+            "L*(uv), u*, v*, C, h (radians), Hunter L, a, b, dE, tile (R, G, B) and cct_K.")
         .def(
             "sim",
             [](Instrument &inst, const std::string &command) {

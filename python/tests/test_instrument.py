@@ -254,3 +254,38 @@ def test_totals_need_absolute_irradiance(inst):
 def test_help_shows_the_docstrings():
     text = quillon.__doc__ + quillon.open.__doc__ + quillon.Instrument.scan.__doc__
     assert "NumPy" in text and "simulate" in text and "KeyboardInterrupt" in text
+
+
+def test_colour_of_a_neutral_filter_is_the_white_point_at_its_lightness(inst):
+    lamp_on_wavelength_base(inst)
+    inst.sim("set 0 sample nd 25")
+    grid = (inst.settings["StartWL"], inst.settings["EndWL"], inst.settings["IntervalWL"])
+
+    d65 = inst.colour(illuminant="D65", observer=2)
+    assert (d65["illuminant"], d65["observer"]) == ("D65", 2)
+    assert d65["x"] == pytest.approx(0.3127, abs=0.003)
+    assert d65["y"] == pytest.approx(0.3290, abs=0.003)
+    # T/R of 25 % against a white of RefWhite 98.5 %: Y = 24.6, L* = 116 (Y/100)^(1/3) - 16.
+    assert d65["Y"] == pytest.approx(25.0 * 0.985, abs=0.5)
+    assert d65["L*"] == pytest.approx(116 * (0.25 * 0.985) ** (1 / 3) - 16, abs=0.5)
+    assert abs(d65["a*"]) < 0.5 and abs(d65["b*"]) < 0.5
+    red, green, blue = d65["tile"]
+    assert max(red, green, blue) - min(red, green, blue) <= 2
+    # The measurement leaves the user's grid, base and mode as they were.
+    assert (inst.settings["StartWL"], inst.settings["EndWL"], inst.settings["IntervalWL"]) == grid
+    assert (inst.mode, inst.base) == ("scope", "wavelength")
+
+    # A with 2 degree is the colour word 0, which the settings file would not keep.
+    with pytest.warns(UserWarning, match="InitColor=0 holds for this run only"):
+        a = inst.colour(illuminant="A", reference=(50, 0, 0))
+    assert (a["illuminant"], a["observer"]) == ("A", 2)
+    assert a["x"] == pytest.approx(0.4476, abs=0.005)
+    assert a["y"] == pytest.approx(0.4074, abs=0.005)
+    assert a["dE"] == pytest.approx(np.hypot(np.hypot(a["L*"] - 50, a["a*"]), a["b*"]), abs=1e-3)
+    with pytest.raises(ValueError):
+        inst.colour(illuminant="F2")
+
+
+def test_colour_needs_dark_and_reference(inst):
+    with pytest.raises(quillon.Error, match=r"colour needs a dark and a reference scan first"):
+        inst.colour()
