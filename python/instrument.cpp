@@ -263,6 +263,10 @@ std::vector<std::pair<std::string, std::string>> Instrument::settings() const {
             all.emplace_back(key.name, SettingsTable::Show(key, control->State()));
         }
     }
+    // The view choices, which the settings file does not keep.
+    for (const char *view : {"mode", "axis", "base", "irradiance"}) {
+        all.emplace_back(view, SettingsTable::Show(*SettingsTable::Find(view), control->State()));
+    }
     return all;
 }
 

@@ -83,6 +83,9 @@ def test_settings_are_kept_between_two_instruments_on_one_folder(open_bench):
         first.scan()
 
     with open_bench() as second:
+        shown = dict(second.settings.items())
+        assert set(second.settings.keys()) >= {"IntTime", "TimeAV", "Title", "mode", "base"}
+        assert (shown["IntTime"], shown["mode"]) == (50, "scope")
         assert second.settings["IntTime"] == 50
         assert second.settings["TimeAV"] == 4
         assert second.settings["Title"] == "Filter run"
@@ -130,6 +133,20 @@ def test_open_refuses_what_it_cannot_start(open_bench, folder, tmp_path_factory)
         quillon.open(workdir=folder / "missing", simulate=True)
     with pytest.raises(ValueError, match="answer"):
         quillon.open(workdir=folder, simulate=True, answer="maybe")
+
+
+def test_without_a_unit_open_refuses_or_goes_on_in_the_no_device_mode(folder, tmp_path_factory):
+    empty = tmp_path_factory.mktemp("bench") / "empty.ini"
+    empty.write_text("[Bench]\n")
+    with pytest.raises(quillon.Error, match="no unit found") as refused:
+        quillon.open(workdir=folder, simulate=empty)
+    assert refused.value.code == 4
+
+    with quillon.open(workdir=folder, simulate=empty, ignore_no_unit=True) as inst:
+        assert inst.no_device_mode
+        for operation in (inst.scan, inst.dark, lambda: inst.units):
+            with pytest.raises(quillon.Error, match="no-device mode"):
+                operation()
 
 
 @pytest.mark.filterwarnings("ignore::pytest.PytestUnraisableExceptionWarning")
