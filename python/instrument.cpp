@@ -390,6 +390,30 @@ std::vector<PeakRow> Instrument::peaks() {
     return rows;
 }
 
+fs::path Instrument::calibrateIrradiance(int distanceCm) {
+    constexpr int kLargestDistance = kLargestLampDistanceCm;
+    const std::lock_guard guard(mutex);
+    requireUnit();
+    if (distanceCm < 1 || distanceCm > kLargestDistance) {
+        throw Error("a distance in cm from 1 to " + std::to_string(kLargestDistance) + ", not " +
+                        std::to_string(distanceCm),
+                    kExitUsage, Error::Kind::BadValue);
+    }
+    if (!control->State().flags.status.test(status_bits::kDarkReady)) {
+        fail("the lamp scan needs a dark scan first (dark())");
+    }
+    const OpResult result = control->CalibrateIrradiance(distanceCm);
+    checkAnswered("calibrate_irradiance");
+    if (result == OpResult::NotDone) {
+        fail("acquisition did not pause");
+    }
+    if (result != OpResult::Done) {
+        fail("the unit was not calibrated");
+    }
+    scanned = true;
+    return control->Photometry().UnitFile();
+}
+
 Totals Instrument::totals() {
     const std::lock_guard guard(mutex);
     requireUnit();

@@ -111,6 +111,9 @@ public:
     // The last scan, or a new one when there is none, searched for peaks
     // with the peak settings.
     std::vector<PeakRow> peaks();
+    // A scan of the reference lamp at `distanceCm` with the current dark:
+    // the unit's irradiance calibration file.
+    std::filesystem::path calibrateIrradiance(int distanceCm);
     // A scan in absolute irradiance and its photometric totals.
     Totals totals();
     // A scan on the colour grid and its colour, as the colour view measures it.

@@ -548,6 +548,16 @@ operations run one at a time. Use it as a context manager, or call close().)")
             "The peaks of the last scan (a scan is taken when there is none) with the peak "
             "settings, one dict each: pixel, wavelength, wavenumber, intensity, fwhm, saturated.")
         .def(
+            "calibrate_irradiance",
+            [](Instrument &inst, int distanceCm) {
+                return callCore(inst,
+                                [&] { return inst.calibrateIrradiance(distanceCm).string(); });
+            },
+            py::arg("distance_cm"),
+            "Calibrates absolute irradiance: a scan of the reference lamp of OVlamp.txt at "
+            "distance_cm with the current dark (take dark() first). Writes the unit's "
+            "calibration file and returns its path; the told texts are in `messages`.")
+        .def(
             "totals",
             [](Instrument &inst) {
                 const Totals t = callCore(inst, [&] { return inst.totals(); });

@@ -11,7 +11,7 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr long kLargestDistance = 9999;
+constexpr long kLargestDistance = kLargestLampDistanceCm;
 
 bool refuseWithoutLamp(Session &s, const StepCall &call) {
     if (inMemoryMode(s)) {

@@ -306,3 +306,32 @@ def test_colour_of_a_neutral_filter_is_the_white_point_at_its_lightness(inst):
 def test_colour_needs_dark_and_reference(inst):
     with pytest.raises(quillon.Error, match=r"colour needs a dark and a reference scan first"):
         inst.colour()
+
+
+def test_totals_of_the_calibrated_lamp_follow_the_inverse_square(inst):
+    inst.settings.update(TimeAV=16, StartWL=400, EndWL=1000, IntervalWL=5)
+    inst.sim("set 0 source dark")
+    inst.dark()
+    inst.sim("set 0 source lamp")
+    calibration = inst.calibrate_irradiance(50)
+    assert calibration.endswith("OVIrrad_0.cal")
+    inst.settings.update(mode="irradiance", irradiance="absolute")
+
+    at50 = inst.totals()
+    spectrum = inst.scan()
+    assert (spectrum.quantity, spectrum.unit) == ("irradiance_uW/cm^2/nm", "uW/cm^2/nm")
+    inst.sim("set 0 distance 25")
+    inst.settings["IrradDist"] = 25
+    at25 = inst.totals()
+
+    assert at25["total_irradiance_uW_cm2"] / at50["total_irradiance_uW_cm2"] == pytest.approx(4.0, rel=0.03)
+    # A spherical cap of 25 cm radius under 180 degrees: 2 pi d^2 in m^2.
+    assert at25["total_power_uW"] / at25["total_irradiance_uW_cm2"] == pytest.approx(
+        2 * np.pi * 0.25**2, rel=1e-4)
+    assert at25["distance_cm"] == 25 and at25["illuminance_lux"] is None
+
+    inst.settings["irradiance"] = "illuminance"
+    lux = inst.totals()
+    assert lux["illuminance_lux"] > 0 and lux["total_irradiance_uW_cm2"] is None
+    with pytest.raises(ValueError):
+        inst.calibrate_irradiance(0)
