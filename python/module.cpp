@@ -18,6 +18,7 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace py = pybind11;
@@ -26,27 +27,28 @@ using namespace quillon::python;
 
 namespace {
 
-// The exception types, made once when the module loads.
+// The exception types, made once when the module loads. The module's
+// attributes own them: handles, so that nothing is released after the
+// interpreter has gone.
 struct ErrorTypes {
-    py::object error;
-    py::object needsAnswer;
-    py::object unknownKey;
-    py::object badValue;
+    py::handle error;
+    py::handle needsAnswer;
+    py::handle unknownKey;
+    py::handle badValue;
 };
 ErrorTypes &errorTypes() {
     static ErrorTypes types; // filled by the module's init, read under the GIL
     return types;
 }
 
-py::object makeErrorType(py::module_ &module, const char *name, py::tuple bases, const char *doc) {
+py::handle makeErrorType(py::module_ &module, const char *name, py::tuple bases, const char *doc) {
     const std::string qualified = std::string("quillon.") + name;
     PyObject *type = PyErr_NewExceptionWithDoc(qualified.c_str(), doc, bases.ptr(), nullptr);
     if (type == nullptr) {
         throw py::error_already_set();
     }
-    py::object object = py::reinterpret_steal<py::object>(type);
-    module.attr(name) = object;
-    return object;
+    module.attr(name) = py::reinterpret_steal<py::object>(type);
+    return type;
 }
 
 // The folder of this module: the shipped tables lie beside it.
@@ -62,7 +64,7 @@ std::filesystem::path moduleFolder() {
 
 [[noreturn]] void raiseError(const Error &error, const std::vector<std::string> &messages) {
     const ErrorTypes &types = errorTypes();
-    const py::object type = error.kind == Error::Kind::NeedsAnswer  ? types.needsAnswer
+    const py::handle type = error.kind == Error::Kind::NeedsAnswer  ? types.needsAnswer
                             : error.kind == Error::Kind::UnknownKey ? types.unknownKey
                             : error.kind == Error::Kind::BadValue   ? types.badValue
                                                                     : types.error;
@@ -73,16 +75,24 @@ std::filesystem::path moduleFolder() {
     throw py::error_already_set();
 }
 
-// A core operation without the GIL; its Error raised with the texts told meanwhile.
+// A core operation without the GIL; its Error raised with the texts told
+// meanwhile. The instrument's mutex is only ever waited for without the GIL:
+// a thread holding it may need the GIL for the script's answer function.
 template <typename Operation>
 auto callCore(Instrument &instrument, Operation &&operation) {
-    const std::size_t mark = instrument.toldMark();
-    try {
+    std::optional<Error> failure;
+    std::vector<std::string> told;
+    {
         const py::gil_scoped_release released;
-        return operation();
-    } catch (const Error &error) {
-        raiseError(error, instrument.toldSince(mark));
+        const std::size_t mark = instrument.toldMark();
+        try {
+            return operation();
+        } catch (const Error &error) {
+            failure = error;
+            told = instrument.toldSince(mark);
+        }
     }
+    raiseError(*failure, told);
 }
 
 // A setting's text as a Python value: numbers as numbers.
@@ -599,7 +609,8 @@ operations run one at a time. Use it as a context manager, or call close().)")
             py::arg("command"),
             "Runs one command of the simulated units, e.g. 'set 0 sample nd 25'; its reply.")
         .def_property_readonly(
-            "messages", [](Instrument &inst) { return inst.told(); },
+            "messages",
+            [](Instrument &inst) { return callCore(inst, [&] { return inst.told(); }); },
             "The texts the program told (messages and questions), oldest first.")
         .def_property_readonly(
             "no_device_mode",
@@ -608,7 +619,9 @@ operations run one at a time. Use it as a context manager, or call close().)")
             "folder",
             [](Instrument &inst) { return callCore(inst, [&] { return inst.folder().string(); }); },
             "The program folder.")
-        .def_property_readonly("closed", &Instrument::closed)
+        .def_property_readonly(
+            "closed",
+            [](Instrument &inst) { return callCore(inst, [&] { return inst.closed(); }); })
         .def(
             "close", [](Instrument &inst) { callCore(inst, [&] { inst.close(); }); },
             "Writes the settings back and lets the folder go.")

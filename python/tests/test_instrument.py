@@ -2,6 +2,7 @@
 import os
 import signal
 import threading
+import time
 
 import numpy as np
 import pytest
@@ -231,6 +232,27 @@ def test_one_instrument_used_from_two_threads(inst):
     worker.join()
     assert failures == []
     assert reads > 0
+
+
+def test_other_threads_run_while_the_core_scans(inst):
+    inst.settings["IntTime"] = 400  # the default bench's units take their time
+    span = []
+
+    def scanning():
+        begun = time.perf_counter()
+        inst.scan()
+        span.extend((begun, time.perf_counter()))
+
+    worker = threading.Thread(target=scanning)
+    worker.start()
+    samples = []
+    while worker.is_alive():
+        samples.append(time.perf_counter())
+        time.sleep(0.001)
+    worker.join()
+    begun, ended = span
+    assert ended - begun > 0.3
+    assert any(begun + 0.1 < t < ended - 0.1 for t in samples)
 
 
 def statm_resident_pages():
