@@ -295,6 +295,8 @@ Instrument::applySettings(const std::vector<std::pair<std::string, std::string>>
     if (!problem.empty()) {
         throw Error(problem, kExitStepFailed, Error::Kind::BadValue);
     }
+    // The last scan's values belong to the settings it was taken with.
+    scanned = false;
     return warnings;
 }
 

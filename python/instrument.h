@@ -108,8 +108,8 @@ public:
     void dark();
     void reference();
     Spectrum scan();
-    // The last scan, or a new one when there is none, searched for peaks
-    // with the peak settings.
+    // The last scan (a new one when there is none, or the settings changed
+    // since) searched for peaks with the peak settings.
     std::vector<PeakRow> peaks();
     // A scan of the reference lamp at `distanceCm` with the current dark:
     // the unit's irradiance calibration file.

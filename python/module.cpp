@@ -555,8 +555,9 @@ operations run one at a time. Use it as a context manager, or call close().)")
                 }
                 return rows;
             },
-            "The peaks of the last scan (a scan is taken when there is none) with the peak "
-            "settings, one dict each: pixel, wavelength, wavenumber, intensity, fwhm, saturated.")
+            "The peaks of the last scan (a new scan when there is none, or the settings "
+            "changed since) with the peak settings, one dict each: pixel, wavelength, wavenumber, "
+            "intensity, fwhm, saturated.")
         .def(
             "calibrate_irradiance",
             [](Instrument &inst, int distanceCm) {

@@ -275,12 +275,22 @@ def test_no_leak_over_a_thousand_scans(inst):
 
 def test_peaks_of_the_mercury_argon_lamp_lie_on_its_lines(inst):
     inst.sim("set 0 source hgar")
-    inst.settings["base"] = "wavelength"
-    inst.scan()
+    spectrum = inst.scan()
+    on_pixels = inst.peaks()
+    assert on_pixels and all(p["fwhm"] >= 0 for p in on_pixels)
+    assert any(p["fwhm"] > 0 for p in on_pixels)
+    for peak in on_pixels:
+        # The wavelength of a fractional pixel lies between its neighbours'.
+        left = int(peak["pixel"])
+        low, high = spectrum.wavelength[left - 1], spectrum.wavelength[left]
+        assert low - 1e-3 <= peak["wavelength"] <= high + 1e-3
+
+    # Another base makes the last scan stale: peaks() scans again.
+    inst.base = "wavelength"
     peaks = inst.peaks()
-    assert peaks
-    assert all(p["pixel"] is None for p in peaks)
+    assert peaks and all(p["pixel"] is None for p in peaks)
     for line in (435.83, 546.07):
+        assert min(abs(p["wavelength"] - line) for p in on_pixels) < 1.0, line
         assert min(abs(p["wavelength"] - line) for p in peaks) < 1.0, line
     assert all(p["wavenumber"] == pytest.approx(1e7 / p["wavelength"]) for p in peaks)
 
