@@ -8,6 +8,8 @@ QUILLON_PACKAGES=(
     nlohmann-json3-dev python3-pil
     # Real units through libusb; the umockdev test bed of that backend.
     libusb-1.0-0-dev umockdev libumockdev-dev
+    # The Python module and its tests.
+    pybind11-dev python3-dev python3-numpy python3-pytest
 )
 # Tools the export tests run, by command: a node that brings its own npm is
 # used as it is (Debian's npm package would not install beside it).

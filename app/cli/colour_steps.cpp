@@ -3,6 +3,7 @@
 #include "cli/session.h"
 #include "cli/step_helpers.h"
 #include "cli/table_output.h"
+#include "datacontrol/colour_measurement.h"
 #include "datacontrol/colour_view_rules.h"
 #include "datacontrol/settings_table.h"
 #include "photometry/colour_tables.h"
@@ -12,7 +13,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -55,57 +55,6 @@ std::optional<std::array<float, 3>> labReference(std::string_view text) {
     return lab;
 }
 
-// Settings changed for one step and put back afterwards, so that a measurement
-// on the colour grid leaves the user's own grid, base and mode as they were.
-class TemporarySettings {
-public:
-    TemporarySettings(DataControl &control,
-                      std::vector<std::pair<const char *, std::string>> wanted)
-        : dc(control) {
-        std::vector<SettingAssignment> assignments;
-        for (const auto &[key, value] : wanted) {
-            const SettingKey *setting = SettingsTable::Find(key);
-            const std::string now = SettingsTable::Show(*setting, dc.State());
-            if (now == value) {
-                continue;
-            }
-            saved.emplace_back(key, now);
-            std::string error;
-            if (auto a = SettingsTable::Parse(std::string(key) + "=" + value, error)) {
-                assignments.push_back(*a);
-            } else {
-                problem = error;
-                return;
-            }
-        }
-        std::vector<std::string> warnings;
-        problem = dc.ApplySettings(assignments, warnings);
-    }
-    ~TemporarySettings() { (void)restore(); }
-    // Puts the settings back; empty when that worked.
-    std::string restore() {
-        std::vector<SettingAssignment> assignments;
-        for (const auto &[key, value] : saved) {
-            std::string error;
-            if (auto a = SettingsTable::Parse(std::string(key) + "=" + value, error)) {
-                assignments.push_back(*a);
-            }
-        }
-        saved.clear();
-        std::vector<std::string> warnings;
-        return assignments.empty() ? std::string() : dc.ApplySettings(assignments, warnings);
-    }
-    TemporarySettings(const TemporarySettings &) = delete;
-    TemporarySettings &operator=(const TemporarySettings &) = delete;
-
-    // Empty when the settings were applied.
-    std::string problem;
-
-private:
-    DataControl &dc;
-    std::vector<std::pair<const char *, std::string>> saved;
-};
-
 bool refuseWithoutScan(Session &s, const StepCall &call) {
     if (inMemoryMode(s)) {
         return s.fail(call, "it measures a scan of the unit (memory-leave first)");
@@ -125,36 +74,13 @@ std::string tileText(std::uint32_t tile) {
     return text.data();
 }
 
-void printColour(Session &s, TableFormat format, const ColorCalc &engine, std::optional<int> cct) {
-    const ColorValues &c = engine.Values();
-    const std::uint32_t word = s.dc.State().settings.colorWord;
-    const std::vector<std::pair<const char *, float>> rows{{"X", c.X},
-                                                           {"Y", c.Y},
-                                                           {"Z", c.Z},
-                                                           {"x", c.x},
-                                                           {"y", c.y},
-                                                           {"z", c.z},
-                                                           {"u", c.u},
-                                                           {"v", c.v},
-                                                           {"u'", c.uPrime},
-                                                           {"v'", c.vPrime},
-                                                           {"L*", c.L},
-                                                           {"a*", c.a},
-                                                           {"b*", c.b},
-                                                           {"L*(uv)", c.Luv},
-                                                           {"u*", c.uStar},
-                                                           {"v*", c.vStar},
-                                                           {"C", c.C},
-                                                           {"h", c.h},
-                                                           {"Hunter L", c.hunterL},
-                                                           {"Hunter a", c.hunterA},
-                                                           {"Hunter b", c.hunterB},
-                                                           {"dE", c.dE}};
+void printColour(Session &s, TableFormat format, const ColourMeasurement &measured) {
+    const std::optional<int> &cct = measured.cctKelvin;
+    const auto rows = colourRows(measured.values);
     const std::string illuminant =
-        colour::kIlluminantNames[static_cast<std::size_t>(colour::illuminantOf(word))];
-    const std::string observer =
-        kObserverDegrees[static_cast<std::size_t>(colour::observerOf(word))];
-    const std::string tile = tileText(engine.TileColor());
+        colour::kIlluminantNames[static_cast<std::size_t>(measured.illuminant)];
+    const std::string observer = kObserverDegrees[static_cast<std::size_t>(measured.observer)];
+    const std::string tile = tileText(measured.tile);
     if (format == TableFormat::Json) {
         s.out << "{\"illuminant\":" << jsonString(illuminant) << ",\"observer\":" << observer
               << ",\"values\":{";
@@ -197,74 +123,33 @@ std::string checkColourReference(std::string_view text) {
 
 namespace {
 
-// One scan on the colour grid computed by the engine; `use` sees the engine
-// before the settings' own grid comes back.
-bool measureColour(Session &s, const StepCall &call, const std::function<bool(ColorCalc &)> &use) {
+ColourRequest requestOf(const StepCall &call) {
+    ColourRequest request;
+    if (call.has("--illuminant")) {
+        request.illuminant = indexIn(colour::kIlluminantNames, call.option("--illuminant", ""));
+    }
+    if (call.has("--observer")) {
+        request.observer = indexIn(kObserverDegrees, call.option("--observer", ""));
+    }
+    request.referenceLab = labReference(call.option("--reference", "previous"));
+    return request;
+}
+
+// One measurement on the colour grid; false (told) when there is no colour.
+bool measured(Session &s, const StepCall &call, const ColourRequest &request,
+              ColourMeasurement &result) {
     if (!refuseWithoutScan(s, call)) {
         return false;
     }
-    DataControl &dc = s.dc;
-    if (!dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
-        return s.fail(call,
-                      "colour needs a dark and a reference scan first (steps dark, reference)");
+    result = MeasureColour(s.dc, request);
+    for (const std::string &warning : result.warnings) {
+        s.warn(call, warning);
     }
-    // The selection is kept, as the colour panel keeps it.
-    const std::uint32_t word = dc.State().settings.colorWord;
-    int illuminant = colour::illuminantOf(word);
-    int observer = colour::observerOf(word);
-    if (call.has("--illuminant")) {
-        illuminant = *indexIn(colour::kIlluminantNames, call.option("--illuminant", ""));
+    if (result.outcome == ColourMeasurement::Outcome::NeedsDarkAndReference) {
+        return s.fail(call, result.problem + " (steps dark, reference)");
     }
-    if (call.has("--observer")) {
-        observer = *indexIn(kObserverDegrees, call.option("--observer", ""));
-    }
-    if (const std::uint32_t chosen = colour::withSelection(word, illuminant, observer);
-        chosen != word) {
-        // A / 2 degree is the word 0, which a settings file reads as its
-        // default: the warning says so.
-        std::string error;
-        const auto assignment = SettingsTable::Parse("InitColor=" + std::to_string(chosen), error);
-        std::vector<std::string> warnings;
-        const std::string problem =
-            assignment ? dc.ApplySettings(std::span(&*assignment, 1), warnings) : error;
-        for (const std::string &warning : warnings) {
-            s.warn(call, warning);
-        }
-        if (!problem.empty()) {
-            return s.fail(call, problem);
-        }
-    }
-    ColorCalc &engine = dc.Colour();
-    const std::string reference = call.option("--reference", "previous");
-    if (const auto lab = labReference(reference)) {
-        engine.SetReference(ColorCalc::kUserReference, (*lab)[0], (*lab)[1], (*lab)[2]);
-    } else {
-        engine.SetReference(ColorCalc::kPreviousMeasurement, 0.0f, 0.0f, 0.0f);
-    }
-    // The colour view's grid: 400 nm on at 10 nm, to 700 nm at least.
-    const double end = std::max(dc.State().grid.end, 700.0);
-    TemporarySettings grid(dc, {{"StartWL", "400"},
-                                {"EndWL", formatFloat(static_cast<float>(end))},
-                                {"IntervalWL", "10"},
-                                {"base", "wavelength"},
-                                {"mode", "tr"}});
-    if (!grid.problem.empty()) {
-        return s.fail(call, "the colour grid 400-700 nm: " + grid.problem);
-    }
-    if (engine.LoadColorTable() != OpResult::Done) {
-        return s.fail(call, "the colour table could not be loaded");
-    }
-    if (!scanOnce(s, call, true)) {
-        return false;
-    }
-    if (!engine.ComputeColor()) {
-        return s.fail(call, "the scan holds no colour grid of 400-700 nm");
-    }
-    if (!use(engine)) {
-        return false;
-    }
-    if (const std::string problem = grid.restore(); !problem.empty()) {
-        return s.fail(call, "the grid of the settings could not be put back: " + problem);
+    if (result.outcome != ColourMeasurement::Outcome::Measured) {
+        return s.fail(call, result.problem);
     }
     return true;
 }
@@ -272,11 +157,12 @@ bool measureColour(Session &s, const StepCall &call, const std::function<bool(Co
 } // namespace
 
 bool runColour(Session &s, const StepCall &call) {
-    return measureColour(s, call, [&s, &call](ColorCalc &engine) {
-        printColour(s, *tableFormatFromName(call.option("--format", "tsv")), engine,
-                    engine.FindColorTemp(true));
-        return true;
-    });
+    ColourMeasurement result;
+    if (!measured(s, call, requestOf(call), result)) {
+        return false;
+    }
+    printColour(s, *tableFormatFromName(call.option("--format", "tsv")), result);
+    return true;
 }
 
 bool runColourExport(Session &s, const StepCall &call) {
@@ -284,17 +170,22 @@ bool runColourExport(Session &s, const StepCall &call) {
     if (!colour_view::exportStem(name)) {
         return s.fail(call, colour_view::kNoSaveName);
     }
-    return measureColour(s, call, [&s, &call, &name](ColorCalc &engine) {
-        colour_view::ColourSnapshot snapshot;
-        colour_view::takeSnapshot(engine, s.dc.State(), snapshot);
-        const colour_view::ExportOutcome outcome =
-            colour_view::writeExport(s.dc.State().dataFolder, name, snapshot);
-        if (!outcome.saved) {
-            return s.fail(call, outcome.problem);
-        }
-        s.note("colour data written to " + outcome.path.string());
-        return true;
-    });
+    ColourRequest request = requestOf(call);
+    colour_view::ColourSnapshot snapshot;
+    request.whileOnGrid = [&snapshot](const ColorCalc &engine, const ChannelState &state) {
+        colour_view::takeSnapshot(engine, state, snapshot);
+    };
+    ColourMeasurement result;
+    if (!measured(s, call, request, result)) {
+        return false;
+    }
+    const colour_view::ExportOutcome outcome =
+        colour_view::writeExport(s.dc.State().dataFolder, name, snapshot);
+    if (!outcome.saved) {
+        return s.fail(call, outcome.problem);
+    }
+    s.note("colour data written to " + outcome.path.string());
+    return true;
 }
 
 bool runCct(Session &s, const StepCall &call) {

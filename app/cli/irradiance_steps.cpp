@@ -11,7 +11,7 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr long kLargestDistance = 9999;
+constexpr long kLargestDistance = kLargestLampDistanceCm;
 
 bool refuseWithoutLamp(Session &s, const StepCall &call) {
     if (inMemoryMode(s)) {
@@ -31,13 +31,6 @@ std::string checkDistance(std::string_view text) {
                std::string(text) + "'";
     }
     return {};
-}
-
-std::string irradianceQuantity(const DataControl &dc) {
-    if (dc.State().flags.option.test(option_bits::kRelativeIrradiance)) {
-        return "relative_irradiance_%";
-    }
-    return dc.State().settings.irradLux != 0 ? "illuminance_lux/nm" : "irradiance_uW/cm^2/nm";
 }
 
 bool runIrradianceCalibrate(Session &s, const StepCall &call) {

@@ -14,7 +14,6 @@ namespace quillon::cli {
 
 std::string checkDistance(std::string_view text);
 // The value column of a scan in the irradiance mode: its unit.
-std::string irradianceQuantity(const DataControl &dc);
 
 bool runIrradianceCalibrate(Session &s, const StepCall &call);
 bool runTotals(Session &s, const StepCall &call);

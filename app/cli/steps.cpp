@@ -9,9 +9,11 @@
 #include "cli/step_helpers.h"
 #include "cli/table_output.h"
 #include "datacontrol/messages.h"
+#include "datacontrol/scan_rules.h"
 #include "datacontrol/sensors.h"
 #include "datacontrol/settings.h"
 #include "datacontrol/simulated_units.h"
+#include "datacontrol/unit_list.h"
 #include "datacontrol/unit_text.h"
 #include "datacontrol/wavelength_calibration.h"
 #include "datafiles/trace_picture.h"
@@ -30,20 +32,6 @@ bool refuseWithoutUnit(Session &s, const StepCall &call) {
         return s.fail(call, "no unit is connected (no-device mode)");
     }
     return true;
-}
-
-bool scanSucceeded(const DataControl &dc, ScanOutcome result) {
-    return result == ScanOutcome::Scanned && !dc.UnitDisconnected();
-}
-
-std::string scanFailure(const DataControl &dc, ScanOutcome result) {
-    if (result == ScanOutcome::NoTrigger) {
-        return "no trigger arrived (external-trigger mode)";
-    }
-    if (dc.UnitDisconnected() || result == ScanOutcome::NoUnit) {
-        return "the unit does not answer";
-    }
-    return "the scan failed";
 }
 
 bool inMemoryMode(const Session &s) {
@@ -128,75 +116,18 @@ std::string checkSettingAssignment(std::string_view text) {
 
 // ---- helpers ----------------------------------------------------------------
 
-struct UnitFacts {
-    std::string sensor = "-";
-    int pixels = 0;
-    std::string range = "-";
-};
-
-// The factory calibration range of a unit file, as ReadCalData derives it.
-std::string calibratedRange(ProfileFile &file, int pixels) {
-    if (pixels < 1) {
-        return "-";
-    }
-    const CalibrationFit fit = FitCalibration(file, sections::kCalData, pixels);
-    if (fit.status != CalibrationStatus::Ok) {
-        return "-";
-    }
-    return std::to_string(fit.startNm) + "-" + std::to_string(fit.endNm);
-}
-
-UnitFacts factsOfUnitFile(const std::filesystem::path &unitFile) {
-    UnitFacts facts;
-    ProfileFile file;
-    file.SetPath(unitFile);
-    if (unitFile.empty() || !file.Load()) {
-        return facts;
-    }
-    const std::string ccd = file.GetText(sections::kFactoryDefault, "CCD");
-    if (!ccd.empty()) {
-        facts.sensor = ccd;
-    }
-    if (const auto sensor = sensorFromCcdName(ccd)) {
-        if (const auto row = geometryFor(sensor->boardType)) {
-            facts.pixels = row->activePixels;
-        }
-    }
-    facts.range = calibratedRange(file, facts.pixels);
-    return facts;
-}
-
-std::string serialOf(const ChannelInfo &info) {
-    if (info.onSerialIni != 0) {
-        return files::kSerialIni;
-    }
-    return info.unitFile.empty() ? "-" : info.unitFile.stem().string();
-}
-
 // ---- handlers ---------------------------------------------------------------
 
 bool runUnits(Session &s, const StepCall &call) {
     if (!refuseWithoutUnit(s, call)) {
         return false;
     }
-    const SimReply list = runSimCommand("list");
-    const std::vector<int> slots =
-        list.result == 1 ? pluggedSlotsFromSimList(list.text) : std::vector<int>{};
-    const ChannelState &state = s.dc.State();
-    for (int channel = 0; channel < state.channelCount; ++channel) {
-        const ChannelInfo &info = state.channels[static_cast<std::size_t>(channel)];
-        UnitFacts facts = factsOfUnitFile(info.unitFile);
-        if (channel == state.currentChannel) {
-            // The configured channel: what this run actually uses.
-            facts.pixels = state.geometry.activePixels;
-            facts.range = std::to_string(state.acquisition.calStartWavelength) + "-" +
-                          std::to_string(state.acquisition.calEndWavelength);
-        }
-        const auto id = s.dc.Unit().readChannelId(channel);
-        const auto slot = static_cast<std::size_t>(channel);
-        s.out << channel << '\t' << (slot < slots.size() ? std::to_string(slots[slot]) : "-")
-              << '\t' << serialOf(info) << '\t' << facts.sensor << '\t' << facts.pixels << '\t'
-              << facts.range << '\t' << (id ? std::to_string(*id) : "-") << '\n';
+    const auto text = [](const std::optional<int> &number) {
+        return number ? std::to_string(*number) : std::string("-");
+    };
+    for (const UnitRow &row : listUnits(s.dc)) {
+        s.out << row.channel << '\t' << text(row.slot) << '\t' << row.serial << '\t' << row.sensor
+              << '\t' << row.pixels << '\t' << row.range << '\t' << text(row.channelId) << '\n';
     }
     return true;
 }
@@ -292,15 +223,18 @@ bool runReference(Session &s, const StepCall &call) {
     return runOneShot(s, call, false);
 }
 
-// Absolute irradiance needs only the dark (checked by the mode itself).
-bool needsDarkAndReference(const DataControl &dc, DisplayMode mode) {
-    return mode == DisplayMode::TransRefl || mode == DisplayMode::Absorbance ||
-           (mode == DisplayMode::Irradiance &&
-            dc.State().flags.option.test(option_bits::kRelativeIrradiance));
-}
-
-std::string quantityName(const DataControl &dc, DisplayMode mode) {
-    return mode == DisplayMode::Irradiance ? irradianceQuantity(dc) : displayModeName(mode);
+// The refusal of a scan whose mode lacks its spectra; empty when it may run.
+std::string missingSpectra(const DataControl &dc) {
+    switch (scanNeed(dc.State())) {
+    case ScanNeed::DarkAndReference:
+        return "mode " + displayModeName(dc.State().flags.displayMode()) +
+               " needs a dark and a reference scan first (steps dark, reference)";
+    case ScanNeed::Dark:
+        return "absolute irradiance needs a dark scan first (step dark)";
+    case ScanNeed::Nothing:
+        break;
+    }
+    return {};
 }
 
 // In memory mode a scan is the selected item, shown as playback shows it.
@@ -326,16 +260,10 @@ bool runScan(Session &s, const StepCall &call) {
         return false;
     }
     DataControl &dc = s.dc;
-    const DisplayMode mode = dc.State().flags.displayMode();
     // A ratio without both spectra is zero everywhere: refuse rather than
     // print a table that looks like a measurement.
-    if (needsDarkAndReference(dc, mode) &&
-        !dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
-        return s.fail(call, "mode " + displayModeName(mode) +
-                                " needs a dark and a reference scan first (steps dark, reference)");
-    }
-    if (mode == DisplayMode::Irradiance && !dc.State().flags.status.test(status_bits::kDarkReady)) {
-        return s.fail(call, "absolute irradiance needs a dark scan first (step dark)");
+    if (const std::string missing = missingSpectra(dc); !missing.empty()) {
+        return s.fail(call, missing);
     }
     const long count = call.args.empty() ? 1 : *wholeNumber(call.args[0]);
     const bool each = call.has("--each");
@@ -349,7 +277,7 @@ bool runScan(Session &s, const StepCall &call) {
                                     ": " + scanFailure(dc, result));
         }
         if (each || n == count) {
-            writer.write(dc.CurrentResult(), quantityName(dc, mode));
+            writer.write(dc.CurrentResult(), quantityName(dc.State()));
         }
     }
     writer.finish();
@@ -369,11 +297,8 @@ bool runPeaks(Session &s, const StepCall &call) {
         if (!refuseWithoutUnit(s, call)) {
             return false;
         }
-        if (needsDarkAndReference(dc, mode) &&
-            !dc.State().flags.status.test(status_bits::kDarkReady | status_bits::kReferenceReady)) {
-            return s.fail(call, "mode " + displayModeName(mode) +
-                                    " needs a dark and a reference scan first (steps dark, "
-                                    "reference)");
+        if (const std::string missing = missingSpectra(dc); !missing.empty()) {
+            return s.fail(call, missing);
         }
         const ScanOutcome result = dc.AcquireScan();
         if (!scanSucceeded(dc, result)) {
@@ -637,7 +562,7 @@ bool runEepromWrite(Session &s, const StepCall &call) {
     const int channel = s.dc.State().currentChannel;
     const std::string question = "Write the EEPROM text of " + path + " into the unit on channel " +
                                  std::to_string(channel) + " (" +
-                                 serialOf(s.dc.State().currentInfo()) +
+                                 unitSerial(s.dc.State().currentInfo()) +
                                  ")? It replaces the unit's factory data.";
     if (!s.prompter.askYesNo(question)) {
         return s.prompter.needsAnswer() ? false : s.fail(call, "not written (answered No)");
@@ -838,16 +763,6 @@ const std::vector<StepSpec> kSteps{
 
 std::span<const StepSpec> stepTable() {
     return kSteps;
-}
-
-std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
-    std::vector<int> slots;
-    for (const SimUnitLine &unit : parseSimUnitList(listReply)) {
-        if (unit.plugged) {
-            slots.push_back(unit.slot);
-        }
-    }
-    return slots;
 }
 
 std::string eepromTextForUnit(std::string_view fileText, std::string &error) {

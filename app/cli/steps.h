@@ -14,10 +14,6 @@ namespace quillon::cli {
 
 std::span<const StepSpec> stepTable();
 
-// The device slots of the plugged simulated units, in the order of the
-// simulator's "list" reply; empty when the text lists none.
-std::vector<int> pluggedSlotsFromSimList(std::string_view listReply);
-
 // An EEPROM text as a file gives it, made ready for the unit: line feeds
 // only, no record separator or end marker inside. Empty `error` when good.
 std::string eepromTextForUnit(std::string_view fileText, std::string &error);

@@ -127,6 +127,16 @@ bool simulatorPresent() {
     return runSimCommand("list").result == 1;
 }
 
+std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
+    std::vector<int> slots;
+    for (const SimUnitLine &unit : parseSimUnitList(listReply)) {
+        if (unit.plugged) {
+            slots.push_back(unit.slot);
+        }
+    }
+    return slots;
+}
+
 SimulateProblem UseSimulatedUnits(const std::string &bench) {
     setenv("OV_DRIVER", "sim", 1);
     if (bench.empty()) {

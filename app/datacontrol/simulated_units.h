@@ -27,6 +27,10 @@ std::optional<SimUnitLine> parseSimUnitLine(std::string_view line);
 // Every unit line of a `list` reply; "no units" gives none.
 std::vector<SimUnitLine> parseSimUnitList(std::string_view reply);
 
+// The device slots of the plugged simulated units, in the order of the
+// simulator's "list" reply; empty when the text lists none.
+std::vector<int> pluggedSlotsFromSimList(std::string_view listReply);
+
 // Runs one simulator command; the result code and the reply text.
 struct SimReply {
     int result = -1;

@@ -45,6 +45,9 @@ namespace quillon {
 
 class ColorCalc;
 
+// The farthest lamp distance a calibration takes, in cm.
+inline constexpr int kLargestLampDistanceCm = 9999;
+
 namespace irradiance_messages {
 inline constexpr const char *kNoLampFile =
     "Failed to open the lamp calibration file named OVLAMP.TXT";

@@ -2,6 +2,7 @@
 // and the simulator's unit list.
 #include "cli/steps.h"
 #include "cli/table_output.h"
+#include "datacontrol/simulated_units.h"
 #include "platform/scripted_prompter.h"
 
 #include <gtest/gtest.h>
