@@ -2,6 +2,7 @@
 
 #include "cli/session.h"
 #include "cli/steps.h"
+#include "datacontrol/colour_measurement.h"
 #include "datacontrol/stored_spectra.h"
 #include "platform/files.h"
 #include "shell/data_sheet_page.h"
@@ -80,8 +81,24 @@ bool runPrint(Session &s, const StepCall &call) {
     const std::filesystem::path target =
         userFilePath({}, platform::pathText(s.fileArgument(call.args.at(0))), ".pdf");
     const OffscreenApplication application;
-    const DataSheetPage page = DataSheetPage::compose(s.dc, fullView(s.dc), call.has("--factory"));
-    const QByteArray pdf = dataSheetPdf(page);
+    QByteArray pdf;
+    if (call.has("--colour")) {
+        // The colour of the scan as the colour view measures it.
+        colour_view::ColourSnapshot snapshot;
+        colour_view::ColourChartData charts;
+        ColourRequest request;
+        request.whileOnGrid = [&](const ColorCalc &engine, const ChannelState &state) {
+            colour_view::takeSnapshot(engine, state, snapshot);
+            charts = colour_view::chartData(snapshot, engine.LocusTable());
+        };
+        const ColourMeasurement measured = MeasureColour(s.dc, request);
+        if (measured.outcome != ColourMeasurement::Outcome::Measured) {
+            return s.fail(call, measured.problem);
+        }
+        pdf = dataSheetPdf(ColourSheetPage::compose(s.dc, snapshot, charts));
+    } else {
+        pdf = dataSheetPdf(DataSheetPage::compose(s.dc, fullView(s.dc), call.has("--factory")));
+    }
     if (pdf.isEmpty()) {
         return s.fail(call, data_sheet_messages::kPageFailed);
     }
@@ -110,7 +127,9 @@ const std::vector<StepSpec> &stepsWithPrint() {
              "NAME is cut before its last \".\" and given the extension .pdf; an existing file\n"
              "is replaced. Exit 1 when the page cannot be drawn or the file cannot be written.\n",
              {{"NAME", Arity::One, checkSheetName}},
-             {{"--factory", nullptr, nullptr, "the factory unit information in the second box"}},
+             {{"--factory", nullptr, nullptr, "the factory unit information in the second box"},
+              {"--colour", nullptr, nullptr,
+               "the colour data sheet (needs dark and reference) instead of the spectral one"}},
              runPrint});
         return all;
     }();

@@ -129,6 +129,35 @@ std::string exportText(const ColourSnapshot &snapshot) {
     return text;
 }
 
+std::vector<std::string> colourConstantLines(const ColourSnapshot &snapshot) {
+    const ColorValues &c = snapshot.values;
+    const ValueLines v = valueLines(c);
+    return {std::string("Illuminant = ") + illuminantName(snapshot.illuminant),
+            std::string("Observer = ") + observerName(snapshot.observer),
+            "10nm interval from 400nm to 700nm",
+            " " + v.tristimulus,
+            " " + v.chromaticity,
+            printed(" UCSu'=%6.4f UCSv'=%6.4f ", c.uPrime, c.vPrime),
+            " " + v.lab,
+            " " + v.luv,
+            " " + v.lch,
+            " " + v.hunter,
+            printed(" dE =%6.2f", c.dE)};
+}
+
+std::array<std::vector<std::string>, 2> reflectanceBoxes(const ColourSnapshot &snapshot) {
+    const std::string heading = " Wavelength(nm)      Reflectance(%)";
+    std::array<std::vector<std::string>, 2> boxes{std::vector<std::string>{heading},
+                                                  std::vector<std::string>{heading}};
+    const std::size_t firstHalf = (snapshot.reflectance.size() + 1) / 2;
+    for (std::size_t i = 0; i < snapshot.reflectance.size(); ++i) {
+        boxes[i < firstHalf ? 0 : 1].push_back(
+            printed("   %6.2f                       %6.2f", wavelengthOf(i),
+                    static_cast<double>(snapshot.reflectance[i])));
+    }
+    return boxes;
+}
+
 std::vector<std::string> listLines(const ColourSnapshot &snapshot) {
     const ColorValues &c = snapshot.values;
     const ValueLines v = valueLines(c);

@@ -9,6 +9,7 @@
 #include "datacontrol/channel_state.h"
 #include "photometry/color_calc.h"
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -52,6 +53,14 @@ void takeSnapshot(const ColorCalc &engine, const ChannelState &state, ColourSnap
 
 // The colour export file: CR LF line ends.
 std::string exportText(const ColourSnapshot &snapshot);
+
+// The printed colour sheet: the "Color Constant" box, and the reflectance
+// table in two boxes (the first half of the rows in the first), each with
+// its heading line first.
+inline constexpr const char *kColourSheetHeaderUnreadable =
+    "Failed to open the initial setup file in PrintDrawHeader() of ColorGraph class...";
+std::vector<std::string> colourConstantLines(const ColourSnapshot &snapshot);
+std::array<std::vector<std::string>, 2> reflectanceBoxes(const ColourSnapshot &snapshot);
 
 // The colour list: each line starts with its colours "FF,BB" (palette
 // indices of text and background) and a blank.

@@ -2,6 +2,7 @@
 
 #include "analysis/peak_list.h"
 #include "datacontrol/data_control.h"
+#include "platform/local_time.h"
 
 #include <algorithm>
 #include <array>
@@ -81,9 +82,7 @@ SheetGeometry sheetGeometry(int deviceWidth, int deviceHeight, int textHeight) {
 }
 
 SheetTime sheetTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = platform::localTime(std::time(nullptr));
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
             local.tm_hour,        local.tm_min,     local.tm_sec};
 }

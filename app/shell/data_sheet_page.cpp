@@ -1,6 +1,8 @@
 #include "shell/data_sheet_page.h"
 
+#include "colour_view/colour_charts.h"
 #include "datacontrol/data_control.h"
+#include "platform/prompter.h"
 #include "shell/deployment.h"
 #include "shell/graph_feed.h"
 #include "shell/graph_renderer.h"
@@ -12,6 +14,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 
 #include <algorithm>
@@ -93,7 +97,7 @@ void paintLines(QPainter &painter, const QRect &area, const std::vector<QString>
     }
 }
 
-bool paintOnDevice(QPaintDevice &device, const DataSheetPage &page) {
+bool paintOnDevice(QPaintDevice &device, const PrintedPage &page) {
     QPainter painter;
     if (!painter.begin(&device)) {
         return false;
@@ -196,11 +200,11 @@ void DataSheetPage::paintBoxes(QPainter &painter, const SheetGeometry &geometry)
     painter.restore();
 }
 
-bool printDataSheet(QPagedPaintDevice &device, const DataSheetPage &page) {
+bool printDataSheet(QPagedPaintDevice &device, const PrintedPage &page) {
     return paintOnDevice(device, page);
 }
 
-bool printDataSheet(QPrinter &printer, const DataSheetPage &page) {
+bool printDataSheet(QPrinter &printer, const PrintedPage &page) {
     printer.setDocName(kSheetDocumentName);
     QPainter painter;
     if (!painter.begin(&printer)) {
@@ -215,7 +219,7 @@ bool printDataSheet(QPrinter &printer, const DataSheetPage &page) {
            printer.printerState() != QPrinter::Aborted;
 }
 
-QByteArray dataSheetPdf(const DataSheetPage &page) {
+QByteArray dataSheetPdf(const PrintedPage &page) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (!buffer.open(QIODevice::WriteOnly)) {
@@ -233,6 +237,95 @@ QByteArray dataSheetPdf(const DataSheetPage &page) {
     }
     buffer.close();
     return bytes;
+}
+
+bool printOrTell(QPrinter &printer, const PrintedPage &page, Prompter &prompter) {
+    if (printDataSheet(printer, page)) {
+        return true;
+    }
+    prompter.message(data_sheet_messages::kPageFailed);
+    return false;
+}
+
+void printWithDialog(QWidget *parent, QPrinter &printer, const PrintedPage &page,
+                     Prompter &prompter) {
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (dialog.exec() == QDialog::Accepted) {
+        (void)printOrTell(printer, page, prompter);
+    }
+}
+
+void previewPage(QWidget *parent, QPrinter &printer, const PrintedPage &page, Prompter &prompter) {
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setWindowTitle("Print Preview");
+    dialog.resize(900, 1000);
+    // The preview's own print button prints the same page.
+    QObject::connect(
+        &dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+        [&page, &prompter](QPrinter *target) { (void)printOrTell(*target, page, prompter); });
+    dialog.exec();
+}
+
+ColourSheetPage ColourSheetPage::compose(DataControl &control, colour_view::ColourSnapshot snapshot,
+                                         colour_view::ColourChartData charts) {
+    const ChannelState &s = control.State();
+    const PrintPageFile file(s.mainSettingsPath);
+    std::string why;
+    const std::optional<PrintPageTexts> texts = file.Read(why);
+    if (!texts) {
+        control.Prompt().message(colour_view::kColourSheetHeaderUnreadable);
+    }
+    SheetHeaderTexts header = sheetHeaderTexts(texts, s.settings.modelName, sheetTimeNow(),
+                                               deployment::kTelephone, deployment::kHomePage);
+    return ColourSheetPage(std::move(header), std::move(snapshot), std::move(charts));
+}
+
+bool ColourSheetPage::paint(QPainter &painter) const {
+    QPaintDevice *device = painter.device();
+    if (device == nullptr) {
+        return false;
+    }
+    const SheetGeometry geometry =
+        sheetGeometry(device->width(), device->height(), sheetTextHeight(painter));
+    if (geometry.page.width() <= 0 || geometry.graph.height() <= 0) {
+        return false;
+    }
+    const int below = paintSheetHeader(painter, toQRect(geometry.page), header_);
+    const QRect page = toQRect(geometry.page);
+    const int pad = std::max(2, geometry.header.lineHeight / 4);
+    // The values and the table above, the charts below.
+    const int boxesHeight = (page.bottom() - below) * 9 / 20;
+    const int third = page.width() / 3;
+    painter.save();
+    const std::vector<QString> constants = qLines(colour_view::colourConstantLines(snapshot_));
+    const std::array<std::vector<std::string>, 2> table = colour_view::reflectanceBoxes(snapshot_);
+    const char *titles[] = {"Color Constant", "Wavelength value", "Wavelength value(2)"};
+    for (int box = 0; box < 3; ++box) {
+        const QRect frame(page.left() + box * third, below + pad, third - pad, boxesHeight - pad);
+        const QRect area = paintBoxFrame(painter, frame, titles[box], pad);
+        const std::vector<QString> lines =
+            box == 0 ? constants : qLines(table[static_cast<std::size_t>(box - 1)]);
+        paintLines(painter, area, lines, fittingFont(device, lines, area.width()));
+    }
+    painter.restore();
+    const QRect charts(page.left(), below + boxesHeight + pad, page.width(),
+                       page.bottom() - below - boxesHeight - pad);
+    if (charts.height() > 0) {
+        const double scale = std::max(1.0, device->logicalDpiX() / kScreenDpi);
+        painter.save();
+        painter.translate(charts.topLeft());
+        painter.scale(scale, scale);
+        paintColourCharts(painter,
+                          QRect(0, 0, static_cast<int>(charts.width() / scale),
+                                static_cast<int>(charts.height() / scale)),
+                          charts_);
+        painter.restore();
+    }
+    return true;
 }
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "datacontrol/simulated_units.h"
 #include "shell/about_box.h"
 #include "shell/commands.h"
+#include "shell/data_sheet_page.h"
 #include "shell/deployment.h"
 #include "shell/graph_feed.h"
 #include "shell/qt_prompter.h"
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QStatusBar>
 
 namespace quillon {
@@ -277,6 +279,8 @@ void CMainFrame::createTabs() {
         refreshStatus(0, true);
     });
     connect(colour_, &CColorGraph::statusRefresh, this, &CMainFrame::refreshStatus);
+    connect(colour_, &CColorGraph::printRequested, this, &CMainFrame::printColourSheet);
+    colour_->setPrintAvailable(true);
     connect(colour_, &CColorGraph::darkScanRequested, this, [this] { view_->runDarkScan(); });
     connect(colour_, &CColorGraph::referenceScanRequested, this,
             [this] { view_->runReferenceScan(); });
@@ -287,6 +291,18 @@ void CMainFrame::createTabs() {
         refreshStatus(1, view_->worker().internalLamp());
         refreshStatus(2, view_->worker().externalLamp());
     });
+}
+
+void CMainFrame::printColourSheet() {
+    const SuspendedAcquisition lock(control_->Hold(), HoldBy::Dialog);
+    if (!lock.paused()) {
+        return;
+    }
+    const ColourSheetPage page =
+        ColourSheetPage::compose(*control_, colour_->shownSnapshot(), colour_->chartData());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(kSheetDocumentName);
+    printWithDialog(this, printer, page, control_->Prompt());
 }
 
 void CMainFrame::checkColourTab() {

@@ -64,6 +64,8 @@ public:
     void paneClicked(int index, Qt::MouseButton button);
     // Message 1235.
     void checkColourTab();
+    // "&Print" of the colour view: the colour data sheet of what it shows.
+    void printColourSheet();
     // Enable and check states of the menu commands.
     void updateCommandStates();
     // Stops acquisition and writes the settings back; idempotent.

@@ -485,14 +485,6 @@ DataSheetPage CQuillonView::composeSheet() {
     return DataSheetPage::compose(control_, graph_->viewState(), factoryForm_);
 }
 
-bool CQuillonView::printPage(QPrinter &printer, const DataSheetPage &page) {
-    if (printDataSheet(printer, page)) {
-        return true;
-    }
-    control_.Prompt().message(data_sheet_messages::kPageFailed);
-    return false;
-}
-
 void CQuillonView::withSheet(const std::function<void(const DataSheetPage &, QPrinter &)> &show) {
     const SuspendedAcquisition lock(control_.Hold(), HoldBy::Dialog);
     if (!lock.paused()) {
@@ -506,26 +498,13 @@ void CQuillonView::withSheet(const std::function<void(const DataSheetPage &, QPr
 
 void CQuillonView::printSheet() {
     withSheet([this](const DataSheetPage &page, QPrinter &printer) {
-        QPrintDialog dialog(&printer, this);
-        dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
-        dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
-        dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
-        dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
-        if (dialog.exec() == QDialog::Accepted) {
-            (void)printPage(printer, page);
-        }
+        printWithDialog(this, printer, page, control_.Prompt());
     });
 }
 
 void CQuillonView::previewSheet() {
     withSheet([this](const DataSheetPage &page, QPrinter &printer) {
-        QPrintPreviewDialog dialog(&printer, this);
-        dialog.setWindowTitle("Print Preview");
-        dialog.resize(900, 1000);
-        // The preview's own print button prints the same page.
-        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-                [this, &page](QPrinter *target) { (void)printPage(*target, page); });
-        dialog.exec();
+        previewPage(this, printer, page, control_.Prompt());
     });
 }
 

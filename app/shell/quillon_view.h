@@ -151,7 +151,9 @@ public:
     // acquisition), and the page printed: false, with the operator told,
     // when it could not be printed.
     DataSheetPage composeSheet();
-    bool printPage(QPrinter &printer, const DataSheetPage &page);
+    bool printPage(QPrinter &printer, const DataSheetPage &page) {
+        return printOrTell(printer, page, control_.Prompt());
+    }
 
     // "&Find Peak": hold, find, mark (and with the marks shown, the list);
     // clearing the peaks releases the hold.

@@ -80,6 +80,35 @@ TEST(PrintRun, TheFactoryFormListsTheUnitTextsInsteadOfTheValues) {
     EXPECT_EQ(text.find("Wavelength value"), std::string::npos);
 }
 
+TEST(PrintRun, TheColourSheetHoldsTheColourValuesTheTableAndTheCharts) {
+    TempFolder folder;
+    const std::vector<std::string> light{
+        "--simulate",           "--quiet",   "sim", "set 0 source dark",         "dark", "sim",
+        "set 0 source halogen", "reference", "sim", "set 0 sample filter 550 80"};
+    std::vector<std::string> args = light;
+    args.insert(args.end(), {"print", "c.pdf", "--colour", "colour"});
+    const Outcome run = runIn(folder.path, args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string text = pdfText(folder.path / "c.pdf");
+    const std::string titles = lineWith(text, "Color Constant");
+    EXPECT_LT(titles.find("Color Constant"), titles.find("Wavelength value"));
+    EXPECT_NE(titles.find("Wavelength value(2)"), std::string::npos);
+    EXPECT_NE(lineWith(text, "10nm interval from 400nm to 700nm"), "");
+    EXPECT_NE(lineWith(text, "Wavelength(nm)"), "");
+    EXPECT_NE(lineWith(text, "   550.00 "), "");
+    const std::string charts = lineWith(text, "xyY");
+    EXPECT_LT(charts.find("xyY"), charts.find("Lab*"));
+    EXPECT_NE(charts.find("Spectral Re"), std::string::npos); // "fl" may come as a ligature
+    EXPECT_NE(lineWith(text, " X=").find("Y="), std::string::npos);
+    EXPECT_NE(lineWith(text, "Spectral Data Sheet"), "");
+
+    // Without a reference there is no colour, and no file.
+    const Outcome none =
+        runIn(folder.path, {"--simulate", "--quiet", "print", "n.pdf", "--colour"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_FALSE(fs::exists(folder.path / "n.pdf"));
+}
+
 TEST(PrintRun, AFileThatCannotBeWrittenFailsTheStep) {
     TempFolder folder;
     const Outcome run =
