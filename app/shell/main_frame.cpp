@@ -96,9 +96,9 @@ void CMainFrame::createMenus() {
     connect(addCommand(file, kSave, "Sa&ve..."), &QAction::triggered, this,
             [this] { view_->openSavePanel(); });
     connect(addCommand(file, kPrint, "Print..."), &QAction::triggered, this,
-            [this] { view_->printSheet(); });
+            [this] { printOrPreview(false); });
     connect(addCommand(file, kPrintPreview, "Print Pre&view..."), &QAction::triggered, this,
-            [this] { view_->previewSheet(); });
+            [this] { printOrPreview(true); });
     file->addSeparator();
     connect(addCommand(file, kExit, "E&xit"), &QAction::triggered, this, &QWidget::close);
 
@@ -293,7 +293,19 @@ void CMainFrame::createTabs() {
     });
 }
 
+void CMainFrame::printOrPreview(bool preview) {
+    if (tabs_->currentWidget() != colour_) {
+        preview ? view_->previewSheet() : view_->printSheet();
+        return;
+    }
+    showColourSheet(preview);
+}
+
 void CMainFrame::printColourSheet() {
+    showColourSheet(false);
+}
+
+void CMainFrame::showColourSheet(bool preview) {
     const SuspendedAcquisition lock(control_->Hold(), HoldBy::Dialog);
     if (!lock.paused()) {
         return;
@@ -302,7 +314,11 @@ void CMainFrame::printColourSheet() {
         ColourSheetPage::compose(*control_, colour_->shownSnapshot(), colour_->chartData());
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(kSheetDocumentName);
-    printWithDialog(this, printer, page, control_->Prompt());
+    if (preview) {
+        previewPage(this, printer, page, control_->Prompt());
+    } else {
+        printWithDialog(this, printer, page, control_->Prompt());
+    }
 }
 
 void CMainFrame::checkColourTab() {

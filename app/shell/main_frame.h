@@ -66,6 +66,8 @@ public:
     void checkColourTab();
     // "&Print" of the colour view: the colour data sheet of what it shows.
     void printColourSheet();
+    // "Print..." and "Print Preview...": the sheet of the tab in front.
+    void printOrPreview(bool preview);
     // Enable and check states of the menu commands.
     void updateCommandStates();
     // Stops acquisition and writes the settings back; idempotent.
@@ -89,6 +91,7 @@ private:
     void refreshPane(int index);
     void stepValuePane(int index, bool leftClick);
     void showAbout();
+    void showColourSheet(bool preview);
 
     std::unique_ptr<DataControl> control_;
     QtPrompter *closingPrompter_ = nullptr;

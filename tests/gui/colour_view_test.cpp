@@ -4,15 +4,20 @@
 #include "colour_view/colour_panels.h"
 #include "colour_view/colour_view.h"
 #include "gui_fixture.h"
+#include "shell/commands.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <cmath>
 #include <filesystem>
@@ -137,6 +142,24 @@ void ColourViewTest::tabOpensAfterDarkAndReferenceAndShowsTheSample() {
     QVERIFY(waitForColour(colour, 3));
     const cv::ColourSnapshot white = colour.shownSnapshot();
     QVERIFY(std::fabs(white.reflectance[13] - 98.5f) < 2.0f);
+    QVERIFY(colour.running());
+
+    // With the Color tab in front, the preview shows the colour data sheet.
+    int pages = -1;
+    QTimer::singleShot(0, this, [&pages] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<QPrintPreviewDialog *>(top);
+            if (dialog != nullptr && dialog->isVisible()) {
+                if (auto *preview = dialog->findChild<QPrintPreviewWidget *>()) {
+                    pages = preview->pageCount();
+                }
+                dialog->reject();
+            }
+        }
+    });
+    frame->action(command::kPrintPreview)->trigger();
+    QCOMPARE(pages, 1);
+    QVERIFY(session.prompter().textsOf(PromptKind::Message).empty());
     QVERIFY(colour.running());
 
     // Back on the scope tab the colour worker gives way to the scope's.
