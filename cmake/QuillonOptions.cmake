@@ -169,3 +169,9 @@ function(quillon_check_no_qt)
         endforeach()
     endwhile()
 endfunction()
+
+# <windows.h> must not define min and max as macros over std::min and std::max;
+# <cmath> has M_PI there only when asked.
+if(WIN32)
+    add_compile_definitions(NOMINMAX _USE_MATH_DEFINES)
+endif()

@@ -4,6 +4,7 @@
 #include "cli/step_helpers.h"
 #include "datafiles/scan_data_file.h"
 #include "platform/files.h"
+#include "platform/local_time.h"
 
 #include <charconv>
 #include <condition_variable>
@@ -12,7 +13,9 @@
 #include <mutex>
 #include <optional>
 
+#ifndef _WIN32
 #include <signal.h>
+#endif
 
 namespace quillon::cli {
 
@@ -66,8 +69,7 @@ std::optional<TimeOfDay> timeOfDay(std::string_view text) {
 // has passed today is tomorrow's.
 analysis::WallTime nextAt(const TimeOfDay &time, analysis::WallTime after) {
     const std::time_t base = std::chrono::system_clock::to_time_t(after);
-    std::tm local{};
-    localtime_r(&base, &local);
+    const std::tm local = platform::localTime(base);
     for (int day = 0; day < 2; ++day) {
         std::tm wanted = local;
         wanted.tm_mday += day;
@@ -93,22 +95,38 @@ class InterruptGuard {
 public:
     InterruptGuard() {
         interrupted = 0;
+#ifdef _WIN32
+        // Ctrl-C and Ctrl-Break reach a console program as SIGINT and SIGBREAK.
+        previousInt = std::signal(SIGINT, onInterrupt);
+        previousBreak = std::signal(SIGBREAK, onInterrupt);
+#else
         struct sigaction action {};
         action.sa_handler = onInterrupt;
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, &previousInt);
         sigaction(SIGTERM, &action, &previousTerm);
+#endif
     }
     ~InterruptGuard() {
+#ifdef _WIN32
+        std::signal(SIGINT, previousInt);
+        std::signal(SIGBREAK, previousBreak);
+#else
         sigaction(SIGINT, &previousInt, nullptr);
         sigaction(SIGTERM, &previousTerm, nullptr);
+#endif
     }
     InterruptGuard(const InterruptGuard &) = delete;
     InterruptGuard &operator=(const InterruptGuard &) = delete;
 
 private:
+#ifdef _WIN32
+    void (*previousInt)(int) = SIG_DFL;
+    void (*previousBreak)(int) = SIG_DFL;
+#else
     struct sigaction previousInt {};
     struct sigaction previousTerm {};
+#endif
 };
 
 class EndSignal : public RecordListener {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include "platform/environment.h"
 
 namespace quillon {
 
@@ -138,9 +139,9 @@ std::vector<int> pluggedSlotsFromSimList(std::string_view listReply) {
 }
 
 SimulateProblem UseSimulatedUnits(const std::string &bench) {
-    setenv("OV_DRIVER", "sim", 1);
+    platform::setEnvironment("OV_DRIVER", "sim");
     if (bench.empty()) {
-        unsetenv("OV_SIM_BENCH");
+        platform::clearEnvironment("OV_SIM_BENCH");
     } else {
         // The programs change folder after this; a relative bench path must
         // still name the file the user meant.
@@ -149,7 +150,7 @@ SimulateProblem UseSimulatedUnits(const std::string &bench) {
         if (ec || !std::filesystem::is_regular_file(path, ec)) {
             return {SimulateProblem::Kind::NoFile, "--simulate: no bench file '" + bench + "'"};
         }
-        setenv("OV_SIM_BENCH", path.c_str(), 1);
+        platform::setEnvironment("OV_SIM_BENCH", path.string());
     }
     // The library reads the bench on this first call; a bench with an error
     // leaves no units, and that must not pass for "no device connected".

@@ -8,9 +8,7 @@
 #include <memory>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "native_io.h"
 
 namespace quillon::platform {
 
@@ -34,12 +32,11 @@ std::optional<fs::path> currentFolder() {
 }
 
 std::optional<fs::path> executableFolder() {
-    std::error_code error;
-    const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    if (error || !program.has_parent_path()) {
+    const auto program = native::executablePath();
+    if (!program || !program->has_parent_path()) {
         return std::nullopt;
     }
-    return program.parent_path();
+    return program->parent_path();
 }
 
 bool ensureFolder(const fs::path &folder) {
@@ -95,9 +92,12 @@ fs::path resolveLinks(const fs::path &target) {
     return target;
 }
 
+// The Windows runtime counts in unsigned int; one call never asks for more.
+constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
+
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        const auto written = ::write(fd, bytes.data(), static_cast<unsigned>(std::min<std::size_t>(bytes.size(), kMaxChunk)));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -122,11 +122,11 @@ std::optional<Temporary> createTemporaryBeside(const fs::path &target) {
     static std::atomic<unsigned> counter{0};
     constexpr int kAttempts = 100;
     const std::string stem =
-        target.filename().string() + ".tmp" + std::to_string(static_cast<long>(::getpid())) + "-";
+        target.filename().string() + ".tmp" + std::to_string(native::processId()) + "-";
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         fs::path candidate = target.parent_path() / (stem + std::to_string(counter.fetch_add(1)));
         // Mode 0666 less the umask, as for any file the user creates.
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = native::openFile(candidate, O_WRONLY | O_CREAT | O_EXCL);
         if (fd >= 0) {
             return Temporary{std::make_unique<FileDescriptor>(fd), std::move(candidate)};
         }
@@ -157,11 +157,7 @@ FileReplacement::FileReplacement(const fs::path &target) {
         problem = errnoText("cannot create a file in the folder");
         return;
     }
-    // A replaced file keeps its permissions (a private file stays private).
-    struct stat old {};
-    if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-        ::fchmod(temporary->file->get(), old.st_mode & 07777);
-    }
+    native::copyPermissions(file, temporary->file->get());
     open = std::make_unique<Open>(Open{std::move(*temporary), std::move(file)});
 }
 
@@ -188,11 +184,11 @@ bool FileReplacement::commit() {
         return false;
     }
     FileDescriptor &out = *open->temporary.file;
-    if (::fsync(out.get()) != 0) {
+    if (!native::syncFile(out.get())) {
         problem = errnoText("cannot write");
     } else if (!out.close()) {
         problem = errnoText("cannot close");
-    } else if (::rename(open->temporary.path.c_str(), open->file.c_str()) != 0) {
+    } else if (!native::replaceFile(open->temporary.path, open->file)) {
         problem = errnoText("cannot replace the file");
     }
     if (failed()) {
@@ -239,11 +235,13 @@ bool replaceBinaryFile(const fs::path &target, std::string_view bytes) {
 
 FileContent readRegularFile(const fs::path &file, std::size_t maxBytes) {
     FileContent content;
-    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
-    FileDescriptor in(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    FileDescriptor in(native::openFile(file, O_RDONLY | native::kNoWait));
     if (!in.valid()) {
+        std::error_code error;
+        // Windows refuses to open a folder at all, where POSIX opens it and fstat tells.
         content.failure = errno == ENOENT || errno == ENOTDIR ? FileContent::Failure::Missing
-                                                              : FileContent::Failure::Unreadable;
+                          : fs::is_directory(file, error) ? FileContent::Failure::NotRegular
+                                                          : FileContent::Failure::Unreadable;
         return content;
     }
     struct stat info {};
@@ -265,7 +263,8 @@ FileContent readRegularFile(const fs::path &file, std::size_t maxBytes) {
     char block[65536];
     while (true) {
         const std::size_t room = maxBytes + 1 - bytes.size();
-        const ssize_t count = ::read(in.get(), block, std::min(sizeof block, room));
+        const auto count =
+            ::read(in.get(), block, static_cast<unsigned>(std::min(sizeof block, room)));
         if (count < 0) {
             if (errno == EINTR) {
                 continue;
@@ -321,7 +320,7 @@ void createFileIfMissing(const fs::path &file) {
         return;
     }
     FileDescriptor created(
-        ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666));
+        native::openFile(file, O_WRONLY | O_CREAT | O_APPEND | native::kNoWait));
 }
 
 void removeFileQuietly(const fs::path &file) {

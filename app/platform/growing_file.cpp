@@ -3,8 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "native_io.h"
 
 namespace quillon::platform {
 
@@ -14,19 +13,11 @@ std::string errnoReason(const char *what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-int syncData(int fd) {
-#if defined(__APPLE__)
-    return ::fsync(fd);
-#else
-    return ::fdatasync(fd);
-#endif
-}
-
 } // namespace
 
 std::unique_ptr<GrowingFile> GrowingFile::create(const std::filesystem::path &path,
                                                  std::string &error) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = native::openFile(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) {
         error = errnoReason("cannot create the file");
         return nullptr;
@@ -62,19 +53,16 @@ bool GrowingFile::append(std::string_view record) {
     const std::uint64_t before = written.load();
     std::size_t done = 0;
     while (done < record.size()) {
-        const ssize_t n = ::write(fd, record.data() + done, record.size() - done);
+        const auto n = ::write(fd, record.data() + done, static_cast<unsigned>(record.size() - done));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
             // A short write ended in ENOSPC or EFBIG: the part written goes again.
             const std::string reason = errnoReason("cannot write");
-            if (done > 0 && ::ftruncate(fd, static_cast<off_t>(before)) != 0) {
+            if (done > 0 && !native::truncateTo(fd, before)) {
                 fail(reason + "; " + errnoReason("cannot cut off the part written"));
                 return false;
-            }
-            if (done > 0) {
-                (void)::lseek(fd, static_cast<off_t>(before), SEEK_SET);
             }
             fail(reason);
             return false;
@@ -100,7 +88,7 @@ void GrowingFile::flushLoop() {
         dirty = false;
         const std::uint64_t covered = written.load();
         lock.unlock();
-        const bool synced = syncData(fd) == 0;
+        const bool synced = native::syncData(fd);
         const std::string reason = synced ? std::string() : errnoReason("cannot flush to disk");
         lock.lock();
         if (synced) {

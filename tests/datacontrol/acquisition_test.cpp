@@ -4,6 +4,7 @@
 #include "datacontrol/dark_ref_files.h"
 #include "datacontrol/spectrum_math.h"
 #include "sim_bench.h"
+#include "../platform/special_files.h"
 
 #include <gtest/gtest.h>
 
@@ -467,7 +468,7 @@ TEST_F(Acquisition, DamagedSnapshotChangesNothing) {
 TEST_F(Acquisition, SnapshotOrTileThatIsAFifoOrDeviceIsRefusedAtOnce) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
     const quillon::test::Watchdog watchdog("reading a FIFO or a device as a dark/reference file");
-    ASSERT_EQ(mkfifo((folder / "DarkRef.mem").c_str(), 0600), 0);
+    QUILLON_MAKE_FIFO_OR_SKIP((folder / "DarkRef.mem"));
     EXPECT_EQ(toCode(dc.SwapConfiguration()), -1);
     EXPECT_TRUE(std::filesystem::is_fifo(folder / "DarkRef.mem"));
     EXPECT_EQ(toCode(dc.LoadColorTile(folder / "DarkRef.mem")), -1);

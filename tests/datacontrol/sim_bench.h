@@ -16,6 +16,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "platform/environment.h"
 
 namespace quillon::test {
 
@@ -48,7 +49,7 @@ inline std::vector<std::string> factoryEeprom(const std::string &name, const std
 class StartUpFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("OV_DRIVER", "sim", 1);
+        quillon::platform::setEnvironment("OV_DRIVER", "sim");
         previousFolder = std::filesystem::current_path();
         std::filesystem::current_path(folder.path);
         ovCloseAllChannels();

@@ -2,6 +2,7 @@
 #include "datacontrol/simulated_units.h"
 
 #include <gtest/gtest.h>
+#include "platform/environment.h"
 
 using namespace quillon;
 
@@ -39,7 +40,7 @@ TEST(SimUnits, SkipsLinesThatAreNotUnits) {
 }
 
 TEST(SimUnits, ListsTheDefaultBench) {
-    setenv("OV_DRIVER", "sim", 1);
+    quillon::platform::setEnvironment("OV_DRIVER", "sim");
     ASSERT_EQ(runSimCommand("bench default").result, 1);
     const auto reply = runSimCommand("list");
     ASSERT_EQ(reply.result, 1);

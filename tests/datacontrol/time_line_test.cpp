@@ -4,11 +4,11 @@
 // worker idle for the record and scanning again afterwards.
 #include "datacontrol/acquisition_worker.h"
 #include "datafiles/scan_data_file.h"
+#include "file_size_limit.h"
 #include "sim_bench.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
 
 #include <condition_variable>
 #include <csignal>
@@ -250,22 +250,20 @@ TEST_F(TimeLine, AnExistingFileIsReplacedOnlyWhenTheOperatorAgrees) {
 
 // A file size limit stands for a full disk (it also holds for root).
 TEST_F(TimeLine, AFullDiskEndsTheRecordWithAMessageAndAValidFile) {
+    QUILLON_SKIP_WITHOUT_FILE_SIZE_LIMIT();
     DataControl &dc = start();
     const std::size_t header = encodeScanDataHeader(dc.Stored().CurrentContext()).size();
     const std::size_t frame = memoryItemBytes(dc.State().geometry.activePixels);
     ASSERT_EQ(dc.TimeLine().MakeReady(countSetup(50)), "");
 
-    rlimit previous{};
-    getrlimit(RLIMIT_FSIZE, &previous);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = previous;
-    lowered.rlim_cur = header + 3 * frame + frame / 2;
-    setrlimit(RLIMIT_FSIZE, &lowered);
     EndWatch watch;
-    const OpResult started = dc.TimeLine().StartRecord(&watch);
-    const bool ended = started == OpResult::Done && watch.waitForEnd();
-    setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    OpResult started{};
+    bool ended = false;
+    {
+        const quillon::test::FileSizeLimit limit(header + 3 * frame + frame / 2);
+        started = dc.TimeLine().StartRecord(&watch);
+        ended = started == OpResult::Done && watch.waitForEnd();
+    }
     ASSERT_EQ(started, OpResult::Done);
     ASSERT_TRUE(ended);
 

@@ -7,6 +7,8 @@
 #include "datacontrol/display_flags.h"
 #include "platform/files.h"
 
+#include "../datacontrol/file_size_limit.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -14,7 +16,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace quillon {
@@ -308,9 +309,13 @@ TEST_F(ScanDataFileTest, EarlyFormLoadsIntoFloats) {
 }
 
 TEST_F(ScanDataFileTest, UnwritableFolderKeepsTheOldFileAndSaysWhy) {
+#ifdef _WIN32
+    GTEST_SKIP() << "a folder's permission bits do not keep files out on this platform";
+#else
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root writes into read-only folders";
     }
+#endif
     const fs::path file = folder / "keep.sdf";
     ASSERT_EQ(writeScanDataFile(file, context(4), items(2, 4)), "");
     const std::string before = bytesOf(file);
@@ -324,18 +329,15 @@ TEST_F(ScanDataFileTest, UnwritableFolderKeepsTheOldFileAndSaysWhy) {
 // root as well, like a full disk): the old file stays whole, no temporary
 // file is left, and the reason is given.
 TEST_F(ScanDataFileTest, RefusedWriteKeepsTheOldFileAndSaysWhy) {
+    QUILLON_SKIP_WITHOUT_FILE_SIZE_LIMIT();
     const fs::path file = folder / "keep.sdf";
     ASSERT_EQ(writeScanDataFile(file, context(4), items(2, 4)), "");
     const std::string before = bytesOf(file);
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = before.size() + 100;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string error = writeScanDataFile(file, context(4), items(40, 4));
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
+    std::string error;
+    {
+        const quillon::test::FileSizeLimit limit(before.size() + 100);
+        error = writeScanDataFile(file, context(4), items(40, 4));
+    }
     EXPECT_NE(error.find("too large"), std::string::npos) << error;
     EXPECT_EQ(bytesOf(file), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);

@@ -244,14 +244,14 @@ TEST_F(EndToEnd, EepromRoundTripOfALongLineAndCommentsThroughFiles) {
     const auto source = tempFile("unit-in.txt");
     std::ofstream(source) << "; kept out of the unit\r\nName=QX10-L1\r\n"
                           << longLine << "\r\n\r\nCCD=S10420\r\n";
-    ASSERT_EQ(ovWriteEEPROM(source.c_str(), 0), OV_OK);
+    ASSERT_EQ(ovWriteEEPROM(source.string().c_str(), 0), OV_OK);
     const auto target = tempFile("unit-out.txt");
-    ASSERT_EQ(ovReadEEPROM(target.c_str(), 0), OV_OK);
+    ASSERT_EQ(ovReadEEPROM(target.string().c_str(), 0), OV_OK);
     std::stringstream back;
     back << std::ifstream(target).rdbuf();
     EXPECT_EQ(back.str(), "Name=QX10-L1\n" + longLine + "\nCCD=S10420\n\n");
     // Written back again, the text does not grow.
-    ASSERT_EQ(ovWriteEEPROM(target.c_str(), 0), OV_OK);
+    ASSERT_EQ(ovWriteEEPROM(target.string().c_str(), 0), OV_OK);
     ASSERT_EQ(ovReadEEPROM(nullptr, 0), OV_OK);
     EXPECT_EQ(std::string(ovGetEEPROMData()), back.str());
     EXPECT_EQ(ovGetModel(0), OV_CCD_S10420);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include "../../app/platform/environment.h"
 
 namespace ov::test {
 
@@ -72,7 +73,7 @@ protected:
     // backend's request mapping, with the bench seen at the USB level.
     static void SetUpTestSuite() {
         const char *chosen = std::getenv("QUILLON_TEST_DRIVER");
-        setenv("OV_DRIVER", chosen != nullptr && *chosen != '\0' ? chosen : "sim", 1);
+        quillon::platform::setEnvironment("OV_DRIVER", chosen != nullptr && *chosen != '\0' ? chosen : "sim");
     }
 
     static std::string sim(const std::string &command) {

@@ -14,13 +14,14 @@
 
 #include <cstdlib>
 #include <memory>
+#include "platform/environment.h"
 
 namespace quillon::test {
 
 // The default bench with every unit at full speed.
 inline void loadFastDefaultBench() {
-    setenv("OV_DRIVER", "sim", 1);
-    unsetenv("OV_SIM_BENCH");
+    quillon::platform::setEnvironment("OV_DRIVER", "sim");
+    quillon::platform::clearEnvironment("OV_SIM_BENCH");
     ovCloseAllChannels();
     runSimCommand("bench default");
     for (int slot = 0; slot < 3; ++slot) {

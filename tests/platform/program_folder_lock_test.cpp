@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <future>
+#include <thread>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 
@@ -35,6 +40,7 @@ TEST_F(ProgramFolderLockTest, OneHolderAtATimeAndReleasedOnDestruction) {
         EXPECT_EQ(second.state(), ProgramFolderLock::State::Busy);
         EXPECT_NE(second.error().find(folder.string()), std::string::npos) << second.error();
 
+#ifndef _WIN32
         // Another process sees the same.
         const pid_t child = fork();
         if (child == 0) {
@@ -44,12 +50,30 @@ TEST_F(ProgramFolderLockTest, OneHolderAtATimeAndReleasedOnDestruction) {
         int status = 0;
         waitpid(child, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
     }
     const ProgramFolderLock again(folder, 0ms);
     EXPECT_TRUE(again.held()) << again.error();
     EXPECT_TRUE(fs::exists(folder / ProgramFolderLock::kLockFileName));
 }
 
+#ifdef _WIN32
+// The lock belongs to the handle, so a holder on another thread stands for
+// another run.
+TEST_F(ProgramFolderLockTest, AWaitingRunGetsTheFolderWhenTheHolderEnds) {
+    std::promise<bool> ready;
+    std::thread holderThread([this, &ready] {
+        const ProgramFolderLock holder(folder, 0ms);
+        ready.set_value(holder.held());
+        std::this_thread::sleep_for(300ms);
+    });
+    ASSERT_TRUE(ready.get_future().get());
+    EXPECT_FALSE(ProgramFolderLock(folder, 0ms).held());
+    const ProgramFolderLock waiting(folder, 10s);
+    EXPECT_TRUE(waiting.held()) << waiting.error();
+    holderThread.join();
+}
+#else
 TEST_F(ProgramFolderLockTest, AWaitingRunGetsTheFolderWhenTheHolderEnds) {
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
@@ -72,6 +96,7 @@ TEST_F(ProgramFolderLockTest, AWaitingRunGetsTheFolderWhenTheHolderEnds) {
     close(ready[0]);
     close(ready[1]);
 }
+#endif
 
 TEST_F(ProgramFolderLockTest, AFolderThatCannotHoldTheLockFileFails) {
     const ProgramFolderLock missing(folder / "missing", 0ms);

@@ -11,6 +11,8 @@
 
 #include "sim_fixture.h"
 #include "sim_protocol.h"
+#include "../../app/platform/environment.h"
+#include "../platform/special_files.h"
 
 namespace ov::sim::testing {
 namespace {
@@ -114,7 +116,7 @@ TEST(SimBench, OnlySmallRegularFilesAreRead) {
     const quillon::test::Watchdog watchdog("reading a FIFO or a device as a bench file");
     TempDir dir;
     const auto fifo = dir.write("x", "").parent_path() / "fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    QUILLON_MAKE_FIFO_OR_SKIP(fifo);
     for (const std::filesystem::path &path : {fifo, std::filesystem::path("/dev/zero")}) {
         const auto result = loadBenchFile(path);
         EXPECT_FALSE(result.bench);
@@ -240,14 +242,14 @@ void expectBackend(const char *driverName, const char *bench, bool unitOnSlot0,
     EXPECT_EXIT(
         {
             if (driverName) {
-                setenv("OV_DRIVER", driverName, 1);
+                quillon::platform::setEnvironment("OV_DRIVER", driverName);
             } else {
-                unsetenv("OV_DRIVER");
+                quillon::platform::clearEnvironment("OV_DRIVER");
             }
             if (bench) {
-                setenv("OV_SIM_BENCH", bench, 1);
+                quillon::platform::setEnvironment("OV_SIM_BENCH", bench);
             } else {
-                unsetenv("OV_SIM_BENCH");
+                quillon::platform::clearEnvironment("OV_SIM_BENCH");
             }
             auto &d = driver::activeDriver();
             const bool found = d.open(0) != driver::kInvalidHandle;
@@ -265,15 +267,15 @@ TEST(SimDriverSelection, EnvironmentChoosesTheBackend) {
     const auto bad = dir.write("bad.ini", "[Unit]\nSlot=0\nSensor=ABC\n");
     const auto good = dir.write("good.ini", "[Unit]\nSlot=0\n");
     expectBackend("sim", nullptr, true, nullptr);
-    expectBackend("sim", good.c_str(), true, nullptr);
-    expectBackend("sim", bad.c_str(), false, "bad.ini:3");
+    expectBackend("sim", good.string().c_str(), true, nullptr);
+    expectBackend("sim", bad.string().c_str(), false, "bad.ini:3");
     // Unset (or libusb): the real units' backend; this machine has none of them.
     expectBackend("none", nullptr, false, nullptr);
     expectBackend("win32", nullptr, false, "not built yet");
     expectBackend("floppy", nullptr, false, "not a known driver");
     // The simulated bench behind the libusb backend's requests.
     expectBackend("sim-usb", nullptr, true, nullptr);
-    expectBackend("sim-usb", bad.c_str(), false, "bad.ini:3");
+    expectBackend("sim-usb", bad.string().c_str(), false, "bad.ini:3");
 }
 
 TEST(SimDriverSelection, InstalledDriverServesEveryCaller) {
