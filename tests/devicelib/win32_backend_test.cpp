@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <thread>
@@ -462,9 +464,29 @@ TEST(Win32KernelApi, APendingRequestIsCancelledAtItsTimeOutOrCompletesInTime) {
     PipeServer server;
     ASSERT_NE(server.handle, INVALID_HANDLE_VALUE);
     std::uint32_t n = 99;
+    // Should the cancel not happen, a late client ends the wait: the test
+    // then fails instead of hanging.
+    std::mutex mutex;
+    std::condition_variable returned;
+    bool timedOut = false;
+    std::thread rescue([&] {
+        std::unique_lock lock(mutex);
+        if (!returned.wait_for(lock, std::chrono::seconds(3), [&] { return timedOut; })) {
+            const HANDLE h = connectClient();
+            if (h != INVALID_HANDLE_VALUE) {
+                CloseHandle(h);
+            }
+        }
+    });
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(api->overlappedRequest(server.native(), kPipeListen, {}, {}, 100, n),
-              WaitStatus::TimedOut);
+    const WaitStatus first = api->overlappedRequest(server.native(), kPipeListen, {}, {}, 100, n);
+    {
+        std::lock_guard lock(mutex);
+        timedOut = true;
+    }
+    returned.notify_one();
+    rescue.join();
+    ASSERT_EQ(first, WaitStatus::TimedOut);
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(90));
     EXPECT_EQ(n, 0u);
 
