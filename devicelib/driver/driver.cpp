@@ -9,6 +9,8 @@
 #include "libusb/libusb_driver.h"
 #include "libusb/sim_usb_bus.h"
 #include "sim/sim_driver.h"
+#include "win32/sim_ezusb_api.h"
+#include "win32/win32_driver.h"
 #ifdef QUILLON_HAVE_LIBUSB
 #include "libusb/libusb_bus.h"
 #endif
@@ -46,7 +48,9 @@ std::unique_ptr<ov::sim::SimDriver> simulatedBench() {
 }
 
 Selection realUnitsBackend() {
-#ifdef QUILLON_HAVE_LIBUSB
+#if defined(_WIN32)
+    return {std::make_unique<ov::win32::Win32Driver>(ov::win32::makeKernelEzusbApi()), {}};
+#elif defined(QUILLON_HAVE_LIBUSB)
     return {std::make_unique<ov::usb::LibusbDriver>(ov::usb::makeLibusbBus()), {}};
 #else
     return {std::make_unique<NullDriver>(),
@@ -67,19 +71,41 @@ Selection backendFromEnvironment() {
                     std::make_unique<ov::usb::SimUsbBus>(simulatedBench())),
                 {}};
     }
-    if (name.empty() || name == "libusb") {
+    // The simulated bench behind the Windows backend's requests.
+    if (name == "sim-win32") {
+        return {std::make_unique<ov::win32::Win32Driver>(
+                    std::make_unique<ov::win32::SimEzusbApi>(simulatedBench())),
+                {}};
+    }
+    if (name.empty()) {
         return realUnitsBackend();
     }
-    if (name == "none") {
-        return {std::make_unique<NullDriver>(), {}};
+#ifdef _WIN32
+    if (name == "win32") {
+        return realUnitsBackend();
+    }
+    if (name == "libusb") {
+        return {std::make_unique<NullDriver>(),
+                "OV_DRIVER=libusb: this driver backend is not available on Windows (no units); "
+                "use win32."};
+    }
+#else
+    if (name == "libusb") {
+        return realUnitsBackend();
     }
     if (name == "win32") {
         return {std::make_unique<NullDriver>(),
-                "OV_DRIVER=" + name + ": this driver backend is not built yet (no units)."};
+                "OV_DRIVER=win32: this driver backend is not available on this platform (no "
+                "units)."};
+    }
+#endif
+    if (name == "none") {
+        return {std::make_unique<NullDriver>(), {}};
     }
     return {std::make_unique<NullDriver>(),
             "OV_DRIVER=" + name +
-                " is not a known driver backend (use libusb, sim, sim-usb or none); no units."};
+                " is not a known driver backend (use libusb, win32, sim, sim-usb, sim-win32 or "
+                "none); no units."};
 }
 
 // The one registry of backends. A replaced driver is kept alive to the end of

@@ -17,9 +17,6 @@
 #if defined(_WIN32)
 #if defined(OVDBUSBM_BUILDING)
 #define OV_API __declspec(dllexport)
-#elif defined(OVDBUSBM_LINKED_IN)
-// The library's objects linked into the program itself (its internal tests).
-#define OV_API
 #else
 #define OV_API __declspec(dllimport)
 #endif

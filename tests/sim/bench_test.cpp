@@ -271,11 +271,18 @@ TEST(SimDriverSelection, EnvironmentChoosesTheBackend) {
     expectBackend("sim", bad.string().c_str(), false, "bad.ini:3");
     // Unset (or libusb): the real units' backend; this machine has none of them.
     expectBackend("none", nullptr, false, nullptr);
-    expectBackend("win32", nullptr, false, "not built yet");
+#ifdef _WIN32
+    expectBackend("win32", nullptr, false, nullptr); // the real driver: no unit here
+#else
+    expectBackend("win32", nullptr, false, "not available on this platform");
+#endif
     expectBackend("floppy", nullptr, false, "not a known driver");
     // The simulated bench behind the libusb backend's requests.
     expectBackend("sim-usb", nullptr, true, nullptr);
     expectBackend("sim-usb", bad.string().c_str(), false, "bad.ini:3");
+    // And behind the Windows backend's requests.
+    expectBackend("sim-win32", nullptr, true, nullptr);
+    expectBackend("sim-win32", bad.string().c_str(), false, "bad.ini:3");
 }
 
 TEST(SimDriverSelection, InstalledDriverServesEveryCaller) {
