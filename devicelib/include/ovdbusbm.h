@@ -16,7 +16,8 @@
 
 #if defined(_WIN32)
 #if defined(OVDBUSBM_BUILDING)
-#define OV_API __declspec(dllexport)
+/* OVdbUSBm.def alone says what the DLL exports, and under which ordinal. */
+#define OV_API
 #else
 #define OV_API __declspec(dllimport)
 #endif

@@ -15,7 +15,8 @@
 #if defined(_WIN32)
 #define PRIO32_CALL __stdcall
 #if defined(PRIO32_BUILDING)
-#define PRIO32_API __declspec(dllexport)
+/* Prio32.def alone says what the DLL exports, and under which ordinal. */
+#define PRIO32_API
 #else
 #define PRIO32_API __declspec(dllimport)
 #endif
