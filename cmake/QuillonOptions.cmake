@@ -175,3 +175,15 @@ endfunction()
 if(WIN32)
     add_compile_definitions(NOMINMAX _USE_MATH_DEFINES)
 endif()
+
+# A path of the build machine as a test program sees it. Under Wine the
+# build machine's root is drive Z:, and a path without a drive would name a
+# folder on the drive of whatever folder the test has moved to.
+#   quillon_runtime_path(<out-var> <absolute path>)
+function(quillon_runtime_path out path)
+    if(WIN32 AND CMAKE_CROSSCOMPILING)
+        set(${out} "Z:${path}" PARENT_SCOPE)
+    else()
+        set(${out} "${path}" PARENT_SCOPE)
+    endif()
+endfunction()

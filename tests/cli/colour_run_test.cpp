@@ -138,7 +138,7 @@ TEST_F(ColourRun, FilterColourAgreesWithTheTablesAndTheSettingsComeBack) {
     EXPECT_EQ(shown.at("IntervalWL"), "1");
     EXPECT_EQ(shown.at("base"), "pixel");
     EXPECT_EQ(shown.at("mode"), "scope");
-    EXPECT_NE(readBytes(folder / "QuillonX.ini").find("InitColor=34\n"), std::string::npos);
+    EXPECT_NE(readText(folder / "QuillonX.ini").find("InitColor=34\n"), std::string::npos);
 }
 
 TEST_F(ColourRun, ColourTemperatureOfTheLampCountsAgreesWithTheTables) {

@@ -173,6 +173,9 @@ TEST_F(ColourExportTest, WrittenFileIsPlainAsciiWithCrLfForOtherReaders) {
     ASSERT_TRUE(outcome.saved) << outcome.problem;
     EXPECT_EQ(outcome.path, folder / "green.txt");
     EXPECT_EQ(readBytes(outcome.path), cv::exportText(snapshot));
+#ifdef _WIN32
+    GTEST_SKIP() << "the readers are host programs, which a test under Wine cannot start";
+#endif
     const std::string quoted = "'" + outcome.path.string() + "'";
     EXPECT_EQ(runTool("file -b " + quoted), "ASCII text, with CRLF line terminators\n");
     // iconv refuses any byte outside ASCII; the conversion is the file itself.

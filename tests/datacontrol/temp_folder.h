@@ -44,6 +44,23 @@ inline std::string readBytes(const std::filesystem::path &file) {
     return text.str();
 }
 
+// A text file the program wrote, with its lines ending in "\n" whatever the
+// platform's text files end them with.
+inline std::string readText(const std::filesystem::path &file) {
+    std::string text = readBytes(file);
+#ifdef _WIN32
+    std::string lines;
+    lines.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            lines += text[i];
+        }
+    }
+    text = std::move(lines);
+#endif
+    return text;
+}
+
 } // namespace quillon::test
 
 #endif

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "special_files.h"
 #include "watchdog.h"
 
 #include <gtest/gtest.h>
@@ -138,7 +139,7 @@ TEST_F(FilesTest, ASymbolicLinkIsWrittenThroughAndStaysALink) {
     fs::create_directories(folder / "store");
     ASSERT_TRUE(replaceTextFile(folder / "store" / "real.ini", "old\n"));
     fs::permissions(folder / "store" / "real.ini", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink(fs::path("store") / "real.ini", folder / "link.ini");
+    QUILLON_SYMLINK_OR_SKIP(fs::path("store") / "real.ini", folder / "link.ini");
     fs::create_symlink("link.ini", folder / "second_link.ini");
 
     ASSERT_TRUE(replaceTextFile(folder / "second_link.ini", "new\n"));

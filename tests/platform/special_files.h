@@ -11,4 +11,17 @@
 #define QUILLON_MAKE_FIFO_OR_SKIP(path) ASSERT_EQ(::mkfifo((path).c_str(), 0600), 0)
 #endif
 
+#include <filesystem>
+#include <system_error>
+
+// Windows grants symbolic links to privileged users only (and Wine has none).
+#define QUILLON_SYMLINK_OR_SKIP(target, link)                                                     \
+    do {                                                                                           \
+        std::error_code symlinkError;                                                              \
+        std::filesystem::create_symlink((target), (link), symlinkError);                           \
+        if (symlinkError) {                                                                        \
+            GTEST_SKIP() << "no symbolic links here: " << symlinkError.message();                  \
+        }                                                                                          \
+    } while (false)
+
 #endif
