@@ -8,9 +8,7 @@
 #include <utility>
 
 #ifdef _WIN32
-#include <windows.h>
-
-#include <shellapi.h>
+#include "shell_open.h"
 #endif
 
 namespace quillon::launcher {
@@ -33,10 +31,7 @@ QString editionFolder(Installer installer) {
 OpenAction systemOpenAction() {
 #ifdef _WIN32
     return [](const QString &path) {
-        const std::wstring file = QDir::toNativeSeparators(path).toStdWString();
-        const auto result = reinterpret_cast<INT_PTR>(
-            ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-        return result > 32;
+        return shellOpen(QDir::toNativeSeparators(path).toStdWString());
     };
 #else
     return [](const QString &path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
