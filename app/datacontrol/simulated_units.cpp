@@ -2,12 +2,12 @@
 
 #include "ovdbusbm.h"
 
+#include "platform/environment.h"
 #include <array>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include "platform/environment.h"
 
 namespace quillon {
 

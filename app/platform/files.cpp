@@ -97,7 +97,9 @@ constexpr std::size_t kMaxChunk = std::size_t{1} << 30;
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const auto written = ::write(fd, bytes.data(), static_cast<unsigned>(std::min<std::size_t>(bytes.size(), kMaxChunk)));
+        const auto written =
+            ::write(fd, bytes.data(),
+                    static_cast<unsigned>(std::min<std::size_t>(bytes.size(), kMaxChunk)));
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -240,8 +242,8 @@ FileContent readRegularFile(const fs::path &file, std::size_t maxBytes) {
         std::error_code error;
         // Windows refuses to open a folder at all, where POSIX opens it and fstat tells.
         content.failure = errno == ENOENT || errno == ENOTDIR ? FileContent::Failure::Missing
-                          : fs::is_directory(file, error) ? FileContent::Failure::NotRegular
-                                                          : FileContent::Failure::Unreadable;
+                          : fs::is_directory(file, error)     ? FileContent::Failure::NotRegular
+                                                              : FileContent::Failure::Unreadable;
         return content;
     }
     struct stat info {};
@@ -319,8 +321,7 @@ void createFileIfMissing(const fs::path &file) {
     if (fs::exists(file, error) || error) {
         return;
     }
-    FileDescriptor created(
-        native::openFile(file, O_WRONLY | O_CREAT | O_APPEND | native::kNoWait));
+    FileDescriptor created(native::openFile(file, O_WRONLY | O_CREAT | O_APPEND | native::kNoWait));
 }
 
 void removeFileQuietly(const fs::path &file) {

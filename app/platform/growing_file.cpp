@@ -53,7 +53,8 @@ bool GrowingFile::append(std::string_view record) {
     const std::uint64_t before = written.load();
     std::size_t done = 0;
     while (done < record.size()) {
-        const auto n = ::write(fd, record.data() + done, static_cast<unsigned>(record.size() - done));
+        const auto n =
+            ::write(fd, record.data() + done, static_cast<unsigned>(record.size() - done));
         if (n < 0 && errno == EINTR) {
             continue;
         }

@@ -37,7 +37,8 @@ inline constexpr int kNoWait = O_NONBLOCK | O_NOCTTY;
 inline int openFile(const std::filesystem::path &path, int flags, int mode = 0666) {
 #ifdef _WIN32
     // The permission argument knows only read-only or not.
-    return ::_wopen(path.c_str(), flags | kPrivate, (mode & 0200) ? _S_IREAD | _S_IWRITE : _S_IREAD);
+    return ::_wopen(path.c_str(), flags | kPrivate,
+                    (mode & 0200) ? _S_IREAD | _S_IWRITE : _S_IREAD);
 #else
     return ::open(path.c_str(), flags | kPrivate, mode);
 #endif

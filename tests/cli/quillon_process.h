@@ -20,11 +20,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <memory>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -117,10 +117,10 @@ inline Child start(const std::filesystem::path &folder, const std::vector<std::s
     startup.hStdError = err;
     PROCESS_INFORMATION started{};
     std::vector<wchar_t> env = childEnvironment();
-    const BOOL ok = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
-                    CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                   CREATE_UNICODE_ENVIRONMENT, env.data(), folder.c_str(),
-                                   &startup, &started);
+    const BOOL ok =
+        out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+        CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT, env.data(), folder.c_str(), &startup, &started);
     const DWORD failure = GetLastError();
     if (out != INVALID_HANDLE_VALUE) {
         CloseHandle(out);

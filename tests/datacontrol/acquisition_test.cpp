@@ -1,10 +1,10 @@
 // AcquireScan and the wavelength axis against simulated units: calibration,
 // physics end to end, one-shot scans, playback, files, a unit lost.
+#include "../platform/special_files.h"
 #include "../platform/watchdog.h"
 #include "datacontrol/dark_ref_files.h"
 #include "datacontrol/spectrum_math.h"
 #include "sim_bench.h"
-#include "../platform/special_files.h"
 
 #include <gtest/gtest.h>
 
@@ -468,11 +468,11 @@ TEST_F(Acquisition, DamagedSnapshotChangesNothing) {
 TEST_F(Acquisition, SnapshotOrTileThatIsAFifoOrDeviceIsRefusedAtOnce) {
     DataControl &dc = start(eepromWithPoints("ILX511", kIlxPoints));
     const quillon::test::Watchdog watchdog("reading a FIFO or a device as a dark/reference file");
-    QUILLON_MAKE_FIFO_OR_SKIP((folder / "DarkRef.mem"));
+    ASSERT_TRUE(quillon::test::makeNonRegularFile(folder / "DarkRef.mem"));
     EXPECT_EQ(toCode(dc.SwapConfiguration()), -1);
-    EXPECT_TRUE(std::filesystem::is_fifo(folder / "DarkRef.mem"));
+    EXPECT_TRUE(quillon::test::isNonRegularFile(folder / "DarkRef.mem"));
     EXPECT_EQ(toCode(dc.LoadColorTile(folder / "DarkRef.mem")), -1);
-    EXPECT_EQ(toCode(dc.LoadColorTile("/dev/zero")), -1);
+    EXPECT_EQ(toCode(dc.LoadColorTile(quillon::test::kDeviceFile)), -1);
     EXPECT_EQ(prompter.textsOf(PromptKind::Message).size(), 3u);
 }
 

@@ -8,7 +8,7 @@
 // Windows has no limit of the file size per process, and nothing else that
 // makes a write fail part-way for an administrator; the tests that need one
 // are skipped there.
-#define QUILLON_SKIP_WITHOUT_FILE_SIZE_LIMIT()                                                    \
+#define QUILLON_SKIP_WITHOUT_FILE_SIZE_LIMIT()                                                     \
     GTEST_SKIP() << "no per-process file-size limit on this platform"
 #else
 #include <sys/resource.h>

@@ -1,8 +1,8 @@
 #include "datacontrol/profile_file.h"
 
+#include "../platform/special_files.h"
 #include "../platform/watchdog.h"
 #include "temp_folder.h"
-#include "../platform/special_files.h"
 
 #include <gtest/gtest.h>
 
@@ -62,13 +62,13 @@ TEST_F(ProfileFileTest, LoadOfUnreadableFileSetsErrorText) {
 TEST_F(ProfileFileTest, FifoDeviceAndOversizedFileAreRefusedWithoutBlocking) {
     const quillon::test::Watchdog watchdog("opening a FIFO or a device as a settings file");
     const auto fifo = folder / "fifo.ini";
-    QUILLON_MAKE_FIFO_OR_SKIP(fifo);
+    ASSERT_TRUE(quillon::test::makeNonRegularFile(fifo));
     ProfileFile onFifo(fifo);
     EXPECT_FALSE(onFifo.Load());
     EXPECT_EQ(onFifo.LastError(), "Unable to open ini file.");
-    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(quillon::test::isNonRegularFile(fifo));
 
-    ProfileFile onDevice(std::filesystem::path("/dev/zero"));
+    ProfileFile onDevice{std::filesystem::path(quillon::test::kDeviceFile)};
     EXPECT_FALSE(onDevice.Load());
     EXPECT_EQ(onDevice.LastError(), "Unable to open ini file.");
 

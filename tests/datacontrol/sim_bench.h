@@ -10,13 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/environment.h"
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
-#include "platform/environment.h"
 
 namespace quillon::test {
 

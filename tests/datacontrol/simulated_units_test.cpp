@@ -1,8 +1,8 @@
 // The simulator's unit list as the Simulator panel and the command line read it.
 #include "datacontrol/simulated_units.h"
 
-#include <gtest/gtest.h>
 #include "platform/environment.h"
+#include <gtest/gtest.h>
 
 using namespace quillon;
 

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <condition_variable>
 #include <csignal>
 #include <mutex>

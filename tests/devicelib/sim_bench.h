@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "../../app/platform/environment.h"
 #include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
-#include "../../app/platform/environment.h"
 
 namespace ov::test {
 
@@ -73,7 +73,8 @@ protected:
     // backend's request mapping, with the bench seen at the USB level.
     static void SetUpTestSuite() {
         const char *chosen = std::getenv("QUILLON_TEST_DRIVER");
-        quillon::platform::setEnvironment("OV_DRIVER", chosen != nullptr && *chosen != '\0' ? chosen : "sim");
+        quillon::platform::setEnvironment("OV_DRIVER",
+                                          chosen != nullptr && *chosen != '\0' ? chosen : "sim");
     }
 
     static std::string sim(const std::string &command) {

@@ -12,9 +12,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/environment.h"
 #include <cstdlib>
 #include <memory>
-#include "platform/environment.h"
 
 namespace quillon::test {
 

@@ -9,10 +9,10 @@
 
 #include "../platform/watchdog.h"
 
-#include "sim_fixture.h"
-#include "sim_protocol.h"
 #include "../../app/platform/environment.h"
 #include "../platform/special_files.h"
+#include "sim_fixture.h"
+#include "sim_protocol.h"
 
 namespace ov::sim::testing {
 namespace {
@@ -116,8 +116,9 @@ TEST(SimBench, OnlySmallRegularFilesAreRead) {
     const quillon::test::Watchdog watchdog("reading a FIFO or a device as a bench file");
     TempDir dir;
     const auto fifo = dir.write("x", "").parent_path() / "fifo";
-    QUILLON_MAKE_FIFO_OR_SKIP(fifo);
-    for (const std::filesystem::path &path : {fifo, std::filesystem::path("/dev/zero")}) {
+    ASSERT_TRUE(quillon::test::makeNonRegularFile(fifo));
+    for (const std::filesystem::path &path :
+         {fifo, std::filesystem::path(quillon::test::kDeviceFile)}) {
         const auto result = loadBenchFile(path);
         EXPECT_FALSE(result.bench);
         EXPECT_NE(result.error.find("not a regular file"), std::string::npos) << result.error;
@@ -126,8 +127,8 @@ TEST(SimBench, OnlySmallRegularFilesAreRead) {
         loadBenchFile(dir.write("bench.ini", "[Unit]\nSlot=0\nEepromFile=fifo\n"));
     EXPECT_FALSE(viaEeprom.bench);
     EXPECT_NE(viaEeprom.error.find("not a regular file"), std::string::npos) << viaEeprom.error;
-    const auto zero =
-        loadBenchFile(dir.write("zero.ini", "[Unit]\nSlot=0\nEepromFile=/dev/zero\n"));
+    const auto zero = loadBenchFile(
+        dir.write("zero.ini", "[Unit]\nSlot=0\nEepromFile=" + quillon::test::kDeviceFile + "\n"));
     EXPECT_FALSE(zero.bench);
 
     const auto big = dir.write("big.txt", "");
