@@ -411,10 +411,15 @@ TEST(Win32KernelApi, AbsentDriverMeansNoUnitsAndNothingToExplain) {
 // A named pipe's listen request stands in for a bulk read that waits: it
 // stays pending until a client connects.
 constexpr std::uint32_t kPipeListen = 0x00110008;
-constexpr const char *kPipeName = "\\\\.\\pipe\\quillon-win32-backend-test";
+// One name per process: the test cases run side by side in their own processes.
+const std::string &pipeName() {
+    static const std::string name =
+        "\\\\.\\pipe\\quillon-win32-backend-test-" + std::to_string(GetCurrentProcessId());
+    return name;
+}
 
 struct PipeServer {
-    HANDLE handle = CreateNamedPipeA(kPipeName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+    HANDLE handle = CreateNamedPipeA(pipeName().c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                      PIPE_TYPE_BYTE | PIPE_WAIT, 1, 64, 64, 0, nullptr);
     ~PipeServer() {
         if (handle != INVALID_HANDLE_VALUE) {
@@ -425,8 +430,8 @@ struct PipeServer {
 };
 
 HANDLE connectClient() {
-    return CreateFileA(kPipeName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    return CreateFileA(pipeName().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       0, nullptr);
 }
 
 TEST(Win32KernelApi, APendingRequestIsCancelledAtItsTimeOutOrCompletesInTime) {
