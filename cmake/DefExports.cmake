@@ -1,0 +1,27 @@
+# The EXPORTS of a .def file, for the scripts that check or rewrite export
+# tables. Included by cmake -P scripts.
+#   quillon_read_def_exports(<def> <names-var> <ordinals-var>)
+# Sets two lists of equal length: each export's name, and its ordinal ("-"
+# for one exported by name only). A line the section cannot hold is an error.
+function(quillon_read_def_exports def names_var ordinals_var)
+    set(names "")
+    set(ordinals "")
+    set(in_exports FALSE)
+    file(STRINGS ${def} def_lines)
+    foreach(line IN LISTS def_lines)
+        if(line MATCHES "^EXPORTS")
+            set(in_exports TRUE)
+        elseif(in_exports AND line MATCHES "^[ \t]+([A-Za-z_][A-Za-z0-9_]*)[ \t]*(@([0-9]+))?[ \t]*$")
+            list(APPEND names "${CMAKE_MATCH_1}")
+            if(CMAKE_MATCH_3 STREQUAL "")
+                list(APPEND ordinals "-")
+            else()
+                list(APPEND ordinals "${CMAKE_MATCH_3}")
+            endif()
+        elseif(in_exports AND line MATCHES "^[ \t]+[^ \t;]")
+            message(FATAL_ERROR "${def}: line not understood: ${line}")
+        endif()
+    endforeach()
+    set(${names_var} "${names}" PARENT_SCOPE)
+    set(${ordinals_var} "${ordinals}" PARENT_SCOPE)
+endfunction()
