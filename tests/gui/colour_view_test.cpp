@@ -12,12 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTimer>
 
 #include <cmath>
 #include <filesystem>
@@ -145,20 +142,7 @@ void ColourViewTest::tabOpensAfterDarkAndReferenceAndShowsTheSample() {
     QVERIFY(colour.running());
 
     // With the Color tab in front, the preview shows the colour data sheet.
-    int pages = -1;
-    QTimer::singleShot(0, this, [&pages] {
-        for (QWidget *top : QApplication::topLevelWidgets()) {
-            auto *dialog = qobject_cast<QPrintPreviewDialog *>(top);
-            if (dialog != nullptr && dialog->isVisible()) {
-                if (auto *preview = dialog->findChild<QPrintPreviewWidget *>()) {
-                    pages = preview->pageCount();
-                }
-                dialog->reject();
-            }
-        }
-    });
-    frame->action(command::kPrintPreview)->trigger();
-    QCOMPARE(pages, 1);
+    QCOMPARE(previewPageCountOf(frame->action(command::kPrintPreview)), 1);
     QVERIFY(session.prompter().textsOf(PromptKind::Message).empty());
     QVERIFY(colour.running());
 

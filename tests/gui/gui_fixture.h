@@ -8,9 +8,14 @@
 #include "shell/main_frame.h"
 #include "widgets/split_button.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "platform/environment.h"
 #include <cstdlib>
@@ -37,6 +42,26 @@ inline void clickMain(SplitButton *button) {
 inline void clickArrow(SplitButton *button) {
     QTest::mouseClick(button, Qt::LeftButton, {},
                       QPoint(button->width() - SplitButton::kArrowWidth / 2, 27));
+}
+
+// Triggers a Print Preview action, closes the preview it opens as soon as it
+// shows, and gives its number of pages; -1 when no preview showed.
+inline int previewPageCountOf(QAction *printPreview) {
+    int pages = -1;
+    QTimer::singleShot(0, printPreview, [&pages] {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            auto *dialog = qobject_cast<QPrintPreviewDialog *>(top);
+            if (dialog == nullptr || !dialog->isVisible()) {
+                continue;
+            }
+            if (auto *preview = dialog->findChild<QPrintPreviewWidget *>()) {
+                pages = preview->pageCount();
+            }
+            dialog->reject();
+        }
+    });
+    printPreview->trigger();
+    return pages;
 }
 
 class GuiSession {
