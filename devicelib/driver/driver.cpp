@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 #include "libusb/libusb_driver.h"
@@ -34,6 +35,15 @@ public:
         return WaitStatus::Failed;
     }
 };
+
+// The backend of the real units on this platform, and the other platform's.
+#ifdef _WIN32
+constexpr std::string_view kNativeBackend = "win32";
+constexpr std::string_view kForeignBackend = "libusb";
+#else
+constexpr std::string_view kNativeBackend = "libusb";
+constexpr std::string_view kForeignBackend = "win32";
+#endif
 
 struct Selection {
     std::unique_ptr<Driver> driver;
@@ -77,28 +87,15 @@ Selection backendFromEnvironment() {
                     std::make_unique<ov::win32::SimEzusbApi>(simulatedBench())),
                 {}};
     }
-    if (name.empty()) {
+    if (name.empty() || name == kNativeBackend) {
         return realUnitsBackend();
     }
-#ifdef _WIN32
-    if (name == "win32") {
-        return realUnitsBackend();
-    }
-    if (name == "libusb") {
+    if (name == kForeignBackend) {
         return {std::make_unique<NullDriver>(),
-                "OV_DRIVER=libusb: this driver backend is not available on Windows (no units); "
-                "use win32."};
+                "OV_DRIVER=" + name +
+                    ": this driver backend is not available on this platform (no units); use " +
+                    std::string(kNativeBackend) + "."};
     }
-#else
-    if (name == "libusb") {
-        return realUnitsBackend();
-    }
-    if (name == "win32") {
-        return {std::make_unique<NullDriver>(),
-                "OV_DRIVER=win32: this driver backend is not available on this platform (no "
-                "units)."};
-    }
-#endif
     if (name == "none") {
         return {std::make_unique<NullDriver>(), {}};
     }

@@ -35,6 +35,11 @@ std::string refusal(const std::string &name, const OpenResult &result) {
     return start + why + " (error " + std::to_string(result.systemCode) + ").";
 }
 
+// The driver's count of bytes, never more than the caller's buffer holds.
+std::uint32_t boundedBy(std::span<const std::uint8_t> out, std::uint32_t returned) {
+    return std::min<std::uint32_t>(returned, static_cast<std::uint32_t>(out.size()));
+}
+
 } // namespace
 
 std::string deviceNameOf(int slot) {
@@ -107,7 +112,7 @@ bool Win32Driver::control(driver::DeviceHandle handle, std::uint32_t code,
     }
     std::uint32_t returned = 0;
     const bool ok = api_->ioControl(native, code, in, out, returned);
-    bytesReturned = std::min<std::uint32_t>(returned, static_cast<std::uint32_t>(out.size()));
+    bytesReturned = boundedBy(out, returned);
     return ok;
 }
 
@@ -124,7 +129,7 @@ driver::WaitStatus Win32Driver::bulkReadWait(driver::DeviceHandle handle, std::u
     const driver::WaitStatus status = api_->overlappedRequest(
         native, driver::kIoctlBulkRead, record, out, std::max(timeoutMs, 0), returned);
     if (status == driver::WaitStatus::Completed) {
-        bytesReturned = std::min<std::uint32_t>(returned, static_cast<std::uint32_t>(out.size()));
+        bytesReturned = boundedBy(out, returned);
     }
     return status;
 }
