@@ -7,11 +7,8 @@
 # fixed ordinal so that it takes none the table leaves empty. "#" starts a
 # comment.
 cmake_minimum_required(VERSION 3.25)
-foreach(var OBJDUMP LIBRARY DEF EXPECTED)
-    if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
-        message(FATAL_ERROR "CheckPeExports.cmake needs -D${var}=...")
-    endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/ScriptArguments.cmake)
+quillon_require_script_arguments(OBJDUMP LIBRARY DEF EXPECTED)
 
 set(problems "")
 macro(problem text)

@@ -1,11 +1,8 @@
 # Run by the test test_labels_select_tests: fails when one of the project's
 # test labels selects no test in the build tree.
 #   cmake -DCTEST=<ctest> -DBUILD_DIR=<dir> -DLABELS=a,b,c [-DCONFIG=<cfg>] -P CheckTestLabels.cmake
-foreach(var CTEST BUILD_DIR LABELS)
-    if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
-        message(FATAL_ERROR "CheckTestLabels.cmake needs -D${var}=...")
-    endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/ScriptArguments.cmake)
+quillon_require_script_arguments(CTEST BUILD_DIR LABELS)
 
 set(_config_args "")
 if(CONFIG)

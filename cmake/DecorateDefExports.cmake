@@ -4,11 +4,8 @@
 #   cmake -DNM=<nm> -DDEF=<in.def> -DOBJECTS=<a.obj|b.obj> -DSYMBOL_PREFIX=_
 #         -DOUTPUT=<out.def> -P DecorateDefExports.cmake
 cmake_minimum_required(VERSION 3.25)
-foreach(var NM DEF OBJECTS OUTPUT)
-    if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
-        message(FATAL_ERROR "DecorateDefExports.cmake needs -D${var}=...")
-    endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/ScriptArguments.cmake)
+quillon_require_script_arguments(NM DEF OBJECTS OUTPUT)
 
 string(REPLACE "|" ";" objects "${OBJECTS}")
 execute_process(COMMAND ${NM} -g --defined-only ${objects}

@@ -1,0 +1,10 @@
+# For scripts run with cmake -P: stops with the variable that was not passed.
+#   quillon_require_script_arguments(VAR ...)
+function(quillon_require_script_arguments)
+    get_filename_component(script "${CMAKE_SCRIPT_MODE_FILE}" NAME)
+    foreach(var IN LISTS ARGN)
+        if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+            message(FATAL_ERROR "${script} needs -D${var}=...")
+        endif()
+    endforeach()
+endfunction()
